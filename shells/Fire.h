@@ -1,0 +1,119 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "settings/IniFile.h"
+#include "show/ShowEnv.h"
+
+namespace moonglow {
+
+// One shell: an optional rocket rising from the bottom edge, a burst of up to
+// 500 stars, their flight and their erasure. The show loop calls Step once per
+// pass; one Step does the work of one star (or a small batch while erasing), so
+// all slots advance side by side, star by star.
+//
+// Coordinates are shell coordinates: x to the right from the left edge, y up
+// from the bottom edge; a point is drawn at window row Height − y. Positions in
+// pixels, speeds in pixels per simulated second, Dt in seconds.
+//
+// Fields are public on purpose: the kinds and the tests work on them directly.
+class TFire {
+ public:
+  static constexpr std::int32_t MaxStars = 500;
+  static constexpr std::int32_t MaxTrail = 600;
+
+  enum TState : std::int32_t {
+    Launch = -1,     // StartLaunch sets up the rocket
+    Rising = -2,     // RiseStep moves and draws the rocket
+    TrailFade = -3,  // TrailFadeStep erases the rocket's trail
+    Burst = 1,       // Explode sets up the stars
+    Burning = 2,     // BurstStep moves and draws one star per call
+    Fading = 3,      // FadeStep erases the burst, then Finished = 1
+  };
+
+  // Reseeds env.Random with env.SeedCounter (then +1) and reads the size of
+  // env.Canvas and the global physics settings.
+  explicit TFire(TShowEnv& env);
+  virtual ~TFire() = default;
+  TFire(const TFire&) = delete;
+  TFire& operator=(const TFire&) = delete;
+
+  virtual void InitColors() = 0;
+  virtual void NextColor() = 0;
+  virtual void Explode() = 0;
+  virtual void BurstStep() = 0;
+  virtual void FadeStep() = 0;
+  virtual void Step() = 0;
+
+  // A random integer 1..n (n = 0 counts as 1), as a 16-bit value.
+  std::int16_t RandomUpTo(std::int32_t n);
+  // Colors[index] at shell point (x, y); three pixels when BigSeed = 1.
+  void PlotStar(std::int32_t x, std::int32_t y, std::int32_t index);
+  // The trail-slot permutation: each star visits slots 0..n−1 once per n calls.
+  void InitOrder(std::int16_t n);
+  std::int16_t NextOrder(std::int32_t star);
+  // One time step of the star at Cursor, with and without air resistance.
+  void Integrate();
+  void FreeFall();
+  // The rocket's three phases.
+  void StartLaunch();
+  void RiseStep();
+  void TrailFadeStep();
+
+  // The kind's parameter block in the settings record.
+  const TFireParam& Param() const { return *FParam; }
+
+  TShowEnv& Env;
+  TMyIniFile& Settings;
+  std::int32_t Width = 0;
+  std::int32_t Height = 0;
+  std::int32_t State = Burst;
+  std::int32_t Tick = 0;
+  double Gravity = 0;
+  double Dt = 0;
+  double Drag = 0;
+  double V0 = 0;
+  float Speed[MaxStars] = {};
+  float VX[MaxStars] = {};
+  float VY[MaxStars] = {};
+  float X[MaxStars] = {};
+  float Y[MaxStars] = {};
+  float TrailX[MaxTrail][MaxStars] = {};
+  float TrailY[MaxTrail][MaxStars] = {};
+  std::int32_t BigSeed = 0;
+  std::int32_t SeedNum = 0;
+  std::int32_t TrailLen = 0;
+  double Lifetime = 0;
+  std::array<TColorRef, 256> Colors{};
+  double ColorIndex = 0;
+  std::int16_t Order[MaxStars] = {};
+  std::int16_t OrderSpan = 0;
+  std::int16_t OrderCount = 0;
+  double BurstX = 0;
+  double BurstY = 0;
+  std::int32_t Index = 0;
+  double Angle = 0;
+  std::int32_t FadeSweeps = 0;
+  std::int32_t Cursor = 0;
+  std::int32_t Slot = 0;
+  const char* KindName = "";
+  std::uint8_t Finished = 0;
+
+ protected:
+  // The kind's constructor tail: name, time step, colours, first state.
+  void SetUpKind(const char* kindName, const TFireParam& param);
+  // The Step template every kind but Kiku3 uses: launch phases when the
+  // rocket is shown, then the burst phases, then Tick += 1.
+  void StepTemplate();
+  // Star size for a burst: SeedSize 2 draws RandomUpTo(1000) > 500.
+  void ChooseBigSeed();
+  // Tells the trace that Explode has set up (or given up on) this burst.
+  void TraceBurst();
+
+ private:
+  const TFireParam* FParam = nullptr;
+};
+
+}  // namespace moonglow

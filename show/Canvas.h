@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace moonglow {
+
+// 0x00BBGGRR, red in the low byte.
+using TColorRef = std::uint32_t;
+
+// A rectangle of pixels, right and bottom exclusive.
+struct TRect {
+  std::int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool operator==(const TRect&) const = default;
+};
+
+// The saver window's client area as a framebuffer. The show writes single
+// pixels into it; the front end presents the tiles that changed. Pixels are
+// held as 0xFFRRGGBB, the layout both Qt's RGB32 images and 32-bit Windows
+// DIBs read directly.
+//
+// Threads: the show thread writes while holding Mutex(); the presenter takes
+// the same mutex to copy the dirty tiles out (TakeDirty). Single-threaded users
+// (the render tool, tests) need not lock.
+class TCanvas {
+ public:
+  static constexpr std::int32_t TileSize = 64;
+
+  TCanvas(std::int32_t width, std::int32_t height);
+
+  std::int32_t Width() const { return FWidth; }
+  std::int32_t Height() const { return FHeight; }
+
+  // One pixel write at window pixel (x, y), y downward from the top. Writes
+  // outside the area are ignored but still counted.
+  void SetPixel(std::int64_t x, std::int64_t y, TColorRef color) {
+    ++FWrites;
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return;
+    const auto ux = static_cast<std::size_t>(x), uy = static_cast<std::size_t>(y);
+    FPixels[uy * static_cast<std::size_t>(FWidth) + ux] = ToPixel(color);
+    FDirty[(uy / TileSize) * FTilesX + ux / TileSize] = 1;
+  }
+  TColorRef GetPixel(std::int64_t x, std::int64_t y) const;
+
+  // A solid rectangle (right and bottom exclusive), clipped to the area.
+  void FillRect(TRect rect, TColorRef color);
+
+  // Pixel writes made so far (SetPixel calls; FillRect does not count).
+  std::uint64_t Writes() const { return FWrites; }
+
+  // Raw pixels, row after row, Width() per row, 0xFFRRGGBB.
+  const std::uint32_t* Pixels() const { return FPixels.data(); }
+
+  // The rectangles that changed since the last call (row runs of dirty tiles,
+  // clipped to the area), and clears the record. Call with Mutex() held when
+  // another thread draws.
+  std::vector<TRect> TakeDirty();
+
+  std::mutex& Mutex() { return FMutex; }
+
+  static constexpr std::uint32_t ToPixel(TColorRef c) {
+    return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+  }
+  static constexpr TColorRef FromPixel(std::uint32_t p) {
+    return ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+  }
+
+ private:
+  std::int32_t FWidth, FHeight;
+  std::size_t FTilesX, FTilesY;
+  std::vector<std::uint32_t> FPixels;
+  std::vector<std::uint8_t> FDirty;
+  std::uint64_t FWrites = 0;
+  std::mutex FMutex;
+};
+
+}  // namespace moonglow

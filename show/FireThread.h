@@ -1,0 +1,96 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "show/Clock.h"
+#include "show/ShowEnv.h"
+
+namespace moonglow {
+
+class TFire;
+
+// The themes, numbered as the weights are stored.
+enum class TTheme : std::int32_t { AllCast = 0, Shidare = 1, Hanaichi = 2, Botan = 3, Ranbu = 4 };
+const char* ThemeName(TTheme theme);
+
+// The show loop without a thread: theme choice, launch budget, the slots and
+// one slot visit at a time. The render tool and the tests drive it directly;
+// TFireThread runs it on its own thread.
+class TFireShow {
+ public:
+  static constexpr std::int32_t MaxSlots = 10;
+
+  // Builds env.Palette.
+  explicit TFireShow(TShowEnv& env);
+  ~TFireShow();
+
+  // Picks the next theme by the weights (or Shidare on the first run).
+  void ChooseTheme();
+  void StartTheme(TTheme theme);
+
+  // One slot visit of the current pass: pace an empty slot, relaunch or free
+  // a finished shell, or step a live one. Returns true when this visit ended
+  // the pass (the next visit starts a new pass at slot 0).
+  bool Visit();
+
+  // Frees every shell in slots 0..FireCount−1 (the end of the thread body).
+  void FreeShells();
+
+  TShowEnv& Env;
+  std::unique_ptr<TFire> Slots[MaxSlots];
+  std::int32_t LaunchesLeft = 0;
+  std::int32_t LiveShells = 0;
+  std::uint32_t ThemeSeed = 1;  // advanced at every weighted theme choice
+  std::int32_t PassSlot = 0;    // the slot the next visit works on
+};
+
+// Pixel writes per second the show thread keeps to: MOONGLOW_PIXEL_RATE when
+// set to a positive number, else 200,000.
+std::uint64_t DefaultPixelRate();
+
+// The show thread. Created suspended; Resume starts it. Suspension is
+// cooperative: Suspend returns only once the thread is parked between two slot
+// visits, after which it writes no pixel and reads no setting until resumed.
+// Terminate ends it: a parked thread ends at its park point without touching
+// the canvas or the settings again. The destructor terminates and joins.
+class TFireThread {
+ public:
+  TFireThread(TShowEnv& env, IClock& clock, std::uint64_t pixelRate);
+  ~TFireThread();
+  TFireThread(const TFireThread&) = delete;
+  TFireThread& operator=(const TFireThread&) = delete;
+
+  void Resume();
+  void Suspend();
+  void Terminate();
+  // Waits for the thread body to return (after Terminate).
+  void WaitFor();
+
+  bool Done() const { return FDone.load(std::memory_order_acquire); }
+  TFireShow& Show() { return FShow; }
+
+ private:
+  void Execute();
+  // Parks while suspended; returns false when termination was requested.
+  bool Checkpoint(std::unique_lock<std::mutex>& canvasLock);
+
+  TShowEnv& FEnv;
+  IClock& FClock;
+  std::uint64_t FPixelRate;
+  TFireShow FShow;
+  std::mutex FStateMutex;
+  std::condition_variable FStateChanged;
+  bool FSuspendRequested = true;
+  bool FParked = false;
+  bool FTerminateRequested = false;
+  std::atomic<bool> FAttention{true};  // a suspend or terminate is pending
+  std::atomic<bool> FDone{false};
+  std::thread FThread;
+};
+
+}  // namespace moonglow
