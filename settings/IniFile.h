@@ -44,6 +44,10 @@ class TMyIniFile {
   // EIniFileError at the first refused key, leaving the earlier keys written.
   void WriteSettings(TRunMode runMode);
 
+  // Every field at its default, FirstRun true: what a missing file reads as,
+  // and what the options dialog's initial-values button sets.
+  void LoadDefaults();
+
   const std::string& FileName() const { return FFileName; }
 
   bool FirstRun = false;
