@@ -61,6 +61,8 @@ class TFire {
   void StartLaunch();
   void RiseStep();
   void TrailFadeStep();
+  // The trail slot for the current Tick: Tick mod TrailLen, never negative.
+  std::int32_t TrailSlot() const;
 
   // The kind's parameter block in the settings record.
   const TFireParam& Param() const { return *FParam; }

@@ -38,7 +38,7 @@ class TFireShow {
   // the pass (the next visit starts a new pass at slot 0).
   bool Visit();
 
-  // Frees every shell in slots 0..FireCount−1 (the end of the thread body).
+  // Frees every shell (the end of the thread body); reads no setting.
   void FreeShells();
 
   TShowEnv& Env;
@@ -50,7 +50,7 @@ class TFireShow {
 };
 
 // Pixel writes per second the show thread keeps to: MOONGLOW_PIXEL_RATE when
-// set to a positive number, else 200,000.
+// set to a positive whole number, else 200,000.
 std::uint64_t DefaultPixelRate();
 
 // The show thread. Created suspended; Resume starts it. Suspension is
@@ -60,6 +60,7 @@ std::uint64_t DefaultPixelRate();
 // the canvas or the settings again. The destructor terminates and joins.
 class TFireThread {
  public:
+  // `pixelRate` pixel writes per second (0: unpaced). The palette is built here.
   TFireThread(TShowEnv& env, IClock& clock, std::uint64_t pixelRate);
   ~TFireThread();
   TFireThread(const TFireThread&) = delete;
@@ -79,6 +80,13 @@ class TFireThread {
   // Parks while suspended; returns false when termination was requested.
   bool Checkpoint(std::unique_lock<std::mutex>& canvasLock);
 
+  // One write per nanosecond is as fast as pacing can express.
+  static constexpr std::uint64_t MaxPixelRate = 1000000000;
+  // The canvas is let go at least this often, whatever the shells draw.
+  static constexpr std::uint64_t MaxVisitsPerQuantum = 4096;
+  static constexpr std::int64_t MaxLagNanoseconds = 250000000;
+  static constexpr std::int64_t MaxSleepNanoseconds = 20000000;
+
   TShowEnv& FEnv;
   IClock& FClock;
   std::uint64_t FPixelRate;
@@ -88,7 +96,9 @@ class TFireThread {
   bool FSuspendRequested = true;
   bool FParked = false;
   bool FTerminateRequested = false;
-  std::atomic<bool> FAttention{true};  // a suspend or terminate is pending
+  bool FEnded = false;                    // the thread body has returned
+  std::atomic<bool> FAttention{true};     // a suspend is pending
+  std::atomic<bool> FTerminating{false};  // checked before each pass
   std::atomic<bool> FDone{false};
   std::thread FThread;
 };

@@ -34,7 +34,7 @@ struct TShowEnv {
   TMyIniFile& Settings;     // read by the show and the shells; FirstRun cleared by the show
   TRunMode RunMode;         // Preview quarters lifetimes and speeds
   std::uint32_t SeedCounter;// reseeds Random at every shell construction, then +1
-  TRandom Random;           // the show thread's generator
+  TRandom Random{};         // the show thread's generator
   TPalette Palette{};       // built by the show thread's constructor
   IShowTrace* Trace = nullptr;
   std::int32_t VisitingSlot = 0;  // the slot the show loop is stepping, for the trace

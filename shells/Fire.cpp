@@ -1,0 +1,279 @@
+#include "shells/Fire.h"
+
+#include "shells/Numeric.h"
+
+namespace moonglow {
+
+namespace {
+
+using Ext = long double;
+
+}  // namespace
+
+TFire::TFire(TShowEnv& env) : Env(env), Settings(env.Settings) {
+  KindName = "";
+  // Every shell reseeds the show's generator from the running seed counter, so
+  // consecutive shells start from consecutive seeds.
+  Env.Random.Seed(Env.SeedCounter);
+  Env.SeedCounter += 1u;
+  Width = Env.Canvas.Width();
+  Height = Env.Canvas.Height();
+  Gravity = static_cast<double>(static_cast<Ext>(Settings.gFactor) * 9.8L);
+  Drag = static_cast<double>(static_cast<Ext>(Settings.kFactor) * 0.001L);
+  Tick = 0;
+  Index = 0;
+  FadeSweeps = 0;
+  Cursor = 0;
+  State = Burst;
+  Finished = 0;
+}
+
+void TFire::SetUpKind(const char* kindName, const TFireParam& param) {
+  FParam = &param;
+  KindName = kindName;
+  Dt = static_cast<double>(static_cast<Ext>(param.dtFactor) * 0.001L);
+  InitColors();
+  State = param.DrawLaunch ? Launch : Burst;
+}
+
+std::int16_t TFire::RandomUpTo(std::int32_t n) {
+  if (n == 0) n = 1;
+  const std::int32_t r = Env.Random.Draw() + 1;
+  // A caller may pass more than 32767 only from a hand-edited settings file;
+  // the 16-bit result then wraps as it always has.
+  return static_cast<std::int16_t>(r % n + 1);
+}
+
+void TFire::PlotStar(std::int32_t x, std::int32_t y, std::int32_t index) {
+  // A colour index outside the table can only come from a runaway value
+  // (NaN or infinity truncated); such a star is simply not drawn.
+  if (index < 0 || index > 255) return;
+  const TColorRef color = Colors[static_cast<std::size_t>(index)];
+  const std::int64_t px = x;
+  const std::int64_t py = static_cast<std::int64_t>(Height) - y;
+  Env.Canvas.SetPixel(px, py, color);
+  if (BigSeed == 1) {
+    Env.Canvas.SetPixel(px + 1, py, color);
+    Env.Canvas.SetPixel(px, py + 1, color);
+  }
+}
+
+void TFire::InitOrder(std::int16_t n) {
+  for (std::int32_t i = 0; i < MaxStars; ++i) Order[i] = static_cast<std::int16_t>(i);
+  std::int16_t span = 8;
+  while (span < n && span < 8192) span = static_cast<std::int16_t>(span * 2);
+  OrderSpan = span;
+  OrderCount = n;
+}
+
+std::int16_t TFire::NextOrder(std::int32_t star) {
+  // Without a slot to visit (or for a star beyond the arrays) there is nothing
+  // to permute; answering slot 0 keeps the caller in bounds instead of looping.
+  if (OrderCount < 1 || star < 0 || star >= MaxStars) return 0;
+  std::int16_t& order = Order[star];
+  // Multiplier 109 (109 − 1 divisible by 4) and odd increment 1021 make the
+  // recurrence run through every residue of the power-of-two span.
+  do {
+    order = static_cast<std::int16_t>((order * 109 + 1021) % OrderSpan);
+  } while (order >= OrderCount);
+  return order;
+}
+
+void TFire::Integrate() {
+  const std::int32_t j = Cursor;
+  if (j < 0 || j >= MaxStars) return;
+  const Ext s = Speed[j];
+  const Ext vx = VX[j];
+  const Ext vy = VY[j];
+  const Ext g = Gravity;
+  const Ext k = Drag;
+  const Ext h = Dt;
+  // The rates stay fixed for the whole step; each stage adds half the previous
+  // increment to the rate itself, which is how the show's motion has always
+  // been computed.
+  const double fx = static_cast<double>(-k * s * vx);
+  const double fy = static_cast<double>(-g - k * s * vy);
+  const double a1 = static_cast<double>(h * fx);
+  const double b1 = static_cast<double>(h * fy);
+  const double c1 = static_cast<double>(h * vx);
+  const double d1 = static_cast<double>(h * vy);
+  const double a2 = static_cast<double>(h * (fx + a1 / 2.0L));
+  const double b2 = static_cast<double>(h * (fy + b1 / 2.0L));
+  const double c2 = static_cast<double>(h * (vx + a1 / 2.0L));
+  const double d2 = static_cast<double>(h * (vy + b1 / 2.0L));
+  const double a3 = static_cast<double>(h * (fx + a2 / 2.0L));
+  const double b3 = static_cast<double>(h * (fy + b2 / 2.0L));
+  const double c3 = static_cast<double>(h * (vx + a2 / 2.0L));
+  const double d3 = static_cast<double>(h * (vy + b2 / 2.0L));
+  const double a4 = static_cast<double>(h * (fx + a3));
+  const double b4 = static_cast<double>(h * (fy + b3));
+  const double c4 = static_cast<double>(h * (vx + a3));
+  const double d4 = static_cast<double>(h * (vy + b3));
+  X[j] = static_cast<float>(X[j] + (c1 + 2.0L * c2 + 2.0L * c3 + c4) / 6.0L);
+  Y[j] = static_cast<float>(Y[j] + (d1 + 2.0L * d2 + 2.0L * d3 + d4) / 6.0L);
+  VX[j] = static_cast<float>(VX[j] + (a1 + 2.0L * a2 + 2.0L * a3 + a4) / 6.0L);
+  VY[j] = static_cast<float>(VY[j] + (b1 + 2.0L * b2 + 2.0L * b3 + b4) / 6.0L);
+  Speed[j] = static_cast<float>(
+      Sqrt(static_cast<double>(static_cast<Ext>(VX[j]) * VX[j] + static_cast<Ext>(VY[j]) * VY[j])));
+}
+
+void TFire::FreeFall() {
+  const std::int32_t j = Cursor;
+  if (j < 0 || j >= MaxStars) return;
+  const Ext vx = VX[j];
+  const Ext vy = VY[j];
+  const Ext g = Gravity;
+  const Ext h = Dt;
+  const double b = static_cast<double>(-g * h);
+  X[j] = static_cast<float>(X[j] + (h * vx + 2.0L * h * vx + 2.0L * h * vx + h * vx) / 6.0L);
+  Y[j] = static_cast<float>(
+      Y[j] + (h * vy + 2.0L * h * vy + 2.0L * h * (vy + b / 2.0L) + h * (vy + b)) / 6.0L);
+  // Five sixths of g·h per step, not g·h: the stars have always fallen so.
+  VY[j] = static_cast<float>(VY[j] + (2.0L * b + 2.0L * b + b) / 6.0L);
+  Speed[j] = static_cast<float>(
+      Sqrt(static_cast<double>(static_cast<Ext>(VX[j]) * VX[j] + static_cast<Ext>(VY[j]) * VY[j])));
+}
+
+void TFire::StartLaunch() {
+  BigSeed = 0;
+  BurstX = RandomUpTo(Div(Width, 2)) + Div(Width, 4);
+  // The fall-back burst point, used only when the rise times out.
+  const std::int32_t up = RandomUpTo(Div(Height, 2));
+  const std::int32_t down = RandomUpTo(Div(Height, 10));
+  BurstY = static_cast<double>(static_cast<std::int64_t>(Div(Height, 2)) + up - down);
+  SeedNum = 2;
+  TrailLen = 350;
+  InitOrder(350);
+  Lifetime = 9999.0;
+  V0 = static_cast<double>(2 * static_cast<std::int64_t>(Div(Height, 3)) -
+                           RandomUpTo(Div(Height, 3)));
+  ColorIndex = 1.0;
+  Angle = 87 + RandomUpTo(6);
+  for (Index = 0; Index < SeedNum; ++Index) {
+    const std::int32_t i = Index;
+    Speed[i] = static_cast<float>(V0);
+    VX[i] = static_cast<float>(Cos(Rad(Angle)) * static_cast<Ext>(Speed[i]));
+    VY[i] = static_cast<float>(Sin(Rad(Angle)) * static_cast<Ext>(Speed[i]));
+    X[i] = static_cast<float>(BurstX);
+    Y[i] = static_cast<float>(RandomUpTo(3) - 1);
+    TrailX[0][i] = X[i];
+    TrailY[0][i] = Y[i];
+  }
+  Tick = 0;
+  State = Rising;
+}
+
+std::int32_t TFire::TrailSlot() const {
+  // Tick wraps under a huge lifetime; a negative count must still land in the
+  // ring, and a ring of no slots counts as one.
+  const std::int32_t len = TrailLen < 1 ? 1 : (TrailLen > MaxTrail ? MaxTrail : TrailLen);
+  const std::int32_t slot = Tick % len;
+  return slot < 0 ? slot + len : slot;
+}
+
+void TFire::RiseStep() {
+  const std::int32_t j = Cursor;
+  if (j >= SeedNum) {
+    Cursor = 0;
+    return;
+  }
+  // The rocket always uses its own time step and drag, so its rise looks the
+  // same whatever the settings.
+  const double savedDt = Dt;
+  const double savedDrag = Drag;
+  Dt = static_cast<double>(0.0005L);
+  Drag = static_cast<double>(0.002L);
+  Integrate();
+  Dt = savedDt;
+  Drag = savedDrag;
+  if (Tick >= Lifetime) {
+    FadeSweeps = 0;
+    State = TrailFade;
+    return;
+  }
+  const std::int32_t dx = RandomUpTo(2);
+  const std::int32_t px = Trunc(dx + static_cast<Ext>(X[j]));
+  const std::int32_t dy = RandomUpTo(4);
+  const std::int32_t py = Trunc(dy + static_cast<Ext>(Y[j]));
+  PlotStar(px, py, Trunc(ColorIndex));
+  const std::int32_t slot = TrailSlot();
+  TrailX[slot][j] = static_cast<float>(px);
+  TrailY[slot][j] = static_cast<float>(py);
+  Slot = NextOrder(j);
+  PlotStar(Trunc(TrailX[Slot][j]), Trunc(TrailY[Slot][j]), 0);
+  const std::int32_t last = SeedNum - 1;
+  if (VY[last] > 50.0L && Y[last] <= static_cast<Ext>(Height) - 50) {
+    Cursor += 1;
+    Tick = WrapAdd(Tick, -1);
+    return;
+  }
+  FadeSweeps = 0;
+  State = TrailFade;
+  BurstX = X[last];
+  BurstY = Y[last];
+}
+
+void TFire::TrailFadeStep() {
+  if (FadeSweeps >= TrailLen) {
+    FadeSweeps = 0;
+    Tick = 0;
+    Cursor = 0;
+    State = Burst;
+  } else if (Cursor < SeedNum) {
+    for (std::int32_t n = 0; n < 10 && Cursor < SeedNum; ++n) {
+      Slot = NextOrder(Cursor);
+      PlotStar(Trunc(TrailX[Slot][Cursor]), Trunc(TrailY[Slot][Cursor]), 0);
+      Cursor += 1;
+    }
+  } else {
+    Cursor = 0;
+    FadeSweeps += 1;
+  }
+}
+
+void TFire::StepTemplate() {
+  if (Param().DrawLaunch) {
+    switch (State) {
+      case TrailFade:
+        TrailFadeStep();
+        break;
+      case Rising:
+        RiseStep();
+        break;
+      case Launch:
+        StartLaunch();
+        break;
+      default:
+        break;
+    }
+  }
+  // A call that ends the rocket's trail fade bursts in the same call.
+  switch (State) {
+    case Burst:
+      Explode();
+      break;
+    case Burning:
+      BurstStep();
+      break;
+    case Fading:
+      FadeStep();
+      break;
+    default:
+      break;
+  }
+  Tick = WrapAdd(Tick, 1);
+}
+
+void TFire::ChooseBigSeed() {
+  if (Param().SeedSize == 2) {
+    BigSeed = RandomUpTo(1000) > 500 ? 1 : 0;
+  } else {
+    BigSeed = Param().SeedSize;
+  }
+}
+
+void TFire::TraceBurst() {
+  if (Env.Trace) Env.Trace->Burst(Env.VisitingSlot, *this);
+}
+
+}  // namespace moonglow
