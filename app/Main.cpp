@@ -1,0 +1,199 @@
+#include "app/Main.h"
+
+#include <ctime>
+#include <exception>
+
+#include "settings/IniFile.h"
+#include "show/Clock.h"
+#include "show/FireThread.h"
+#include "show/ShowEnv.h"
+
+namespace moonglow {
+
+namespace {
+
+// The show engine's thread with the wall clock it paces itself by.
+class TFireThreadAdapter final : public IShowThread {
+ public:
+  TFireThreadAdapter(TShowEnv& env, std::uint64_t pixelRate) : FThread(env, FClock, pixelRate) {}
+  void Resume() override { FThread.Resume(); }
+  void Suspend() override { FThread.Suspend(); }
+  void Terminate() override { FThread.Terminate(); }
+  void WaitFor() override { FThread.WaitFor(); }
+
+ private:
+  TSteadyClock FClock;  // before the thread, which uses it until it is joined
+  TFireThread FThread;
+};
+
+std::int64_t Distance(std::int32_t a, std::int32_t b) {
+  const std::int64_t d = static_cast<std::int64_t>(a) - b;
+  return d < 0 ? -d : d;
+}
+
+std::int32_t Extent(std::int32_t from, std::int32_t to) {
+  const std::int64_t d = static_cast<std::int64_t>(to) - from;
+  return d < 0 ? 0 : d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
+}
+
+}  // namespace
+
+TShowThreadFactory FireThreadFactory(std::uint64_t pixelRate) {
+  return [pixelRate](TShowEnv& env) -> std::unique_ptr<IShowThread> {
+    return std::make_unique<TFireThreadAdapter>(env, pixelRate);
+  };
+}
+
+TMainForm::TMainForm(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
+                     IMainFormHost& host, std::string settingsPath,
+                     TShowThreadFactory newShowThread)
+    : FRunMode(runMode),
+      FParentWindow(parentWindow),
+      FPlatform(platform),
+      FHost(host),
+      FSettingsPath(std::move(settingsPath)),
+      FNewShowThread(std::move(newShowThread)),
+      // Whole seconds of calendar time; only the low 32 bits matter.
+      FSeedCounter(static_cast<std::uint32_t>(std::time(nullptr))) {}
+
+TMainForm::~TMainForm() { StopShow(); }
+
+bool TMainForm::FormCreate() {
+  FIsNT = FPlatform.IsNT();
+  FHost.SetPosition(0, 0);
+  switch (FRunMode) {
+    case Saver:
+      FHost.SetSize(FHost.ScreenWidth(), FHost.ScreenHeight());
+      FCursorStart = FHost.CursorPos();
+      FHost.ShowCursor(false);
+      if (!FIsNT) FPlatform.SetScreenSaverRunning(true);
+      break;
+    case Preview: {
+      const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
+      if (!parent) return false;
+      FHost.SetSize(Extent(parent->Left, parent->Right), Extent(parent->Top, parent->Bottom));
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
+void TMainForm::FormActivate() {
+  if (FRunMode != Preview) FPlatform.CloseImeStatusWindow(FHost.Handle());
+}
+
+void TMainForm::FormPaint() {
+  if (FShowStarted || FDestroyed) return;
+  auto settings = std::make_unique<TMyIniFile>(FSettingsPath);
+  settings->ReadSettings();
+  auto canvas = std::make_unique<TCanvas>(FHost.ClientWidth(), FHost.ClientHeight());
+  std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
+                                             .Settings = *settings,
+                                             .RunMode = FRunMode,
+                                             .SeedCounter = FSeedCounter,
+                                             .Random = {},
+                                             .Palette = {},
+                                             .Trace = nullptr,
+                                             .VisitingSlot = 0});
+  auto thread = FNewShowThread(*env);
+  FCanvas = std::move(canvas);
+  FSettings = std::move(settings);
+  FEnv = std::move(env);
+  FShowThread = std::move(thread);
+  FShowThread->Resume();
+  FShowStarted = true;
+}
+
+bool TMainForm::ReactsToInput() const {
+  return FShowStarted && (FRunMode == Saver || FRunMode == Debug);
+}
+
+void TMainForm::FormMouseMove(std::int32_t x, std::int32_t y) {
+  if (!ReactsToInput()) return;
+  if (Distance(x, FCursorStart.X) > MoveThreshold || Distance(y, FCursorStart.Y) > MoveThreshold) {
+    FHost.Close();
+  }
+}
+
+void TMainForm::FormMouseDown() {
+  if (ReactsToInput()) FHost.Close();
+}
+
+void TMainForm::FormKeyDown() {
+  if (ReactsToInput()) FHost.Close();
+}
+
+bool TMainForm::FormCloseQuery() {
+  if (FRunMode != Saver && FRunMode != Debug) return true;
+  // A show already told to end is not touched again: it may be gone.
+  IShowThread* thread = FTerminateRequested ? nullptr : FShowThread.get();
+
+  // Stop the show before anything else happens, so nothing draws under the
+  // password dialog and the settings are not read while the window goes.
+  if (thread) thread->Suspend();
+
+  bool permission = true;
+  if (!FIsNT && FPlatform.ScreenSaveUsePassword()) {
+    if (std::unique_ptr<IPasswordCheck> check = FPlatform.OpenPasswordCheck()) {
+      FHost.ShowCursor(true);
+      if (!check->Verify(FHost.Handle())) {
+        permission = false;
+        // The user moved the mouse to type: measure from where it is now.
+        FCursorStart = FHost.CursorPos();
+        FHost.ShowCursor(false);
+        FPlatform.CloseImeStatusWindow(FHost.Handle());
+      }
+    }
+  }
+
+  if (permission) {
+    if (thread) {
+      thread->Terminate();
+      FTerminateRequested = true;
+    }
+    FHost.ShowCursor(true);
+  } else if (thread) {
+    thread->Resume();
+  }
+  return permission;
+}
+
+void TMainForm::StopShow() {
+  if (!FShowThread) return;
+  if (!FTerminateRequested) {
+    FShowThread->Suspend();
+    FShowThread->Terminate();
+    FTerminateRequested = true;
+  }
+  FShowThread->WaitFor();
+  FShowThread.reset();
+  FEnv.reset();
+}
+
+void TMainForm::FormDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  // In every mode the show ends before its settings and its window go; a
+  // preview is closed without a close query, so this is its only stop.
+  StopShow();
+
+  std::exception_ptr writeError;
+  if (FSettings) {
+    try {
+      FSettings->WriteSettings(FRunMode);
+    } catch (...) {
+      writeError = std::current_exception();
+    }
+    FSettings.reset();
+  }
+  if (FRunMode == Saver && !FIsNT) FPlatform.SetScreenSaverRunning(false);
+  if (writeError) std::rethrow_exception(writeError);
+}
+
+void TMainForm::CheckParent() {
+  if (FRunMode == Preview && !FDestroyed && !FHost.WindowRect(FParentWindow)) FHost.Close();
+}
+
+}  // namespace moonglow
