@@ -1,0 +1,98 @@
+#include "shells/FireHachi.h"
+
+#include "shells/FireHiyuusei.h"
+#include "shells/FireKiku.h"
+#include "shells/Numeric.h"
+
+namespace moonglow {
+
+namespace {
+using Ext = long double;
+}  // namespace
+
+TFireHachi::TFireHachi(TShowEnv& env) : TFire(env) { SetUpKind("Hachi", Settings.Hachi); }
+
+void TFireHachi::InitColors() { CopyPalette(*this); }
+
+// Three times slower than the flying stars' drift: about 2,500 sweeps from
+// one end of the palette to the other.
+void TFireHachi::NextColor() { DriftPaletteColor(*this, 0.1L); }
+
+void TFireHachi::Drift() { DriftStar(*this, 0.2L); }
+
+void TFireHachi::Explode() {
+  const TFireParam& p = Param();
+  ChooseBigSeed();
+  BeginTrailBurst(*this, !p.DrawLaunch);
+  // Up to 30 % longer and up to half as fast again as the settings.
+  Lifetime = p.Life;
+  Lifetime = static_cast<double>(static_cast<Ext>(Lifetime) +
+                                 RandomUpTo(Trunc(Percent * Lifetime * 30.0L)));
+  V0 = p.V;
+  V0 = static_cast<double>(static_cast<Ext>(V0) + RandomUpTo(Trunc(Percent * V0 * 50.0L)));
+  if (Env.RunMode == Preview) {
+    Lifetime = static_cast<double>(0.25L * Lifetime);
+    V0 = static_cast<double>(0.25L * V0);
+  }
+  ColorIndex = RandomUpTo(255);
+  Angle = 0.0;
+  if (SeedNum == 0) {
+    // No stars to spread round the circle: let the fade close the cycle.
+    TraceBurst();
+    Tick = 0;
+    State = Fading;
+    return;
+  }
+  const std::int32_t angleStep = Div(360, SeedNum) + 1;
+  for (Index = 0; Index < SeedNum; ++Index) {
+    Speed[Index] = RandomUpTo(Trunc(V0));
+    const double rad = Rad(Angle);
+    VX[Index] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[Index]);
+    VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
+    X[Index] = static_cast<float>(BurstX);
+    Y[Index] = static_cast<float>(BurstY);
+    TrailX[0][Index] = X[Index];
+    TrailY[0][Index] = Y[Index];
+    Angle =
+        static_cast<double>((RandomUpTo(Settings.DNoise) + angleStep) + static_cast<Ext>(Angle));
+    Spin[Index] = RandomUpTo(360);
+  }
+  Tick = 0;
+  State = Burning;
+  TraceBurst();
+}
+
+void TFireHachi::BurstStep() {
+  if (Cursor == 0) NextColor();
+  if (Cursor >= SeedNum) {
+    Cursor = 0;
+    return;
+  }
+  Drift();
+  if (Tick >= Lifetime) {
+    State = Fading;
+    return;
+  }
+  const std::int32_t i = Cursor;
+  // The whirl: 3 to 5 pixels off the true position, the two radii drawn
+  // separately, in the direction of the star's spin.
+  const double ca = Cos(Rad(Spin[i]));
+  const std::int16_t rx = RandomUpTo(3);
+  const std::int32_t px = Trunc((rx + 2) * static_cast<Ext>(ca) + X[i]);
+  const double sa = Sin(Rad(Spin[i]));
+  const std::int16_t ry = RandomUpTo(3);
+  const std::int32_t py = Trunc((ry + 2) * static_cast<Ext>(sa) + Y[i]);
+  // A spin of exactly 360 stays for one more sweep before starting again at
+  // 0, so a full turn takes 13 sweeps.
+  Spin[i] = static_cast<double>(Spin[i] + 30.0L);
+  if (Spin[i] > 360.0) Spin[i] = 0.0;
+  LeaveTrail(*this, px, py, static_cast<float>(px), static_cast<float>(py));
+}
+
+void TFireHachi::FadeStep() {
+  if (FadeTrails(*this, 1)) EndCycle(*this);
+}
+
+void TFireHachi::Step() { StepTemplate(); }
+
+}  // namespace moonglow

@@ -1,0 +1,109 @@
+#include "shells/FireHiyuusei.h"
+
+#include "shells/FireKiku.h"
+#include "shells/Numeric.h"
+
+namespace moonglow {
+
+namespace {
+using Ext = long double;
+}  // namespace
+
+void DriftStar(TFire& fire, long double kick) {
+  const std::int32_t i = fire.Cursor;
+  // The free-fall terms, from the velocity as it was before this step.
+  const double a = static_cast<double>(static_cast<Ext>(fire.VX[i]) * fire.Dt);
+  const double b = static_cast<double>(static_cast<Ext>(fire.VY[i]) * fire.Dt);
+  const double w = static_cast<double>(-static_cast<Ext>(fire.Gravity) * fire.Dt);
+  const double q2 = static_cast<double>((0.5L * w + fire.VY[i]) * fire.Dt);
+  const double q3 = static_cast<double>((static_cast<Ext>(fire.VY[i]) + w) * fire.Dt);
+  fire.X[i] = static_cast<float>(((2.0L * a + a) + 2.0L * a + a) * (1.0L / 6) + fire.X[i]);
+  fire.Y[i] = static_cast<float>(((2.0L * b + b) + 2.0L * q2 + q3) * (1.0L / 6) + fire.Y[i]);
+  // Five sixths of g·t a step, not g·t.
+  fire.VY[i] = static_cast<float>(((2.0L * w + 2.0L * w) + w) * (1.0L / 6) + fire.VY[i]);
+  const std::int16_t r1 = fire.RandomUpTo(360);
+  fire.VX[i] =
+      static_cast<float>(static_cast<Ext>(Cos(Rad(r1))) * fire.Speed[i] * kick + fire.VX[i]);
+  const std::int16_t r2 = fire.RandomUpTo(360);
+  fire.VY[i] =
+      static_cast<float>(static_cast<Ext>(Sin(Rad(r2))) * fire.Speed[i] * kick + fire.VY[i]);
+}
+
+TFireHiyuusei::TFireHiyuusei(TShowEnv& env) : TFire(env) {
+  SetUpKind("Hiyuusei", Settings.Hiyuusei);
+}
+
+void TFireHiyuusei::InitColors() { CopyPalette(*this); }
+
+void TFireHiyuusei::NextColor() { DriftPaletteColor(*this, 0.3L); }
+
+void TFireHiyuusei::Drift() { DriftStar(*this, 0.1L); }
+
+void TFireHiyuusei::Explode() {
+  const TFireParam& p = Param();
+  ChooseBigSeed();
+  BeginTrailBurst(*this, !p.DrawLaunch);
+  // Up to 30 % longer than the setting, and up to half as slow.
+  Lifetime = p.Life;
+  Lifetime = static_cast<double>(static_cast<Ext>(Lifetime) +
+                                 RandomUpTo(Trunc(Percent * Lifetime * 30.0L)));
+  V0 = p.V;
+  V0 = static_cast<double>(static_cast<Ext>(V0) - RandomUpTo(Trunc(Percent * V0 * 50.0L)));
+  if (Env.RunMode == Preview) {
+    Lifetime = static_cast<double>(0.25L * Lifetime);
+    V0 = static_cast<double>(0.25L * V0);
+  }
+  ColorIndex = RandomUpTo(255);
+  Angle = 0.0;
+  if (SeedNum == 0) {
+    // No stars to spread round the circle: let the fade close the cycle.
+    TraceBurst();
+    Tick = 0;
+    State = Fading;
+    return;
+  }
+  const std::int32_t angleStep = Div(360, SeedNum) + 1;
+  for (Index = 0; Index < SeedNum; ++Index) {
+    // Speeds uniform up to V0: the stars fill a disc rather than a ring.
+    Speed[Index] = RandomUpTo(Trunc(V0));
+    const double rad = Rad(Angle);
+    VX[Index] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[Index]);
+    VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
+    // Each star starts up to 4 pixels before and 5 beyond the burst point.
+    const std::int16_t dx = RandomUpTo(10);
+    X[Index] = static_cast<float>(dx + static_cast<Ext>(BurstX) - 5.0L);
+    const std::int16_t dy = RandomUpTo(10);
+    Y[Index] = static_cast<float>(dy + static_cast<Ext>(BurstY) - 5.0L);
+    TrailX[0][Index] = X[Index];
+    TrailY[0][Index] = Y[Index];
+    Angle =
+        static_cast<double>((RandomUpTo(Settings.DNoise) + angleStep) + static_cast<Ext>(Angle));
+  }
+  Tick = 0;
+  State = Burning;
+  TraceBurst();
+}
+
+void TFireHiyuusei::BurstStep() {
+  if (Cursor == 0) NextColor();
+  if (Cursor >= SeedNum) {
+    Cursor = 0;
+    return;
+  }
+  Drift();
+  if (Tick >= Lifetime) {
+    State = Fading;
+    return;
+  }
+  const std::int32_t px = Trunc(RandomUpTo(2) + static_cast<Ext>(X[Cursor]));
+  const std::int32_t py = Trunc(RandomUpTo(2) + static_cast<Ext>(Y[Cursor]));
+  LeaveTrail(*this, px, py, static_cast<float>(px), static_cast<float>(py));
+}
+
+void TFireHiyuusei::FadeStep() {
+  if (FadeTrails(*this, 3)) EndCycle(*this);
+}
+
+void TFireHiyuusei::Step() { StepTemplate(); }
+
+}  // namespace moonglow

@@ -1,0 +1,153 @@
+#include "shells/FireKiku.h"
+
+#include <algorithm>
+
+#include "shells/Numeric.h"
+
+namespace moonglow {
+
+namespace {
+using Ext = long double;
+}  // namespace
+
+void CopyPalette(TFire& fire) { fire.Colors = fire.Env.Palette; }
+
+void DriftPaletteColor(TFire& fire, long double step) {
+  fire.ColorIndex = static_cast<double>(fire.ColorIndex + step);
+  if (fire.ColorIndex >= 252.0) fire.ColorIndex = 2.0;
+}
+
+void BeginTrailBurst(TFire& fire, bool choosePoint) {
+  const TFireParam& p = fire.Param();
+  if (choosePoint) {
+    const std::int32_t x = fire.RandomUpTo(Div(fire.Width, 2)) + Div(fire.Width, 4);
+    const std::int32_t y = fire.RandomUpTo(Div(fire.Height, 2)) + Div(fire.Height, 2) - 50;
+    fire.BurstX = x;
+    fire.BurstY = y;
+  }
+  fire.BurstY = static_cast<double>(fire.BurstY + 10.0L);
+  // The settings record keeps SeedCount in 1..500 and FireLength in 1..599;
+  // the clamps only guard the fixed arrays against a record filled by hand.
+  fire.SeedNum = p.SeedCount - fire.RandomUpTo(Div(p.SeedCount, 10) * 5);
+  fire.SeedNum = std::clamp(fire.SeedNum, 0, TFire::MaxStars);
+  fire.TrailLen = std::clamp(p.FireLength, 1, TFire::MaxTrail);
+  fire.InitOrder(static_cast<std::int16_t>(fire.TrailLen));
+}
+
+void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, float recordY) {
+  const std::int32_t j = fire.Cursor;
+  fire.PlotStar(px, py, Trunc(fire.ColorIndex));
+  const std::int32_t k = fire.TrailSlot();
+  fire.TrailX[k][j] = recordX;
+  fire.TrailY[k][j] = recordY;
+  // The slot to erase can be the one just written: that point then vanishes
+  // at once, which is part of the tails' sparkle.
+  fire.Slot = fire.NextOrder(j);
+  if (fire.TrailX[fire.Slot][j] != TrailErased) {
+    fire.PlotStar(Trunc(fire.TrailX[fire.Slot][j]), Trunc(fire.TrailY[fire.Slot][j]), 0);
+  }
+  fire.Cursor += 1;
+  fire.Tick = WrapAdd(fire.Tick, -1);
+}
+
+bool FadeTrails(TFire& fire, std::int32_t starsPerCall) {
+  if (fire.FadeSweeps >= fire.TrailLen) return true;
+  if (fire.Cursor < fire.SeedNum) {
+    for (std::int32_t n = 0; n < starsPerCall && fire.Cursor < fire.SeedNum; ++n) {
+      const std::int32_t i = fire.Cursor;
+      fire.Slot = fire.NextOrder(i);
+      // Every slot is erased here, marked or not: the permutation visits each
+      // slot once per sweep cycle, so nothing is missed and nothing repeats.
+      fire.PlotStar(Trunc(fire.TrailX[fire.Slot][i]), Trunc(fire.TrailY[fire.Slot][i]), 0);
+      fire.TrailX[fire.Slot][i] = TrailErased;
+      fire.Cursor += 1;
+    }
+  } else {
+    fire.Cursor = 0;
+    fire.FadeSweeps += 1;
+  }
+  return false;
+}
+
+void EndCycle(TFire& fire) {
+  fire.FadeSweeps = 0;
+  fire.Tick = 0;
+  fire.Cursor = 0;
+  fire.State = fire.Param().DrawLaunch ? TFire::Launch : TFire::Burst;
+  fire.Finished = 1;
+}
+
+TFireKiku::TFireKiku(TShowEnv& env) : TFire(env) { SetUpKind("Kiku", Settings.Kiku); }
+
+void TFireKiku::InitColors() { CopyPalette(*this); }
+
+void TFireKiku::NextColor() { DriftPaletteColor(*this, 0.3L); }
+
+void TFireKiku::Explode() {
+  const TFireParam& p = Param();
+  ChooseBigSeed();
+  BeginTrailBurst(*this, !p.DrawLaunch);
+  const std::int16_t lifeExtra = RandomUpTo(Trunc(Percent * p.Life * 30));
+  Lifetime = static_cast<double>(static_cast<Ext>(p.Life) + lifeExtra);
+  // Up to half as fast again as the setting.
+  const std::int16_t speedExtra = RandomUpTo(Trunc(Percent * p.V * 50));
+  V0 = static_cast<double>(static_cast<Ext>(p.V) + speedExtra);
+  if (Env.RunMode == Preview) {
+    Lifetime = static_cast<double>(Lifetime * 0.25L);
+    V0 = static_cast<double>(V0 * 0.25L);
+  }
+  ColorIndex = RandomUpTo(255);
+  Angle = 0;
+  if (SeedNum == 0) {
+    // No stars to spread round the circle: let the fade close the cycle.
+    TraceBurst();
+    Tick = 0;
+    State = Fading;
+    return;
+  }
+  const std::int32_t angleStep = Div(360, SeedNum) + 1;
+  for (Index = 0; Index < SeedNum; ++Index) {
+    // Every fifth star is an outer star a little faster than V0; the rest
+    // fill the inside of the burst.
+    if (Index % 5 == 0) {
+      const std::int16_t noise = RandomUpTo(Trunc(Percent * V0 * Settings.VNoise));
+      Speed[Index] = static_cast<float>(noise + static_cast<Ext>(V0));
+    } else {
+      Speed[Index] = RandomUpTo(Trunc(V0));
+    }
+    const double rad = Rad(Angle);
+    VX[Index] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[Index]);
+    VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
+    X[Index] = TrailX[0][Index] = static_cast<float>(BurstX);
+    Y[Index] = TrailY[0][Index] = static_cast<float>(BurstY);
+    Angle = static_cast<double>(Angle + static_cast<Ext>(RandomUpTo(Settings.DNoise) + angleStep));
+  }
+  Tick = 0;
+  State = Burning;
+  TraceBurst();
+}
+
+void TFireKiku::BurstStep() {
+  if (Cursor == 0) NextColor();
+  if (Cursor >= SeedNum) {
+    Cursor = 0;
+    return;
+  }
+  Integrate();
+  if (Tick >= Lifetime) {
+    State = Fading;
+    return;
+  }
+  // Drawn 1–2 pixels right of and above the true position, anew each sweep.
+  const std::int32_t px = Trunc(RandomUpTo(2) + static_cast<Ext>(X[Cursor]));
+  const std::int32_t py = Trunc(RandomUpTo(2) + static_cast<Ext>(Y[Cursor]));
+  LeaveTrail(*this, px, py, static_cast<float>(px), static_cast<float>(py));
+}
+
+void TFireKiku::FadeStep() {
+  if (FadeTrails(*this, 3)) EndCycle(*this);
+}
+
+void TFireKiku::Step() { StepTemplate(); }
+
+}  // namespace moonglow

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+
+#include "shells/Fire.h"
+
+namespace moonglow {
+
+// Weeping willow: stars spread over a full circle, slow down in the air and
+// droop under gravity, each trailing a long tail of recorded points that
+// thins out as one scrambled earlier point goes for every point drawn. All
+// stars share one colour that drifts through the palette, so a tail carries
+// the colour history of its star.
+class TFireKiku : public TFire {
+ public:
+  explicit TFireKiku(TShowEnv& env);
+
+  void InitColors() override;
+  void NextColor() override;
+  void Explode() override;
+  void BurstStep() override;
+  void FadeStep() override;
+  void Step() override;
+};
+
+// The tail machinery shared by the kinds whose stars leave trails (willow,
+// chrysanthemum, flying stars, bees).
+
+// x of a trail cell whose point the fade has erased. Burning stars never
+// erase through such a cell, so the marks keep stale points of an earlier
+// burst of the same shell from being erased twice.
+inline constexpr float TrailErased = -1.0f;
+
+// Colors = the show's palette.
+void CopyPalette(TFire& fire);
+
+// ColorIndex moves `step` along the palette's ramps and starts again at 2
+// once it reaches 252, the first unused entry.
+void DriftPaletteColor(TFire& fire, long double step);
+
+// The start of a trail burst: the burst point (chosen at random when
+// `choosePoint`, else where the rocket peaked), raised by 10, the star count
+// and the trail ring.
+void BeginTrailBurst(TFire& fire, bool choosePoint);
+
+// Draws the star at Cursor at (px, py), records (recordX, recordY) in the
+// ring slot of this sweep, erases the star's next scrambled slot unless the
+// fade has marked it, and moves on to the next star.
+void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, float recordY);
+
+// One call of the trail fade: erases and marks one scrambled slot of up to
+// `starsPerCall` stars, or closes a sweep. Returns true once every slot of
+// every star has gone; the caller then ends the cycle.
+bool FadeTrails(TFire& fire, std::int32_t starsPerCall);
+
+// Ready for the next cycle, and tell the show this one is over.
+void EndCycle(TFire& fire);
+
+}  // namespace moonglow
