@@ -1,0 +1,192 @@
+#pragma once
+
+// The options dialog without a toolkit: every control, caption, range, hint
+// and position as data, and the transfers between the settings record and the
+// controls' values. Each front end builds its widgets from these tables and
+// moves values only through LoadControls / StoreControl / SaveControls, so the
+// Qt and the Win32 dialog look and behave alike.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/IniFile.h"
+
+namespace moonglow {
+
+// Client pixels at 96 dpi; the dialog is laid out for that and not scaled.
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+};
+
+enum class TControlKind {
+  SpinBox,  // an edit field with an attached up-down control
+  Slider,   // a horizontal track bar
+  CheckBox,
+  RadioGroup,  // a captioned group of RadioItems()
+};
+
+// Which parent a control's rectangle is relative to: the form's client area,
+// the theme group box (its top-left corner, caption included), or the page of
+// tab `Tab` of the tabbed control.
+enum class TPlace { Form, ThemeGroup, Tab };
+
+// One setting of the record: either a global field or a field of a kind block.
+struct TSettingRef {
+  std::int32_t TMyIniFile::*Global = nullptr;
+  TFireParam TMyIniFile::*Block = nullptr;
+  std::int32_t TFireParam::*Int = nullptr;
+  bool TFireParam::*Flag = nullptr;
+
+  std::int32_t Get(const TMyIniFile& settings) const;
+  void Set(TMyIniFile& settings, std::int32_t value) const;
+};
+
+struct TControlDef {
+  std::string Name;     // the control: UpDownFireCount, TrackBarAllCast, CheckBoxDrawLaunchKiku
+  std::string Setting;  // the field it edits: "FireCount", "Kiku.DrawLaunch"
+  TControlKind Kind = TControlKind::SpinBox;
+  std::string Caption;  // UTF-8; for spin boxes and sliders the label beside the control
+  std::string Hint;     // tooltip; empty where the control has none
+  std::int32_t Min = 0;
+  std::int32_t Max = 0;
+  std::int32_t Step = 1;       // arrow keys and the up-down's arrows
+  std::int32_t PageStep = 0;   // PgUp / PgDn on sliders
+  std::int32_t TickEvery = 0;  // sliders: a tick below every this many units
+  bool Thousands = false;      // spin boxes: group digits as "1,000"
+  bool Visible = true;
+  bool Enabled = true;
+  TPlace Place = TPlace::Form;
+  int Tab = -1;  // 0..4 when Place is Tab
+  // Spin boxes: the edit field; the others: the control itself.
+  TRect Bounds;
+  // Spin boxes only: the up-down, directly right of its edit field.
+  TRect SpinBounds;
+  // Spin boxes and sliders: the caption label (12 px above a spin box's field,
+  // left of a slider).
+  TRect CaptionBounds;
+  std::string EditName;     // spin boxes: the edit field, EditFireCount
+  std::string CaptionName;  // the caption label, LabelFireCount
+  TSettingRef Field;
+};
+
+// The 45 controls that carry a setting, in the transfer order: FireCount,
+// gFactor, kFactor, VNoise, DNoise, the five theme weights, then each kind
+// block (Kiku, Kiku3, Botan, Hiyuusei, Hachi) as DrawLaunch, SeedSize,
+// SeedCount, V, FireLength, Life, dtFactor.
+inline constexpr std::size_t ControlCount = 45;
+const std::vector<TControlDef>& ControlTable();
+// Index into ControlTable() of the control named `name`, or ControlCount.
+std::size_t FindControl(std::string_view name);
+
+struct TTabDef {
+  std::string Name;   // TabSheetKiku
+  std::string Block;  // Kiku: the settings block and the suffix of the tab's control names
+  std::string Caption;
+  std::string Description;
+  TRect DescriptionBounds;  // on the tab's page
+};
+const std::vector<TTabDef>& TabTable();
+
+enum class TFontRole { Dialog, Title, Version };
+
+struct TFontDef {
+  const char* Family;
+  int PixelHeight;
+  bool Bold;
+};
+inline constexpr TFontDef DialogFont{"ＭＳ Ｐゴシック", 12, false};
+inline constexpr TFontDef TitleFont{"Arial", 13, true};
+inline constexpr TFontDef VersionFont{"Arial", 12, true};
+
+// Labels that carry no setting.
+struct TStaticDef {
+  std::string Name;
+  std::string Caption;
+  TPlace Place = TPlace::Form;
+  int Tab = -1;
+  TRect Bounds;
+  TFontRole Font = TFontRole::Dialog;
+  bool Centred = false;
+};
+const std::vector<TStaticDef>& StaticTable();
+
+struct TButtonDef {
+  std::string Name;
+  std::string Caption;
+  TRect Bounds;
+  bool Default = false;  // pressed by Enter when no other button has the focus
+  bool Cancel = false;   // pressed by Escape
+};
+enum TButtonIndex : std::size_t { ButtonOk = 0, ButtonCancel = 1, ButtonInitial = 2 };
+const std::array<TButtonDef, 3>& ButtonTable();
+
+// Containers and decorations, named as the tab order names them.
+struct TFrameDef {
+  std::string Name;
+  std::string Caption;
+  TRect Bounds;
+};
+const TFrameDef& IconFrame();         // the header's 32×32 icon image
+const TFrameDef& RuleFrame();         // the horizontal rule under the header
+const TFrameDef& ThemeGroupFrame();   // the group box of the five sliders
+const TFrameDef& PageControlFrame();  // the tabbed control
+
+inline constexpr const char* DialogCaption = "Moonglow Setup";
+inline constexpr const char* VersionCaption = "Version 3.01";
+inline constexpr int ClientWidth = 367;
+inline constexpr int ClientHeight = 434;
+
+// Items of every radio group, in index order (the SeedSize value).
+const std::array<std::string, 3>& RadioItems();
+// Where item `item` sits inside its radio group of size `group`.
+TRect RadioItemBounds(const TRect& group, int item);
+
+// Keyboard focus order: the top-level controls first, then the controls
+// inside the tabbed control (tab by tab) and inside the theme group. Spin
+// boxes stand for their edit fields.
+const std::vector<std::string>& TabOrder();
+
+// One value per control in ControlTable() order: a spin box's or slider's
+// position, 1 or 0 for a check box, the selected item of a radio group.
+using TControlValues = std::array<std::int32_t, ControlCount>;
+
+// A spin box holds a signed 16-bit position: loading takes the low 16 bits of
+// the 32-bit field; saving widens the position with its sign.
+std::int16_t SpinPosition(std::int32_t field);
+std::int32_t WidenSpinPosition(std::int16_t position);
+
+// What control `index` shows for the setting value `field`. A spin box takes
+// the 16-bit position first and then clamps it into its range, since the
+// file accepts wider values than the dialog offers; the other kinds show the
+// value as it is (a check box is ticked for any non-zero value).
+std::int32_t ControlValueFromSetting(std::size_t index, std::int32_t field);
+
+TControlValues LoadControls(const TMyIniFile& settings);
+// Stores one control's value into its setting; the sliders do this at once.
+void StoreControl(std::size_t index, std::int32_t value, TMyIniFile& settings);
+void SaveControls(const TControlValues& values, TMyIniFile& settings);
+// The controls as the initial-values button sets them: the record's defaults.
+TControlValues DefaultControls();
+
+// Text typed into a spin box's edit field.
+enum class TSpinTextState {
+  Invalid,       // not a number: the keystroke that made it is refused
+  Intermediate,  // empty, a lone sign, or a number outside the range
+  Acceptable,    // a number inside the range
+};
+TSpinTextState CheckSpinText(const TControlDef& control, std::string_view text);
+// The position the field's text gives when editing ends: a number is clamped
+// into the range; anything else leaves the box at `current`.
+std::int32_t SpinPositionFromText(const TControlDef& control, std::string_view text,
+                                  std::int32_t current);
+// The field's text for `position`: "1,000" where the box groups digits.
+std::string SpinText(const TControlDef& control, std::int32_t position);
+
+}  // namespace moonglow
