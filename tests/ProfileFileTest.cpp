@@ -1,0 +1,390 @@
+#include "settings/ProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include "settings/IniFile.h"
+
+namespace moonglow {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Spit(const fs::path& p, const std::string& text) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// A fresh directory per test, removed afterwards (write bits restored first).
+class ProfileFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    Dir = fs::temp_directory_path() /
+          ("moonglow-profile-" + std::string(info->name()) + "-" +
+           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(Dir);
+    File = Dir / "test.ini";
+  }
+  void TearDown() override {
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(Dir, ec)) {
+      fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(Dir, ec);
+  }
+  std::vector<std::string> DirEntries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir)) names.push_back(e.path().filename().string());
+    return names;
+  }
+
+  fs::path Dir;
+  fs::path File;
+};
+
+// --- Integers ------------------------------------------------------------------------------
+
+TEST(ProfileInteger, AcceptsDecimalAndHexForms) {
+  EXPECT_EQ(TProfileFile::ParseInteger("10"), 10);
+  EXPECT_EQ(TProfileFile::ParseInteger("+7"), 7);
+  EXPECT_EQ(TProfileFile::ParseInteger("-1"), -1);
+  EXPECT_EQ(TProfileFile::ParseInteger("007"), 7);
+  EXPECT_EQ(TProfileFile::ParseInteger(" \t42"), 42);
+  EXPECT_EQ(TProfileFile::ParseInteger("0"), 0);
+  EXPECT_EQ(TProfileFile::ParseInteger("0xA"), 10);
+  EXPECT_EQ(TProfileFile::ParseInteger("0Xff"), 255);
+  EXPECT_EQ(TProfileFile::ParseInteger("$A"), 10);
+  EXPECT_EQ(TProfileFile::ParseInteger("$7FFFFFFF"), 2147483647);
+  EXPECT_EQ(TProfileFile::ParseInteger("2147483647"), 2147483647);
+  EXPECT_EQ(TProfileFile::ParseInteger("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(TProfileFile::ParseInteger("00000000000000000000012"), 12);
+}
+
+TEST(ProfileInteger, RejectsEverythingElse) {
+  for (const char* bad : {"",
+                          " ",
+                          "1a",
+                          "a1",
+                          "10 ",
+                          "1.5",
+                          "1e3",
+                          "+",
+                          "-",
+                          "--1",
+                          "+-1",
+                          "- 1",
+                          "0x",
+                          "$",
+                          "0xG",
+                          "-0x1",
+                          "-$1",
+                          "$-1",
+                          "x1",
+                          "2147483648",
+                          "-2147483649",
+                          "99999999999999999999",
+                          "$80000000",
+                          "0xFFFFFFFF",
+                          "$100000000",
+                          "1\r"}) {
+    EXPECT_FALSE(TProfileFile::ParseInteger(bad).has_value()) << '"' << bad << '"';
+  }
+  EXPECT_FALSE(TProfileFile::ParseInteger(std::string_view("1\0", 2)).has_value());
+}
+
+// --- Reading -------------------------------------------------------------------------------
+
+TEST_F(ProfileFileTest, ReadsNamesWithoutCaseAndValuesWithoutBlanks) {
+  Spit(File,
+       "; a comment=1\n"
+       "# another=2\n"
+       "[environment]\n"
+       "  FIRECOUNT  =  7 \t\n"
+       ";commented=5\n"
+       "#hashed=6\n"
+       "quoted=\"8\"\n"
+       "single=' 9 '\n"
+       "no equals sign here\n"
+       "empty=\n"
+       "[ Theme ]\n"
+       "AllCastPer=41\n");
+  const TProfileFile ini(File.string());
+  EXPECT_EQ(ini.ReadString("Environment", "FireCount"), "7");
+  EXPECT_EQ(ini.ReadInteger("ENVIRONMENT", "firecount", 5), 7);
+  EXPECT_EQ(ini.ReadInteger("Environment", "quoted", 0), 8);
+  EXPECT_EQ(ini.ReadString("Environment", "single"), " 9 ");
+  EXPECT_EQ(ini.ReadInteger("Environment", "empty", 3), 3);
+  EXPECT_EQ(ini.ReadString("Environment", "empty"), "");
+  EXPECT_EQ(ini.ReadInteger("Theme", "AllCastPer", 0), 41);
+  // Comment lines hold no keys, wherever they stand.
+  EXPECT_EQ(ini.ReadString("Environment", ";commented"), "");
+  EXPECT_EQ(ini.ReadString("Environment", "#hashed"), "");
+  EXPECT_EQ(ini.ReadString("Environment", "no equals sign here"), "");
+  EXPECT_EQ(ini.ReadInteger("Environment", "Missing", -4), -4);
+  EXPECT_EQ(ini.ReadInteger("Missing", "FireCount", -4), -4);
+  // A key belongs to its own section only.
+  EXPECT_EQ(ini.ReadString("Theme", "FireCount"), "");
+}
+
+TEST_F(ProfileFileTest, BooleansAreIntegersAndDefaults) {
+  Spit(File, "[S]\nTwo=2\nZero=0\nMinus=-1\nWord=yes\n");
+  const TProfileFile ini(File.string());
+  EXPECT_TRUE(ini.ReadBool("S", "Two", false));
+  EXPECT_FALSE(ini.ReadBool("S", "Zero", true));
+  EXPECT_TRUE(ini.ReadBool("S", "Minus", false));
+  EXPECT_TRUE(ini.ReadBool("S", "Word", true));
+  EXPECT_FALSE(ini.ReadBool("S", "Word", false));
+  EXPECT_TRUE(ini.ReadBool("S", "Absent", true));
+}
+
+TEST_F(ProfileFileTest, DuplicatesResolveToTheFirstOccurrence) {
+  Spit(File, "[A]\nk=1\nk=2\n[B]\nk=3\n[a]\nk=4\nonly=5\n");
+  const TProfileFile ini(File.string());
+  EXPECT_EQ(ini.ReadInteger("A", "k", 0), 1);
+  EXPECT_EQ(ini.ReadInteger("B", "k", 0), 3);
+  // The second [a] is not looked at.
+  EXPECT_EQ(ini.ReadInteger("A", "only", 0), 0);
+}
+
+TEST_F(ProfileFileTest, LineEndsByteOrderMarkAndOddHeaders) {
+  Spit(File, "\xEF\xBB\xBF[First]\r\nA=1\r\n\r\n[Second]\r\nB = 2 \r\n[Open\nC=3\n[]\nD=4");
+  const TProfileFile ini(File.string());
+  EXPECT_EQ(ini.ReadInteger("First", "A", 0), 1);
+  EXPECT_EQ(ini.ReadString("Second", "B"), "2");
+  EXPECT_EQ(ini.ReadInteger("Open", "C", 0), 3);  // a header without ']' still opens a section
+  EXPECT_EQ(ini.ReadInteger("", "D", 0), 4);      // last line without a line end
+}
+
+TEST_F(ProfileFileTest, MissingUnreadableAndDirectoryPathsReadAsEmpty) {
+  EXPECT_EQ(TProfileFile((Dir / "absent.ini").string()).ReadInteger("S", "k", 9), 9);
+  EXPECT_EQ(TProfileFile(Dir.string()).ReadInteger("S", "k", 9), 9);
+  EXPECT_EQ(TProfileFile("").ReadInteger("S", "k", 9), 9);
+}
+
+TEST_F(ProfileFileTest, BinaryJunkNeverBreaksReading) {
+  std::mt19937 gen(12345);
+  std::string junk(1 << 20, '\0');
+  for (char& c : junk) c = static_cast<char>(gen());
+  Spit(File, junk + "\n[Known]\nKey=17\n" + junk);
+  const TProfileFile ini(File.string());
+  EXPECT_EQ(ini.ReadInteger("Known", "Key", 0), 17);
+  EXPECT_EQ(ini.ReadInteger("Unknown", "Key", -1), -1);
+}
+
+TEST_F(ProfileFileTest, FiftyMegabytesReadAndWriteInReasonableTime) {
+  // Short lines are the costly case for a line scanner: over six million here.
+  std::string big;
+  big.reserve(51 << 20);
+  big += "[Environment]\n";
+  for (int i = 0; big.size() < (50u << 20); ++i) big += "k" + std::to_string(i % 1000) + "=v\n";
+  big += "FireCount=7\n[Theme]\nAllCastPer=12\n";
+  Spit(File, big);
+
+  const auto start = std::chrono::steady_clock::now();
+  TProfileFile ini(File.string());
+  EXPECT_EQ(ini.ReadInteger("Environment", "FireCount", 0), 7);
+  EXPECT_EQ(ini.ReadInteger("Environment", "Absent", 1), 1);
+  EXPECT_EQ(ini.ReadInteger("Theme", "AllCastPer", 0), 12);
+  ini.BeginUpdate();
+  for (int i = 0; i < 20; ++i) {
+    ini.WriteInteger("Environment", "FireCount", i);
+    ini.WriteInteger("Theme", "New" + std::to_string(i), i);
+    ini.WriteInteger("Fresh", "K" + std::to_string(i), i);
+  }
+  ini.EndUpdate();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const TProfileFile reread(File.string());
+  EXPECT_EQ(reread.ReadInteger("Environment", "FireCount", 0), 19);
+  EXPECT_EQ(reread.ReadInteger("Theme", "New19", 0), 19);
+  EXPECT_EQ(reread.ReadInteger("Fresh", "K19", 0), 19);
+  EXPECT_EQ(reread.Text().size(), ini.Text().size());
+  // Generous for a shared machine; a quadratic scan would take minutes.
+  EXPECT_LT(seconds, 20.0);
+  std::cout << "50 MB read + 60 batched writes: " << seconds << " s\n";
+}
+
+// --- Writing -------------------------------------------------------------------------------
+
+TEST_F(ProfileFileTest, ReplacesInPlaceAndKeepsEverythingElse) {
+  Spit(File,
+       "; header comment\n"
+       "[Environment]\n"
+       "  fireCOUNT = 3\n"
+       "Unknown=x\n"
+       "\n"
+       "# closing comment\n"
+       "[Other]\n"
+       "keep=me\n");
+  TProfileFile ini(File.string());
+  ini.WriteInteger("ENVIRONMENT", "FireCount", 10);
+  ini.WriteInteger("Environment", "gFactor", -2);
+  ini.WriteBool("Other", "Flag", true);
+  ini.WriteInteger("Theme", "AllCastPer", 40);
+  ini.WriteBool("Theme", "Off", false);
+  EXPECT_EQ(Slurp(File),
+            "; header comment\n"
+            "[Environment]\n"
+            "fireCOUNT=10\n"
+            "Unknown=x\n"
+            "gFactor=-2\n"
+            "\n"
+            "# closing comment\n"
+            "[Other]\n"
+            "keep=me\n"
+            "Flag=1\n"
+            "\n"
+            "[Theme]\n"
+            "AllCastPer=40\n"
+            "Off=0\n");
+  EXPECT_EQ(ini.Text(), Slurp(File));
+}
+
+TEST_F(ProfileFileTest, WritesFollowTheFileShape) {
+  // CRLF kept, the BOM kept, a missing final line end mended, first duplicates replaced.
+  Spit(File, "\xEF\xBB\xBF[A]\r\nk=1\r\n[B]\r\nk=2\r\n[a]\r\nk=3\r\n[Empty]");
+  TProfileFile ini(File.string());
+  ini.WriteInteger("a", "K", 5);
+  ini.WriteInteger("A", "n", 6);
+  ini.WriteInteger("Empty", "e", 7);
+  ini.WriteInteger("B", "k", 222);  // longer than before: later sections move
+  ini.WriteInteger("Empty", "f", 8);
+  ini.WriteInteger("A", "k", 50);
+  EXPECT_EQ(
+      Slurp(File),
+      "\xEF\xBB\xBF[A]\r\nk=50\r\nn=6\r\n[B]\r\nk=222\r\n[a]\r\nk=3\r\n[Empty]\r\ne=7\r\nf=8\r\n");
+}
+
+TEST_F(ProfileFileTest, NewFileAndDirectoryAreCreated) {
+  const fs::path nested = Dir / "one" / "two" / "new.ini";
+  TProfileFile ini(nested.string());
+  ini.WriteInteger("S", "k", 1);
+  ini.WriteInteger("T", "k", 2);
+  EXPECT_EQ(Slurp(nested), "[S]\nk=1\n\n[T]\nk=2\n");
+}
+
+TEST_F(ProfileFileTest, ReplacingLeavesNoTemporaryFilesAndKeepsPermissions) {
+  Spit(File, "[S]\nk=1\n");
+  fs::permissions(File, fs::perms::owner_read | fs::perms::owner_write);
+  TProfileFile ini(File.string());
+  for (int i = 0; i < 5; ++i) ini.WriteInteger("S", "k", i);
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"test.ini"});
+  EXPECT_EQ(fs::status(File).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Slurp(File), "[S]\nk=4\n");
+}
+
+TEST_F(ProfileFileTest, WritesThroughALink) {
+  Spit(File, "[S]\nk=1\n");
+  const fs::path link = Dir / "link.ini";
+  fs::create_symlink(File, link);
+  TProfileFile(link.string()).WriteInteger("S", "k", 2);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(Slurp(File), "[S]\nk=2\n");
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileIsRefusedAndLeftAlone) {
+  const std::string before = "[S]\nk=1\n";
+  Spit(File, before);
+  fs::permissions(File, fs::perms::owner_read | fs::perms::group_read);
+  TProfileFile ini(File.string());
+  try {
+    ini.WriteInteger("S", "k", 2);
+    FAIL() << "write to a read-only file succeeded";
+  } catch (const EIniFileError& e) {
+    EXPECT_STREQ(e.what(), (File.string() + " に書き込めません").c_str());
+  }
+  EXPECT_EQ(Slurp(File), before);
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"test.ini"});
+  // The object still says what the file says.
+  EXPECT_EQ(ini.ReadInteger("S", "k", 0), 1);
+  EXPECT_EQ(ini.Text(), before);
+}
+
+TEST_F(ProfileFileTest, ReadOnlyDirectoryAndBlockedPathsAreRefused) {
+  const fs::path roDir = Dir / "ro";
+  fs::create_directories(roDir);
+  Spit(roDir / "x.ini", "[S]\nk=1\n");
+  fs::permissions(roDir, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_THROW(TProfileFile((roDir / "x.ini").string()).WriteInteger("S", "k", 2), EIniFileError);
+  EXPECT_THROW(TProfileFile((roDir / "new.ini").string()).WriteInteger("S", "k", 2), EIniFileError);
+  EXPECT_EQ(Slurp(roDir / "x.ini"), "[S]\nk=1\n");
+  EXPECT_FALSE(fs::exists(roDir / "new.ini"));
+
+  // A directory where the file should be, and a file where a directory should be.
+  fs::create_directories(Dir / "isdir.ini");
+  EXPECT_THROW(TProfileFile((Dir / "isdir.ini").string()).WriteInteger("S", "k", 1), EIniFileError);
+  Spit(Dir / "plain", "");
+  EXPECT_THROW(TProfileFile((Dir / "plain" / "x.ini").string()).WriteInteger("S", "k", 1),
+               EIniFileError);
+}
+
+// A store that fails when told to, counting stores from 1, as a disk that
+// fills up or a file that another program locks would.
+class TFailingProfileFile : public TProfileFile {
+ public:
+  TFailingProfileFile(std::string fileName, std::function<bool(int)> fails)
+      : TProfileFile(std::move(fileName)), Fails(std::move(fails)) {}
+  int Stores = 0;
+
+ protected:
+  void Store(const std::string& text) override {
+    if (Fails(++Stores)) throw EIniFileError(FileName());
+    TProfileFile::Store(text);
+  }
+
+ private:
+  std::function<bool(int)> Fails;
+};
+
+TEST_F(ProfileFileTest, BatchedWritesStoreOnceOrFailWhereSingleWritesWould) {
+  Spit(File, "[S]\na=0\n");
+  {
+    TFailingProfileFile ini(File.string(), [](int) { return false; });
+    ini.BeginUpdate();
+    ini.WriteInteger("S", "a", 1);
+    ini.WriteInteger("S", "b", 2);
+    ini.EndUpdate();
+    EXPECT_EQ(ini.Stores, 1);
+    EXPECT_EQ(Slurp(File), "[S]\na=1\nb=2\n");
+  }
+  {
+    // The batch store (1) fails, then "a" (2) and "b" (3) are stored alone and "c" (4) fails.
+    TFailingProfileFile ini(File.string(), [](int n) { return n == 1 || n >= 4; });
+    ini.BeginUpdate();
+    ini.WriteInteger("S", "a", 10);
+    ini.WriteInteger("S", "b", 20);
+    ini.WriteInteger("T", "c", 30);
+    ini.WriteInteger("S", "d", 40);
+    EXPECT_THROW(ini.EndUpdate(), EIniFileError);
+    EXPECT_EQ(ini.Stores, 4);
+    EXPECT_EQ(Slurp(File), "[S]\na=10\nb=20\n");
+    EXPECT_EQ(ini.ReadInteger("T", "c", -1), -1);
+    EXPECT_EQ(ini.ReadInteger("S", "d", -1), -1);
+  }
+  {
+    // Refused from the start: nothing is stored.
+    TFailingProfileFile ini(File.string(), [](int) { return true; });
+    ini.BeginUpdate();
+    ini.WriteInteger("S", "a", 99);
+    EXPECT_THROW(ini.EndUpdate(), EIniFileError);
+    EXPECT_EQ(Slurp(File), "[S]\na=10\nb=20\n");
+  }
+}
+
+}  // namespace
+}  // namespace moonglow
