@@ -1,0 +1,116 @@
+#include "qt/QtToolkit.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+#include "qt/OptionsDialog.h"
+#include "qt/SaverWindow.h"
+#include "qt/X11.h"
+#include "settings/IniFile.h"
+#include "show/FireThread.h"
+
+namespace moonglow {
+
+namespace {
+
+void ReportNoDisplay(const std::string& why) {
+  std::fprintf(stderr,
+               "moonglow: no display: %s\n"
+               "moonglow: to draw the show without a display, use moonglow-render "
+               "(it writes a PNG)\n",
+               why.c_str());
+}
+
+// While the application object is being made, a fatal message from Qt means
+// its platform could not start: say so plainly and end, instead of aborting.
+QtMessageHandler PreviousHandler = nullptr;
+
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+  if (type == QtFatalMsg) {
+    ReportNoDisplay(message.toStdString());
+    std::_Exit(ExitNoDisplay);
+  }
+  if (PreviousHandler) PreviousHandler(type, context, message);
+}
+
+}  // namespace
+
+TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform)
+    : FProgramName(programName ? programName : "moonglow"), FPlatform(platform) {
+  FArgv[0] = FProgramName.data();
+  FArgv[1] = nullptr;
+}
+
+TQtToolkit::~TQtToolkit() {
+  FSaver.reset();
+  FDialog.reset();
+  FApplication.reset();
+}
+
+bool TQtToolkit::Initialize(TRunMode mode) {
+  // Changing the password needs no window here: Linux has no such service.
+  if (mode == ChangePassword) return true;
+  if (std::optional<std::string> problem = DisplayProblem()) {
+    ReportNoDisplay(*problem);
+    return false;
+  }
+  PreviousHandler = qInstallMessageHandler(StartupMessageHandler);
+  FApplication = std::make_unique<QApplication>(FArgc, FArgv);
+  qInstallMessageHandler(PreviousHandler);
+  return true;
+}
+
+void TQtToolkit::SetTitle(const std::string& title) {
+  QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
+}
+
+void TQtToolkit::ShowPreviewParent(TWindowHandle) {
+  // The preview parent belongs to whoever asked for the preview, which has it
+  // on screen already; Qt keeps no hidden application window to put away.
+}
+
+void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
+  FSaver = std::make_unique<TSaverWindow>(mode, parent, FPlatform, DefaultSettingsPath(),
+                                          FireThreadFactory(DefaultPixelRate()),
+                                          [this](std::exception_ptr e) { Fail(e); });
+  FHasMainWindow = FSaver->Start();
+}
+
+void TQtToolkit::CreateOptionsDialog() {
+  FDialog = NewOptionsDialog(DefaultSettingsPath());
+  FDialog->show();
+  FHasMainWindow = true;
+}
+
+void TQtToolkit::Fail(std::exception_ptr error) {
+  if (!FLoopError) FLoopError = error;
+  QCoreApplication::exit(0);
+}
+
+void TQtToolkit::RunMessageLoop() {
+  if (!FApplication || !FHasMainWindow) return;
+  QApplication::exec();
+  if (FLoopError) std::rethrow_exception(std::exchange(FLoopError, nullptr));
+}
+
+void TQtToolkit::DestroyWindows() {
+  FDialog.reset();
+  if (FSaver) {
+    // The window goes whatever its settings' fate; a refused write is shown
+    // after that.
+    std::unique_ptr<TSaverWindow> saver = std::move(FSaver);
+    saver->Finish();
+  }
+}
+
+void TQtToolkit::ShowException(const std::string& message) {
+  std::fprintf(stderr, "moonglow: %s\n", message.c_str());
+  if (!FApplication) return;
+  const QString caption = QGuiApplication::applicationDisplayName();
+  QMessageBox::critical(nullptr, caption, QString::fromStdString(message));
+}
+
+}  // namespace moonglow

@@ -1,0 +1,222 @@
+#include "qt/SaverWindow.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+
+#include "app/Entry.h"
+#include "app/Present.h"
+#include "qt/X11.h"
+
+namespace moonglow {
+
+namespace {
+
+// The window as it was laid out before it is sized at run time.
+constexpr int DesignWidth = 483, DesignHeight = 540;
+// How often a preview looks whether its parent window still exists.
+constexpr int ParentCheckMilliseconds = 250;
+
+QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
+
+}  // namespace
+
+TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
+                           std::string settingsPath, TShowThreadFactory newShowThread,
+                           TFailureHandler onFailure)
+    : QWidget(nullptr, runMode == Preview
+                           ? Qt::WindowFlags(Qt::FramelessWindowHint)
+                           : Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      FOnFailure(std::move(onFailure)),
+      FForm(runMode, parentWindow, platform, *this, std::move(settingsPath),
+            std::move(newShowThread)) {
+  setWindowTitle(QString::fromUtf8(ApplicationTitle));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  QPalette black = palette();
+  black.setColor(QPalette::Window, Qt::black);
+  setPalette(black);
+  setAutoFillBackground(false);
+  setMouseTracking(true);
+  // A preview sits inside someone else's dialog and must not take its keys.
+  setFocusPolicy(runMode == Preview ? Qt::NoFocus : Qt::StrongFocus);
+  resize(DesignWidth, DesignHeight);
+
+  FPresentTimer.setTimerType(Qt::PreciseTimer);
+  connect(&FPresentTimer, &QTimer::timeout, this, &TSaverWindow::Present);
+  FParentTimer.setInterval(ParentCheckMilliseconds);
+  connect(&FParentTimer, &QTimer::timeout, this,
+          [this] { Guard([this] { FForm.CheckParent(); }); });
+}
+
+TSaverWindow::~TSaverWindow() {
+  FPresentTimer.stop();
+  FParentTimer.stop();
+  // Our native window is a child of the foreign one: it goes first.
+  destroy();
+  delete FForeignParent;
+}
+
+template <class Handler>
+void TSaverWindow::Guard(Handler&& handler) {
+  try {
+    handler();
+  } catch (...) {
+    if (FOnFailure) FOnFailure(std::current_exception());
+  }
+}
+
+bool TSaverWindow::Start() {
+  if (!FForm.FormCreate()) return false;
+  switch (FForm.RunMode()) {
+    case Preview:
+      EmbedInParent();
+      show();
+      FParentTimer.start();
+      break;
+    case Debug:
+      // Without a window manager nothing would maximise the window: take the
+      // screen's working area ourselves as well.
+      if (QScreen* screen = PrimaryScreen()) setGeometry(screen->availableGeometry());
+      showMaximized();
+      break;
+    default:
+      show();
+      break;
+  }
+  if (FForm.RunMode() != Preview) {
+    raise();
+    activateWindow();
+    setFocus();
+  }
+  return true;
+}
+
+void TSaverWindow::EmbedInParent() {
+  setAttribute(Qt::WA_NativeWindow);
+  winId();  // the native window must exist before it can be given a parent
+  FForeignParent = QWindow::fromWinId(static_cast<WId>(FForm.ParentWindow()));
+  if (FForeignParent && windowHandle()) windowHandle()->setParent(FForeignParent);
+  move(0, 0);
+}
+
+void TSaverWindow::Finish() {
+  FPresentTimer.stop();
+  FParentTimer.stop();
+  FForm.FormDestroy();
+}
+
+TWindowHandle TSaverWindow::Handle() { return static_cast<TWindowHandle>(winId()); }
+
+void TSaverWindow::SetPosition(std::int32_t left, std::int32_t top) { move(left, top); }
+
+void TSaverWindow::SetSize(std::int32_t width, std::int32_t height) {
+  resize(std::max(width, 0), std::max(height, 0));
+}
+
+std::int32_t TSaverWindow::ScreenWidth() {
+  QScreen* screen = PrimaryScreen();
+  return screen ? screen->geometry().width() : DesignWidth;
+}
+
+std::int32_t TSaverWindow::ScreenHeight() {
+  QScreen* screen = PrimaryScreen();
+  return screen ? screen->geometry().height() : DesignHeight;
+}
+
+std::optional<TRect> TSaverWindow::WindowRect(TWindowHandle window) {
+  return X11WindowRect(window);
+}
+
+TPoint TSaverWindow::CursorPos() {
+  const QPoint p = QCursor::pos();
+  return {p.x(), p.y()};
+}
+
+void TSaverWindow::ShowCursor(bool show) {
+  if (show) {
+    unsetCursor();
+  } else {
+    setCursor(Qt::BlankCursor);
+  }
+}
+
+bool TSaverWindow::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      // Every key ends the saver, Tab and the modifiers included, so none of
+      // them may go to focus handling first.
+      Guard([this] { FForm.FormKeyDown(); });
+      return true;
+    case QEvent::WindowActivate:
+      Guard([this] { FForm.FormActivate(); });
+      break;
+    default:
+      break;
+  }
+  return QWidget::event(event);
+}
+
+void TSaverWindow::paintEvent(QPaintEvent* event) {
+  {
+    QPainter painter(this);
+    QRegion background = event->region();
+    if (!FFrame.isNull()) {
+      for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), FFrame, r);
+      background -= FFrame.rect();
+    }
+    for (const QRect& r : background) painter.fillRect(r, Qt::black);
+  }
+  Guard([this] { FForm.FormPaint(); });
+  if (FFrame.isNull() && FForm.Canvas()) StartPresenting();
+}
+
+void TSaverWindow::StartPresenting() {
+  const TCanvas& canvas = *FForm.Canvas();
+  if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
+  FFrame = QImage(canvas.Width(), canvas.Height(), QImage::Format_RGB32);
+  FFrame.fill(Qt::black);
+  QScreen* screen = this->screen();
+  const double hz = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
+  FPresentTimer.start(std::clamp(static_cast<int>(std::lround(1000.0 / hz)), 4, 100));
+}
+
+void TSaverWindow::Present() {
+  TCanvas* canvas = FForm.Canvas();
+  if (!canvas || FFrame.isNull()) return;
+  auto* pixels = reinterpret_cast<std::uint32_t*>(FFrame.bits());
+  const auto stride = static_cast<std::size_t>(FFrame.bytesPerLine()) / sizeof(std::uint32_t);
+  QRegion changed;
+  for (const TRect& r : TakeFrame(*canvas, pixels, stride)) {
+    changed += QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  }
+  if (!changed.isEmpty()) update(changed);
+}
+
+void TSaverWindow::mousePressEvent(QMouseEvent*) {
+  Guard([this] { FForm.FormMouseDown(); });
+}
+
+void TSaverWindow::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  Guard([this, p] { FForm.FormMouseMove(p.x(), p.y()); });
+}
+
+void TSaverWindow::closeEvent(QCloseEvent* event) {
+  bool allowed = true;
+  Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  event->setAccepted(allowed);
+}
+
+}  // namespace moonglow
+
+// Compiled here rather than with the other generated files, so this window's
+// headers never share a translation unit with the dialog's.
+#include "moc_SaverWindow.cpp"

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <exception>
+#include <functional>
+#include <string>
+
+#include "app/Main.h"
+
+class QWindow;
+
+namespace moonglow {
+
+// The saver window on Qt: a black, borderless, stay-on-top widget that hands
+// its events to the saver window's rules (TMainForm) and presents what the
+// show thread draws. The show draws into the rules' canvas; a timer at the
+// display's refresh rate copies the changed tiles into this widget's own image
+// under the canvas mutex, and painting reads that image only.
+class TSaverWindow final : public QWidget, public IMainFormHost {
+  Q_OBJECT
+
+ public:
+  // Called with an exception that left one of the handlers: Qt cannot carry
+  // it through its event loop, so the owner ends the loop and rethrows it.
+  using TFailureHandler = std::function<void(std::exception_ptr)>;
+
+  TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
+               std::string settingsPath, TShowThreadFactory newShowThread,
+               TFailureHandler onFailure);
+  ~TSaverWindow() override;
+
+  // Sizes the window for its run mode and shows it. False when it must not
+  // run: a preview whose parent window does not exist.
+  bool Start();
+  // Stops the show for good and saves the settings; a refused write throws.
+  void Finish();
+
+  TMainForm& Form() { return FForm; }
+
+  // IMainFormHost
+  TWindowHandle Handle() override;
+  void SetPosition(std::int32_t left, std::int32_t top) override;
+  void SetSize(std::int32_t width, std::int32_t height) override;
+  std::int32_t ClientWidth() override { return width(); }
+  std::int32_t ClientHeight() override { return height(); }
+  std::int32_t ScreenWidth() override;
+  std::int32_t ScreenHeight() override;
+  std::optional<TRect> WindowRect(TWindowHandle window) override;
+  TPoint CursorPos() override;
+  void ShowCursor(bool show) override;
+  void Close() override { close(); }
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  template <class Handler>
+  void Guard(Handler&& handler);
+  void EmbedInParent();
+  void StartPresenting();
+  void Present();
+
+  TFailureHandler FOnFailure;
+  QImage FFrame;  // what the window shows; written and read on this thread only
+  QTimer FPresentTimer;
+  QTimer FParentTimer;
+  QPointer<QWindow> FForeignParent;
+  TMainForm FForm;
+};
+
+}  // namespace moonglow

@@ -1,0 +1,53 @@
+#include "qt/X11.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <cstdlib>
+#include <cstring>
+
+namespace moonglow {
+
+namespace {
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+}  // namespace
+
+std::optional<std::string> DisplayProblem() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0) return std::nullopt;
+  if (!IsSet("DISPLAY")) {
+    if (IsSet("WAYLAND_DISPLAY")) {
+      return std::string(
+          "WAYLAND_DISPLAY is set but DISPLAY is not; this program draws through X11 "
+          "(XWayland): set DISPLAY");
+    }
+    return std::string("neither DISPLAY nor WAYLAND_DISPLAY is set");
+  }
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const int error = xcb_connection_has_error(connection);
+  xcb_disconnect(connection);
+  if (error)
+    return "cannot connect to the X display \"" + std::string(std::getenv("DISPLAY")) + "\"";
+  return std::nullopt;
+}
+
+std::optional<TRect> X11WindowRect(TWindowHandle window) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || window == 0) return std::nullopt;
+  xcb_connection_t* connection = x11->connection();
+  xcb_generic_error_t* error = nullptr;
+  xcb_get_geometry_reply_t* reply =
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), &error);
+  std::free(error);
+  if (!reply) return std::nullopt;
+  const TRect rect{reply->x, reply->y, reply->x + reply->width, reply->y + reply->height};
+  std::free(reply);
+  return rect;
+}
+
+}  // namespace moonglow

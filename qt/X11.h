@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "show/Canvas.h"
+
+namespace moonglow {
+
+// Why no display can be reached, or nothing when one can (or when Qt has been
+// told to use another platform, which then reports for itself). Called before
+// the application object exists, so that a missing display is a clear message
+// rather than an abort.
+std::optional<std::string> DisplayProblem();
+
+// The size of another X11 window, from the X server (left and top relative to
+// its parent); nothing when the window does not exist or the application does
+// not run on X11.
+std::optional<TRect> X11WindowRect(TWindowHandle window);
+
+}  // namespace moonglow
