@@ -259,7 +259,7 @@ void TFireThread::Execute() {
         if (FEnv.Canvas.Writes() - firstWrite >= quantum || visits >= MaxVisitsPerQuantum) break;
       }
       const std::uint64_t written = FEnv.Canvas.Writes() - firstWrite;
-      canvasLock.unlock();
+      if (canvasLock.owns_lock()) canvasLock.unlock();
       if (stop || FPixelRate == 0) continue;
 
       // A stretch of visits that draw nothing still costs time, so the loop

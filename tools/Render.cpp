@@ -1,0 +1,200 @@
+// moonglow-render: the show without a window. It runs the same show loop as
+// the saver, unpaced, into an in-memory canvas and writes the result as a PNG.
+// The same seed and settings always give the same picture and the same trace.
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "settings/IniFile.h"
+#include "shells/Fire.h"
+#include "show/FireThread.h"
+#include "tools/Png.h"
+
+namespace {
+
+using namespace moonglow;
+
+constexpr const char* Usage =
+    "usage: moonglow-render [options]\n"
+    "  --size WxH     canvas size in pixels (default 800x600)\n"
+    "  --seed N       the seed counter's start (default: the calendar time)\n"
+    "  --steps N      slot visits of the show loop (default 2000000)\n"
+    "  --ini PATH     settings file (default: the built-in defaults)\n"
+    "  --preview      run as the small preview does\n"
+    "  --out FILE     the PNG to write (default moonglow.png)\n"
+    "  --trace        print every theme and burst on standard output\n"
+    "  --bench        print visits and pixel writes per second and peak memory\n";
+
+struct TOptions {
+  std::int32_t Width = 800;
+  std::int32_t Height = 600;
+  std::uint32_t Seed = 0;
+  bool SeedGiven = false;
+  std::uint64_t Steps = 2000000;
+  std::string Ini;
+  bool Preview = false;
+  std::string Out = "moonglow.png";
+  bool Trace = false;
+  bool Bench = false;
+};
+
+// Largest canvas side accepted, to keep a typo from asking for gigabytes.
+constexpr std::int32_t MaxSide = 16384;
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+bool ParseSize(std::string_view text, std::int32_t& width, std::int32_t& height) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string_view::npos) return false;
+  return ParseNumber(text.substr(0, x), width) && ParseNumber(text.substr(x + 1), height) &&
+         width >= 1 && height >= 1 && width <= MaxSide && height <= MaxSide;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "moonglow-render: %s\n%s", message.c_str(), Usage);
+  return 2;
+}
+
+// Returns -1 when the options are good, else the exit code.
+int ParseOptions(int argc, char** argv, TOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::string_view value;
+    bool hasValue = false;
+    if (const std::size_t eq = arg.find('=');
+        arg.starts_with("--") && eq != std::string_view::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      hasValue = true;
+    }
+    const auto needValue = [&]() {
+      if (hasValue) return true;
+      if (i + 1 >= argc) return false;
+      value = argv[++i];
+      return true;
+    };
+    const std::string name(arg);
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(Usage, stdout);
+      return 0;
+    } else if (arg == "--preview" || arg == "--trace" || arg == "--bench") {
+      if (hasValue) return Fail(name + " takes no value");
+      (arg == "--preview" ? options.Preview
+       : arg == "--trace" ? options.Trace
+                          : options.Bench) = true;
+    } else if (arg == "--size" || arg == "--seed" || arg == "--steps" || arg == "--ini" ||
+               arg == "--out") {
+      if (!needValue()) return Fail(name + " needs a value");
+      if (arg == "--size") {
+        if (!ParseSize(value, options.Width, options.Height))
+          return Fail("bad --size '" + std::string(value) + "': expected WxH, each 1.." +
+                      std::to_string(MaxSide));
+      } else if (arg == "--seed") {
+        if (!ParseNumber(value, options.Seed))
+          return Fail("bad --seed '" + std::string(value) + "': expected 0..4294967295");
+        options.SeedGiven = true;
+      } else if (arg == "--steps") {
+        if (!ParseNumber(value, options.Steps))
+          return Fail("bad --steps '" + std::string(value) + "': expected a whole number");
+      } else if (value.empty()) {
+        return Fail(name + " needs a non-empty value");
+      } else if (arg == "--ini") {
+        options.Ini = value;
+      } else {
+        options.Out = value;
+      }
+    } else {
+      return Fail("unknown option '" + std::string(argv[i]) + "'");
+    }
+  }
+  return -1;
+}
+
+class TTracePrinter final : public IShowTrace {
+ public:
+  void Theme(const char* themeName, std::int32_t launchesLeft) override {
+    std::printf("theme %s %d\n", themeName, launchesLeft);
+  }
+  void Burst(std::int32_t slot, const TFire& shell) override {
+    std::printf("burst %d %s %d %.3f %.3f %.3f %.3f\n", slot, shell.KindName, shell.SeedNum,
+                shell.BurstX, shell.BurstY, shell.Lifetime, shell.V0);
+  }
+};
+
+// Peak resident memory in kilobytes, or -1 where /proc is not available.
+long PeakMemoryKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TOptions options;
+  if (const int code = ParseOptions(argc, argv, options); code >= 0) return code;
+  if (!options.SeedGiven) options.Seed = static_cast<std::uint32_t>(std::time(nullptr));
+
+  TMyIniFile settings(options.Ini);
+  if (options.Ini.empty()) {
+    settings.LoadDefaults();
+  } else {
+    settings.ReadSettings();
+  }
+
+  TCanvas canvas(options.Width, options.Height);
+  TTracePrinter tracer;
+  TShowEnv env{canvas, settings, options.Preview ? Preview : Saver, options.Seed};
+  if (options.Trace) env.Trace = &tracer;
+
+  // With --trace, standard output carries the trace lines only.
+  FILE* report = options.Trace ? stderr : stdout;
+  const auto start = std::chrono::steady_clock::now();
+  {
+    TFireShow show(env);
+    show.ChooseTheme();
+    for (std::uint64_t step = 0; step < options.Steps; ++step) show.Visit();
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::fflush(stdout);
+
+  if (options.Bench) {
+    const double per = seconds > 0 ? 1.0 / seconds : 0.0;
+    std::fprintf(report, "visits: %llu in %.3f s (%.0f per second)\n",
+                 static_cast<unsigned long long>(options.Steps), seconds,
+                 static_cast<double>(options.Steps) * per);
+    std::fprintf(report, "pixel writes: %llu (%.0f per second)\n",
+                 static_cast<unsigned long long>(canvas.Writes()),
+                 static_cast<double>(canvas.Writes()) * per);
+    if (const long kb = PeakMemoryKb(); kb >= 0) {
+      std::fprintf(report, "peak memory: %ld kB\n", kb);
+    } else {
+      std::fprintf(report, "peak memory: not available on this system\n");
+    }
+  }
+
+  if (!WritePng(options.Out, canvas.Pixels(), canvas.Width(), canvas.Height())) {
+    std::fprintf(stderr, "moonglow-render: cannot write %s: %s\n", options.Out.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  std::fprintf(report, "wrote %s (%dx%d, seed %u, %llu visits)\n", options.Out.c_str(),
+               canvas.Width(), canvas.Height(), options.Seed,
+               static_cast<unsigned long long>(options.Steps));
+  return 0;
+}
