@@ -1,6 +1,7 @@
 #include "qt/SaverWindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -213,6 +214,9 @@ void TSaverWindow::closeEvent(QCloseEvent* event) {
   bool allowed = true;
   Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
   event->setAccepted(allowed);
+  // This is the application's main window: its close ends the run. A preview
+  // is no top-level window to Qt, so Qt would not end the loop by itself.
+  if (allowed) QCoreApplication::quit();
 }
 
 }  // namespace moonglow

@@ -1,0 +1,307 @@
+// The real moonglow program under a virtual X server: run modes, closing by
+// input, the settings it leaves behind, and the preview inside a foreign
+// window. Run through run-under-xvfb.sh, which provides the display.
+
+#include <sys/stat.h>
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const Title = "The Real Moonglow Screen Saver";
+
+struct TGeometry {
+  int X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+// A small client of the X server, for what the tests look at and make.
+class TX11 {
+ public:
+  TX11() : FConnection(xcb_connect(nullptr, nullptr)) {
+    if (!xcb_connection_has_error(FConnection)) {
+      FScreen = xcb_setup_roots_iterator(xcb_get_setup(FConnection)).data;
+    }
+  }
+  ~TX11() { xcb_disconnect(FConnection); }
+  bool Ok() const { return FScreen != nullptr; }
+  xcb_window_t Root() const { return FScreen->root; }
+
+  std::vector<xcb_window_t> Children(xcb_window_t window) {
+    std::vector<xcb_window_t> result;
+    auto* reply = xcb_query_tree_reply(FConnection, xcb_query_tree(FConnection, window), nullptr);
+    if (!reply) return result;
+    const xcb_window_t* children = xcb_query_tree_children(reply);
+    result.assign(children, children + xcb_query_tree_children_length(reply));
+    std::free(reply);
+    return result;
+  }
+
+  bool Viewable(xcb_window_t window) {
+    auto* reply = xcb_get_window_attributes_reply(
+        FConnection, xcb_get_window_attributes(FConnection, window), nullptr);
+    const bool viewable = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(reply);
+    return viewable;
+  }
+
+  std::string Name(xcb_window_t window) {
+    auto* reply = xcb_get_property_reply(FConnection,
+                                         xcb_get_property(FConnection, 0, window, XCB_ATOM_WM_NAME,
+                                                          XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                                         nullptr);
+    std::string name;
+    if (reply) {
+      name.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                  static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+      std::free(reply);
+    }
+    return name;
+  }
+
+  std::optional<TGeometry> Geometry(xcb_window_t window) {
+    auto* reply =
+        xcb_get_geometry_reply(FConnection, xcb_get_geometry(FConnection, window), nullptr);
+    if (!reply) return std::nullopt;
+    TGeometry g{reply->x, reply->y, reply->width, reply->height};
+    std::free(reply);
+    return g;
+  }
+
+  // Pixels of the window that are not black, as shown on the screen.
+  int LitPixels(xcb_window_t window) {
+    const std::optional<TGeometry> g = Geometry(window);
+    if (!g) return -1;
+    auto* reply = xcb_get_image_reply(FConnection,
+                                      xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
+                                                    0, 0, static_cast<std::uint16_t>(g->Width),
+                                                    static_cast<std::uint16_t>(g->Height), ~0u),
+                                      nullptr);
+    if (!reply) return -1;
+    const auto* data = xcb_get_image_data(reply);
+    const int length = xcb_get_image_data_length(reply);
+    int lit = 0;
+    for (int i = 0; i + 3 < length; i += 4) {
+      if (data[i] | data[i + 1] | data[i + 2]) ++lit;
+    }
+    std::free(reply);
+    return lit;
+  }
+
+  xcb_window_t CreateWindow(int x, int y, int width, int height) {
+    const xcb_window_t window = xcb_generate_id(FConnection);
+    const std::uint32_t values[] = {FScreen->white_pixel};
+    xcb_create_window(FConnection, XCB_COPY_FROM_PARENT, window, Root(),
+                      static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, FScreen->root_visual, XCB_CW_BACK_PIXEL,
+                      values);
+    xcb_map_window(FConnection, window);
+    xcb_flush(FConnection);
+    return window;
+  }
+
+  void DestroyWindow(xcb_window_t window) {
+    xcb_destroy_window(FConnection, window);
+    xcb_flush(FConnection);
+  }
+
+ private:
+  xcb_connection_t* FConnection;
+  xcb_screen_t* FScreen = nullptr;
+};
+
+class SaverE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FDir.isValid());
+    // The instance lock lives in the runtime directory: a private one keeps
+    // these runs apart from any other copy on the machine.
+    ::chmod(FDir.path().toLocal8Bit().constData(), 0700);
+    ASSERT_TRUE(X.Ok()) << "no X display";
+  }
+
+  QString IniPath() const { return FDir.filePath("ZELMoonGlow3xx.ini"); }
+
+  std::unique_ptr<QProcess> Start(const QStringList& args) {
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MOONGLOW_CONFIG_DIR", FDir.path());
+    env.insert("XDG_RUNTIME_DIR", FDir.path());
+    process->setProcessEnvironment(env);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->start(MOONGLOW_EXE, args);
+    EXPECT_TRUE(process->waitForStarted(5000));
+    return process;
+  }
+
+  static bool Exited(QProcess& process, int milliseconds) {
+    return process.state() == QProcess::NotRunning || process.waitForFinished(milliseconds);
+  }
+
+  // The saver's top-level window once it is on screen.
+  std::optional<xcb_window_t> WaitForSaverWindow(QProcess& process) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000 && process.state() == QProcess::Running) {
+      for (xcb_window_t w : X.Children(X.Root())) {
+        if (X.Viewable(w) && X.Name(w) == Title) return w;
+      }
+      QThread::msleep(50);
+    }
+    return std::nullopt;
+  }
+
+  // Lit pixels in `window` within a few seconds: the show is drawn and shown.
+  bool WaitForShow(xcb_window_t window) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 8000) {
+      if (X.LitPixels(window) > 0) return true;
+      QThread::msleep(100);
+    }
+    return false;
+  }
+
+  static void Xdotool(const QStringList& args) { QProcess::execute("xdotool", args); }
+
+  // Input is ignored until the show has started, so keep trying a while.
+  static bool CloseBy(QProcess& process, const std::vector<QStringList>& inputs) {
+    for (int round = 0; round < 40; ++round) {
+      for (const QStringList& input : inputs) Xdotool(input);
+      if (Exited(process, 250)) return true;
+    }
+    return false;
+  }
+
+  QString Settings() const {
+    QFile file(IniPath());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+  }
+
+  QTemporaryDir FDir;
+  TX11 X;
+};
+
+TEST_F(SaverE2E, DebugShowsTheShowMaximisedAndClosesOnAKey) {
+  auto saver = Start({"/d"});
+  const std::optional<xcb_window_t> window = WaitForSaverWindow(*saver);
+  ASSERT_TRUE(window);
+  const std::optional<TGeometry> g = X.Geometry(*window);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->X, 0);
+  EXPECT_EQ(g->Y, 0);
+  EXPECT_EQ(g->Width, 1024);
+  EXPECT_EQ(g->Height, 768);
+  EXPECT_TRUE(WaitForShow(*window));
+
+  ASSERT_TRUE(CloseBy(*saver, {{"key", "x"}}));
+  EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(saver->exitCode(), 0);
+  const QString ini = Settings();
+  EXPECT_TRUE(ini.contains("[Environment]"));
+  EXPECT_FALSE(ini.contains("FirstRun"));
+}
+
+TEST_F(SaverE2E, SaverCoversTheScreenClosesOnAMoveAndEndsTheFirstRun) {
+  Xdotool({"mousemove", "100", "100"});
+  auto saver = Start({"/s"});
+  const std::optional<xcb_window_t> window = WaitForSaverWindow(*saver);
+  ASSERT_TRUE(window);
+  const std::optional<TGeometry> g = X.Geometry(*window);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->X, 0);
+  EXPECT_EQ(g->Y, 0);
+  EXPECT_EQ(g->Width, 1024);
+  EXPECT_EQ(g->Height, 768);
+  EXPECT_TRUE(WaitForShow(*window));
+
+  // 200 pixels either way is not enough to end the saver.
+  Xdotool({"mousemove", "300", "100"});
+  Xdotool({"mousemove", "300", "300"});
+  EXPECT_FALSE(Exited(*saver, 500));
+
+  ASSERT_TRUE(CloseBy(*saver, {{"mousemove", "100", "100"}, {"mousemove", "302", "100"}}));
+  EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(saver->exitCode(), 0);
+  EXPECT_TRUE(Settings().contains("FirstRun=0"));
+}
+
+TEST_F(SaverE2E, MouseButtonClosesTheSaver) {
+  auto saver = Start({"-S"});
+  ASSERT_TRUE(WaitForSaverWindow(*saver));
+  ASSERT_TRUE(CloseBy(*saver, {{"click", "3"}}));
+  EXPECT_EQ(saver->exitCode(), 0);
+}
+
+TEST_F(SaverE2E, SecondCopyIsRefusedWhileOneRunsAndAKilledOneBlocksNothing) {
+  auto first = Start({"/d"});
+  ASSERT_TRUE(WaitForSaverWindow(*first));
+  for (const QStringList& args : {QStringList{"/s"}, QStringList{"/c"}, QStringList{"/p", "1"}}) {
+    auto second = Start(args);
+    ASSERT_TRUE(Exited(*second, 3000)) << args.join(' ').toStdString();
+    EXPECT_EQ(second->exitCode(), 255) << args.join(' ').toStdString();
+  }
+
+  first->kill();
+  ASSERT_TRUE(Exited(*first, 3000));
+  auto next = Start({"/d"});
+  ASSERT_TRUE(WaitForSaverWindow(*next));
+  ASSERT_TRUE(CloseBy(*next, {{"key", "Escape"}}));
+  EXPECT_EQ(next->exitCode(), 0);
+}
+
+TEST_F(SaverE2E, PreviewLivesInItsParentAndEndsWithIt) {
+  const xcb_window_t parent = X.CreateWindow(40, 30, 152, 112);
+  auto saver = Start({"/p", QString::number(parent)});
+
+  std::optional<xcb_window_t> child;
+  QElapsedTimer timer;
+  timer.start();
+  while (!child && timer.elapsed() < 10000 && saver->state() == QProcess::Running) {
+    for (xcb_window_t w : X.Children(parent)) {
+      if (X.Viewable(w)) child = w;
+    }
+    QThread::msleep(50);
+  }
+  ASSERT_TRUE(child);
+  const std::optional<TGeometry> g = X.Geometry(*child);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->X, 0);
+  EXPECT_EQ(g->Y, 0);
+  EXPECT_EQ(g->Width, 152);
+  EXPECT_EQ(g->Height, 112);
+  EXPECT_TRUE(WaitForShow(*child));
+
+  // Keys and buttons do nothing to a preview.
+  Xdotool({"mousemove", "60", "50"});
+  Xdotool({"click", "1"});
+  Xdotool({"key", "Escape"});
+  EXPECT_FALSE(Exited(*saver, 500));
+
+  X.DestroyWindow(parent);
+  ASSERT_TRUE(Exited(*saver, 5000));
+  EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(saver->exitCode(), 0);
+  EXPECT_FALSE(Settings().contains("FirstRun"));
+}
+
+TEST_F(SaverE2E, PreviewOfAMissingWindowEndsAtOnce) {
+  auto saver = Start({"/p", "12345"});
+  ASSERT_TRUE(Exited(*saver, 5000));
+  EXPECT_EQ(saver->exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+}  // namespace
