@@ -38,6 +38,12 @@ std::int32_t Extent(std::int32_t from, std::int32_t to) {
 
 }  // namespace
 
+bool DropsSystemCommand(std::uint32_t message, std::uint64_t wParam) {
+  constexpr std::uint32_t WmSysCommand = 0x0112;
+  constexpr std::uint64_t ScClose = 0xF060, ScScreenSave = 0xF140;
+  return message == WmSysCommand && (wParam == ScClose || wParam == ScScreenSave);
+}
+
 TShowThreadFactory FireThreadFactory(std::uint64_t pixelRate) {
   return [pixelRate](TShowEnv& env) -> std::unique_ptr<IShowThread> {
     return std::make_unique<TFireThreadAdapter>(env, pixelRate);

@@ -62,6 +62,12 @@ using TShowThreadFactory = std::function<std::unique_ptr<IShowThread>(TShowEnv& 
 // The show engine's thread at `pixelRate` pixel writes per second.
 TShowThreadFactory FireThreadFactory(std::uint64_t pixelRate);
 
+// The application-wide message filter of the saver window: a system command
+// to close the window or to start the screen saver (again) is dropped, so
+// nothing but the saver's own rules ends it. Only the exact commands count:
+// one with any of the low four bits set passes.
+bool DropsSystemCommand(std::uint32_t message, std::uint64_t wParam);
+
 // The saver window's rules, the same for every toolkit: sizing by run mode,
 // when input closes it, the first-paint start of the show, the close query
 // with the password check, and the orderly end. The toolkit's window owns one

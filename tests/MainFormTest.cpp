@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/Present.h"
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
 
@@ -414,6 +415,46 @@ TEST_F(MainForm, PreviewWhoseParentWentClosesItself) {
   Host.CloseRequests = 0;
   Running(Debug).CheckParent();
   EXPECT_EQ(Host.CloseRequests, 0);
+}
+
+// ---- The message filter and presenting
+
+TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {
+  EXPECT_TRUE(DropsSystemCommand(274, 61536));  // WM_SYSCOMMAND, SC_CLOSE
+  EXPECT_TRUE(DropsSystemCommand(274, 61760));  // WM_SYSCOMMAND, SC_SCREENSAVE
+  EXPECT_FALSE(DropsSystemCommand(274, 61537));
+  EXPECT_FALSE(DropsSystemCommand(274, 61775));
+  EXPECT_FALSE(DropsSystemCommand(274, 61728));  // SC_MINIMIZE
+  EXPECT_FALSE(DropsSystemCommand(273, 61536));
+}
+
+TEST(MainFormPresent, CopiesOnlyWhatChangedSinceTheLastFrame) {
+  TCanvas canvas(130, 70);  // tiles of 64: three across, two down
+  std::vector<std::uint32_t> frame(130 * 70, 0x12345678u);
+  EXPECT_TRUE(TakeFrame(canvas, frame.data(), 130).empty());
+  EXPECT_EQ(frame[0], 0x12345678u);
+
+  canvas.SetPixel(129, 69, 0x0000FF);  // red, in the last tile
+  canvas.SetPixel(1, 1, 0xFF0000);     // blue, in the first
+  const std::vector<TRect> changed = TakeFrame(canvas, frame.data(), 130);
+  ASSERT_EQ(changed.size(), 2u);
+  EXPECT_EQ(frame[69 * 130 + 129], 0xFFFF0000u);
+  EXPECT_EQ(frame[1 * 130 + 1], 0xFF0000FFu);
+  EXPECT_EQ(frame[0], 0xFF000000u);             // the rest of the first tile: black
+  EXPECT_EQ(frame[0 * 130 + 64], 0x12345678u);  // an untouched tile stays as it was
+  EXPECT_EQ(frame[69 * 130 + 63], 0x12345678u);
+  EXPECT_TRUE(TakeFrame(canvas, frame.data(), 130).empty());
+}
+
+TEST(MainFormPresent, WritesRowsAtTheImageStride) {
+  TCanvas canvas(3, 2);
+  canvas.SetPixel(2, 1, 0x00FF00);
+  std::vector<std::uint32_t> frame(5 * 2, 7u);  // five pixels per row, two of them padding
+  TakeFrame(canvas, frame.data(), 5);
+  EXPECT_EQ(frame[5 + 2], 0xFF00FF00u);
+  EXPECT_EQ(frame[3], 7u);
+  EXPECT_EQ(frame[4], 7u);
+  EXPECT_EQ(frame[8], 7u);
 }
 
 // ---- With the real show thread
