@@ -288,9 +288,10 @@ const std::array<std::string, 3>& RadioItems() {
 }
 
 TRect RadioItemBounds(const TRect& group, int item) {
-  // The items share the height below the group's caption line evenly.
-  constexpr int CaptionSpace = 14;
-  constexpr int BottomMargin = 4;
+  // The items share the height below the group's caption evenly; the
+  // caption's line is kept clear, since some styles draw the frame under it.
+  constexpr int CaptionSpace = 20;
+  constexpr int BottomMargin = 2;
   constexpr int SideMargin = 8;
   const int count = static_cast<int>(RadioItems().size());
   const int pitch = std::max(1, (group.Height - CaptionSpace - BottomMargin) / count);
