@@ -1,14 +1,376 @@
 #include "qt/OptDlg.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <exception>
+
 #include "settings/IniFile.h"
+
+// The icon lives in a resource file compiled into a static library, whose
+// registration the linker would otherwise drop.
+static void InitDialogResources() { Q_INIT_RESOURCE(moonglow); }
 
 namespace moonglow {
 
-TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
-    : QDialog(parent), Settings(std::make_unique<TMyIniFile>(settingsPath)) {
-  setWindowTitle(QStringLiteral("Moonglow Setup"));
+namespace {
+
+const char* const IconResource = ":/moonglow/moonglow.png";
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+QRect Rect(const TRect& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
+
+// The dialog's own font first; where it is missing, the nearest Japanese
+// proportional gothic this machine has.
+QFont DialogQFont(const TFontDef& def, const QStringList& fallbacks) {
+  QFont font;
+  QStringList families{QString::fromUtf8(def.Family)};
+  families.append(fallbacks);
+  font.setFamilies(families);
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(def.PixelHeight);
+  font.setBold(def.Bold);
+  return font;
 }
 
-TOptDialog::~TOptDialog() = default;
+QFont FontFor(TFontRole role) {
+  static const QStringList gothic{"MS PGothic", "Noto Sans CJK JP", "IPAPGothic", "VL PGothic",
+                                  "sans-serif"};
+  static const QStringList arial{"Liberation Sans", "Arimo", "Helvetica", "sans-serif"};
+  switch (role) {
+    case TFontRole::Title:
+      return DialogQFont(TitleFont, arial);
+    case TFontRole::Version:
+      return DialogQFont(VersionFont, arial);
+    case TFontRole::Dialog:
+      break;
+  }
+  return DialogQFont(DialogFont, gothic);
+}
+
+// Fallback fonts set Japanese wider than the dialog's own font; a caption
+// that no longer fits its place is narrowed rather than cut off.
+void FitToWidth(QWidget* w, const QString& text, int room) {
+  const int wide = QFontMetrics(w->font()).horizontalAdvance(text);
+  if (wide <= room || wide <= 0) return;
+  QFont f = w->font();
+  f.setStretch(std::max(60, room * 100 / wide));
+  w->setFont(f);
+}
+
+QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& caption,
+                  const TRect& bounds) {
+  auto* label = new QLabel(Text(caption), parent);
+  label->setObjectName(Text(name));
+  label->setGeometry(Rect(bounds));
+  FitToWidth(label, label->text(), bounds.Width);
+  return label;
+}
+
+// A spin box whose edit field follows the dialog's rules for typed text:
+// keystrokes that cannot make a number are refused, and when editing ends a
+// number is clamped into the range while anything else falls back to the
+// last position.
+class TSpinEdit : public QSpinBox {
+ public:
+  TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {}
+
+ protected:
+  QValidator::State validate(QString& input, int&) const override {
+    switch (CheckSpinText(FDef, input.toStdString())) {
+      case TSpinTextState::Acceptable:
+        return QValidator::Acceptable;
+      case TSpinTextState::Intermediate:
+        return QValidator::Intermediate;
+      case TSpinTextState::Invalid:
+        break;
+    }
+    return QValidator::Invalid;
+  }
+  void fixup(QString& input) const override {
+    input = Text(SpinText(FDef, SpinPositionFromText(FDef, input.toStdString(), value())));
+  }
+  int valueFromText(const QString& text) const override {
+    return SpinPositionFromText(FDef, text.toStdString(), value());
+  }
+  QString textFromValue(int value) const override { return Text(SpinText(FDef, value)); }
+
+ private:
+  const TControlDef& FDef;
+};
+
+}  // namespace
+
+TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
+    : QDialog(parent), FSettingsPath(settingsPath) {
+  InitDialogResources();
+  setWindowTitle(QString::fromUtf8(DialogCaption));
+  setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
+  // A fixed dialog frame with the close box only.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFont(FontFor(TFontRole::Dialog));
+  setFixedSize(ClientWidth, ClientHeight);
+  CreateHeader();
+  CreateThemeGroup();
+  CreatePages();
+  CreateControls();
+  CreateButtons();
+  SetTabOrder();
+  FormCreate();
+}
+
+TOptDialog::~TOptDialog() { FormDestroy(); }
+
+void TOptDialog::FormCreate() {
+  LabelVersion->setText(QString::fromUtf8(VersionCaption));
+  Settings = std::make_unique<TMyIniFile>(FSettingsPath);
+  Settings->ReadSettings();
+  ShowControls(LoadControls(*Settings));
+}
+
+void TOptDialog::FormDestroy() { Settings.reset(); }
+
+void TOptDialog::CreateHeader() {
+  auto* icon = new QLabel(this);
+  icon->setObjectName(Text(IconFrame().Name));
+  icon->setGeometry(Rect(IconFrame().Bounds));
+  icon->setPixmap(QIcon(QString::fromUtf8(IconResource))
+                      .pixmap(IconFrame().Bounds.Width, IconFrame().Bounds.Height));
+
+  for (const TStaticDef& s : StaticTable()) {
+    if (s.Place != TPlace::Form) continue;
+    QLabel* label = MakeLabel(this, s.Name, s.Caption, s.Bounds);
+    label->setFont(FontFor(s.Font));
+    if (s.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    if (s.Name == "LabelVersion") LabelVersion = label;
+  }
+
+  // The rule is drawn along the top edge of its place, as a sunken line.
+  auto* rule = new QFrame(this);
+  rule->setObjectName(Text(RuleFrame().Name));
+  rule->setFrameShape(QFrame::HLine);
+  rule->setFrameShadow(QFrame::Sunken);
+  const TRect r = RuleFrame().Bounds;
+  rule->setGeometry(r.Left, r.Top, r.Width, 2);
+}
+
+void TOptDialog::CreateThemeGroup() {
+  FThemeGroup = new QGroupBox(Text(ThemeGroupFrame().Caption), this);
+  FThemeGroup->setObjectName(Text(ThemeGroupFrame().Name));
+  FThemeGroup->setGeometry(Rect(ThemeGroupFrame().Bounds));
+  for (const TStaticDef& s : StaticTable())
+    if (s.Place == TPlace::ThemeGroup) MakeLabel(FThemeGroup, s.Name, s.Caption, s.Bounds);
+}
+
+void TOptDialog::CreatePages() {
+  FPageControl = new QTabWidget(this);
+  FPageControl->setObjectName(Text(PageControlFrame().Name));
+  FPageControl->setGeometry(Rect(PageControlFrame().Bounds));
+  for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
+    const TTabDef& tab = TabTable()[i];
+    auto* page = new QWidget;
+    page->setObjectName(Text(tab.Name));
+    MakeLabel(page, tab.Name + "Description", tab.Description, tab.DescriptionBounds);
+    FPageControl->addTab(page, Text(tab.Caption));
+    FPages[i] = page;
+  }
+  FPageControl->setCurrentIndex(0);
+}
+
+QWidget* TOptDialog::ParentFor(TPlace place, int tab) const {
+  switch (place) {
+    case TPlace::ThemeGroup:
+      return FThemeGroup;
+    case TPlace::Tab:
+      return FPages.at(static_cast<std::size_t>(tab));
+    case TPlace::Form:
+      break;
+  }
+  return const_cast<TOptDialog*>(this);
+}
+
+void TOptDialog::CreateControls() {
+  const auto& table = ControlTable();
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const TControlDef& c = table[i];
+    QWidget* parent = ParentFor(c.Place, c.Tab);
+    TBoundControl& bound = FControls[i];
+    QWidget* widget = nullptr;
+    switch (c.Kind) {
+      case TControlKind::SpinBox: {
+        auto* spin = new TSpinEdit(c, parent);
+        spin->setRange(c.Min, c.Max);
+        spin->setSingleStep(c.Step);
+        spin->setWrapping(false);
+        spin->setGroupSeparatorShown(c.Thousands);
+        spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+        // One widget holds both the edit field and its up-down.
+        spin->setGeometry(c.Bounds.Left, c.Bounds.Top,
+                          c.SpinBounds.Left + c.SpinBounds.Width - c.Bounds.Left, c.Bounds.Height);
+        bound.Spin = spin;
+        widget = spin;
+        break;
+      }
+      case TControlKind::Slider: {
+        auto* slider = new QSlider(Qt::Horizontal, parent);
+        slider->setRange(c.Min, c.Max);
+        slider->setSingleStep(c.Step);
+        slider->setPageStep(c.PageStep);
+        slider->setTickPosition(QSlider::TicksBelow);
+        slider->setTickInterval(c.TickEvery);
+        slider->setGeometry(Rect(c.Bounds));
+        connect(slider, &QSlider::valueChanged, this, [this, slider] { TrackBarChange(slider); });
+        bound.Slider = slider;
+        widget = slider;
+        break;
+      }
+      case TControlKind::CheckBox: {
+        auto* check = new QCheckBox(Text(c.Caption), parent);
+        check->setGeometry(Rect(c.Bounds));
+        FitToWidth(check, check->text(), c.Bounds.Width - 18);
+        bound.Check = check;
+        widget = check;
+        break;
+      }
+      case TControlKind::RadioGroup: {
+        auto* group = new QGroupBox(Text(c.Caption), parent);
+        group->setGeometry(Rect(c.Bounds));
+        bound.Radio = new QButtonGroup(group);
+        for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
+          auto* radio = new QRadioButton(Text(RadioItems()[static_cast<std::size_t>(item)]), group);
+          radio->setObjectName(Text(c.Name + "Item" + std::to_string(item)));
+          radio->setGeometry(Rect(RadioItemBounds(c.Bounds, item)));
+          bound.Radio->addButton(radio, item);
+        }
+        widget = group;
+        break;
+      }
+    }
+    widget->setObjectName(Text(c.Name));
+    if (!c.Hint.empty()) widget->setToolTip(Text(c.Hint));
+    if (c.Kind == TControlKind::SpinBox || c.Kind == TControlKind::Slider) {
+      bound.Caption = MakeLabel(parent, c.CaptionName, c.Caption, c.CaptionBounds);
+      bound.Caption->setEnabled(c.Enabled);
+      if (!c.Visible) bound.Caption->hide();
+    }
+    widget->setEnabled(c.Enabled);
+    // Hidden controls are still built: they take part in every transfer.
+    if (!c.Visible) widget->hide();
+  }
+}
+
+void TOptDialog::CreateButtons() {
+  for (std::size_t i = 0; i < ButtonTable().size(); ++i) {
+    const TButtonDef& b = ButtonTable()[i];
+    auto* button = new QPushButton(Text(b.Caption), this);
+    button->setObjectName(Text(b.Name));
+    button->setGeometry(Rect(b.Bounds));
+    // A focused button takes Enter for itself; otherwise Enter goes to the
+    // default button.
+    button->setAutoDefault(true);
+    button->setDefault(b.Default);
+    FButtons[i] = button;
+  }
+  connect(FButtons[ButtonOk], &QPushButton::clicked, this, &TOptDialog::ButtonOkClick);
+  connect(FButtons[ButtonCancel], &QPushButton::clicked, this, &TOptDialog::ButtonCancelClick);
+  connect(FButtons[ButtonInitial], &QPushButton::clicked, this, &TOptDialog::ButtonInitialClick);
+}
+
+void TOptDialog::SetTabOrder() {
+  QWidget* previous = nullptr;
+  auto chain = [&](QWidget* w) {
+    if (!w) return;
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  };
+  for (const std::string& name : TabOrder()) {
+    const std::size_t i = FindControl(name);
+    if (i < ControlCount && FControls[i].Radio) {
+      for (QAbstractButton* b : FControls[i].Radio->buttons()) chain(b);
+      continue;
+    }
+    chain(findChild<QWidget*>(Text(name)));
+  }
+}
+
+TControlValues TOptDialog::ReadControls() const {
+  TControlValues values{};
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const TBoundControl& b = FControls[i];
+    if (b.Spin)
+      values[i] = b.Spin->value();
+    else if (b.Slider)
+      values[i] = b.Slider->value();
+    else if (b.Check)
+      values[i] = b.Check->isChecked() ? 1 : 0;
+    else if (b.Radio)
+      values[i] = b.Radio->checkedId();
+  }
+  return values;
+}
+
+void TOptDialog::ShowControls(const TControlValues& values) {
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const TBoundControl& b = FControls[i];
+    if (b.Spin) {
+      b.Spin->setValue(values[i]);
+    } else if (b.Slider) {
+      b.Slider->setValue(values[i]);
+    } else if (b.Check) {
+      b.Check->setChecked(values[i] != 0);
+    } else if (b.Radio) {
+      if (QAbstractButton* item = b.Radio->button(values[i])) item->setChecked(true);
+    }
+  }
+}
+
+void TOptDialog::ButtonOkClick() {
+  // Text still being typed counts as if its field had been left.
+  for (const TBoundControl& b : FControls)
+    if (b.Spin) b.Spin->interpretText();
+  SaveControls(ReadControls(), *Settings);
+  try {
+    Settings->WriteSettings(Configure);
+  } catch (const std::exception& e) {
+    // The user's values stay on screen, so OK can be tried again.
+    ShowWriteError(e.what());
+    return;
+  }
+  accept();
+}
+
+void TOptDialog::ButtonCancelClick() { QDialog::reject(); }
+
+void TOptDialog::ButtonInitialClick() {
+  ShowControls(DefaultControls());
+  ButtonOkClick();
+}
+
+void TOptDialog::TrackBarChange(QSlider* sender) {
+  if (!Settings) return;
+  for (std::size_t i = 0; i < ControlCount; ++i)
+    if (FControls[i].Slider == sender) StoreControl(i, sender->value(), *Settings);
+}
+
+void TOptDialog::reject() { ButtonCancelClick(); }
+
+void TOptDialog::ShowWriteError(const char* message) {
+  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
+                        QString::fromUtf8(message));
+}
 
 }  // namespace moonglow

@@ -1,0 +1,506 @@
+#include "qt/OptDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "settings/IniFile.h"
+#include "settings/OptDlgModel.h"
+
+namespace moonglow {
+namespace {
+
+// A settings file as a user might have left it: hand-edited, with a comment,
+// odd spacing, values the dialog's boxes cannot show, and the first-run flag.
+const char* const UserFile =
+    "; my saver\r\n"
+    "[Environment]\r\n"
+    "FirstRun=0\r\n"
+    "FireCount = 7\r\n"
+    "gFactor=4\r\n"
+    "kFactor=20\r\n"
+    "VNoise=37\r\n"
+    "DNoise=13\r\n"
+    "[Theme]\r\n"
+    "AllCastPer=10\r\n"
+    "ShidarePer=20\r\n"
+    "HanaichiPer=30\r\n"
+    "BotanPer=40\r\n"
+    "RanbuPer=50\r\n"
+    "[Kiku]\r\n"
+    "V=70000\r\n"
+    "SeedCount=5\r\n";
+
+class OptDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FDir.isValid());
+    FPath = FDir.filePath("ZELMoonGlow3xx.ini").toStdString();
+  }
+  void TearDown() override {
+    // A failed test may leave the file without write bits; the temporary
+    // directory must still go.
+    std::error_code ec;
+    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+
+  void WriteFile(const char* text) {
+    QFile f(QString::fromStdString(FPath));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+  QByteArray ReadFile() const {
+    QFile f(QString::fromStdString(FPath));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  bool FileExists() const { return std::filesystem::exists(FPath); }
+  TMyIniFile ReadBack() const {
+    TMyIniFile s(FPath);
+    s.ReadSettings();
+    return s;
+  }
+
+  std::unique_ptr<TOptDialog> Open() {
+    auto dlg = std::make_unique<TOptDialog>(FPath);
+    dlg->show();
+    dlg->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    return dlg;
+  }
+
+  template <class T>
+  static T* Child(const QWidget& dlg, const std::string& name) {
+    T* w = dlg.findChild<T*>(QString::fromStdString(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  static QPushButton* Button(const QWidget& dlg, TButtonIndex i) {
+    return Child<QPushButton>(dlg, ButtonTable()[i].Name);
+  }
+
+  QTemporaryDir FDir;
+  std::string FPath;
+};
+
+// Runs `answer` on the first modal box that opens while `action` runs.
+void WhileModal(const std::function<void()>& action, const std::function<void(QWidget*)>& answer) {
+  bool answered = false;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (answered) return;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      answered = true;
+      answer(modal);
+    }
+  });
+  poll.start();
+  action();
+  poll.stop();
+  EXPECT_TRUE(answered) << "no modal box appeared";
+}
+
+// ---------------------------------------------------------------------------
+// Cancelling: nothing reaches the file.
+
+TEST_F(OptDlgTest, CancelLeavesTheFileByteForByte) {
+  WriteFile(UserFile);
+  const QByteArray before = ReadFile();
+  {
+    auto dlg = Open();
+    QTest::mouseClick(Button(*dlg, ButtonCancel), Qt::LeftButton);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+  }
+  EXPECT_EQ(ReadFile(), before);
+
+  // Moving the sliders changes the record at once, but not the file.
+  {
+    auto dlg = Open();
+    Child<QSlider>(*dlg, "TrackBarAllCast")->setValue(90);
+    QSlider* ranbu = Child<QSlider>(*dlg, "TrackBarRanbu");
+    ranbu->setFocus();
+    QTest::keyClick(ranbu, Qt::Key_PageUp);
+    Child<QSpinBox>(*dlg, "UpDownFireCount")->setValue(2);
+    QTest::mouseClick(Button(*dlg, ButtonCancel), Qt::LeftButton);
+  }
+  EXPECT_EQ(ReadFile(), before);
+
+  // Cancelling on a fresh system creates no file.
+  std::filesystem::remove(FPath);
+  {
+    auto dlg = Open();
+    QTest::mouseClick(Button(*dlg, ButtonCancel), Qt::LeftButton);
+  }
+  EXPECT_FALSE(FileExists());
+}
+
+TEST_F(OptDlgTest, EscapeTheCloseBoxAndEnterInAFieldCancel) {
+  WriteFile(UserFile);
+  const QByteArray before = ReadFile();
+  {
+    auto dlg = Open();
+    QSpinBox* count = Child<QSpinBox>(*dlg, "UpDownFireCount");
+    count->setFocus();
+    QTest::keyClick(count, Qt::Key_Up);
+    QTest::keyClick(count, Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+  }
+  {
+    auto dlg = Open();
+    Child<QSlider>(*dlg, "TrackBarBotan")->setValue(0);
+    EXPECT_TRUE(dlg->close());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+  }
+  // Enter in an edit field, after typing a valid number, still cancels: the
+  // default button is cancel, and the spin box must not swallow the key.
+  for (const char* field : {"UpDowngFactor", "UpDownVHachi"}) {
+    auto dlg = Open();
+    QSpinBox* spin = Child<QSpinBox>(*dlg, field);
+    Child<QTabWidget>(*dlg, "PageControl")->setCurrentIndex(4);
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, "12");
+    QTest::keyClick(spin, Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible()) << field;
+    EXPECT_EQ(dlg->result(), QDialog::Rejected) << field;
+  }
+  // Enter on the check box or a slider cancels too.
+  {
+    auto dlg = Open();
+    QCheckBox* check = Child<QCheckBox>(*dlg, "CheckBoxDrawLaunchKiku");
+    check->setFocus();
+    QTest::keyClick(check, Qt::Key_Enter);
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    EXPECT_FALSE(dlg->isVisible());
+  }
+  EXPECT_EQ(ReadFile(), before);
+}
+
+// ---------------------------------------------------------------------------
+// Saving: OK and initial values.
+
+TEST_F(OptDlgTest, OkOnAFreshSystemWritesEveryKeyButFirstRun) {
+  ASSERT_FALSE(FileExists());
+  auto dlg = Open();
+  // A fresh system shows the defaults.
+  EXPECT_EQ(Child<QSpinBox>(*dlg, "UpDownFireCount")->value(), 5);
+  EXPECT_EQ(Child<QSpinBox>(*dlg, "UpDownVKiku")->text(), "600");
+  QTest::mouseClick(Button(*dlg, ButtonOk), Qt::LeftButton);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+
+  const QList<QByteArray> lines = ReadFile().split('\n');
+  int keys = 0, sections = 0;
+  for (const QByteArray& line : lines) {
+    if (line.contains('=')) ++keys;
+    if (line.startsWith('[')) ++sections;
+    EXPECT_FALSE(line.startsWith("FirstRun")) << line.toStdString();
+  }
+  EXPECT_EQ(keys, 45);
+  EXPECT_EQ(sections, 7);
+  EXPECT_TRUE(ReadBack().FirstRun);
+}
+
+TEST_F(OptDlgTest, OkSavesWhatTheControlsShow) {
+  WriteFile(UserFile);
+  auto dlg = Open();
+  // Values beyond a box are shown clamped after the 16-bit position.
+  EXPECT_EQ(Child<QSpinBox>(*dlg, "UpDownVKiku")->value(), 1000);
+  EXPECT_EQ(Child<QSpinBox>(*dlg, "UpDownVKiku")->text(), "1,000");
+  EXPECT_EQ(Child<QSpinBox>(*dlg, "UpDownSeedCountKiku")->value(), 20);
+  EXPECT_EQ(Child<QSlider>(*dlg, "TrackBarHanaichi")->value(), 30);
+
+  QSpinBox* count = Child<QSpinBox>(*dlg, "UpDownFireCount");
+  count->setFocus();
+  count->selectAll();
+  QTest::keyClicks(count, "9");
+  QSpinBox* gravity = Child<QSpinBox>(*dlg, "UpDowngFactor");
+  gravity->setFocus();
+  QTest::keyClick(gravity, Qt::Key_Down);  // 4 → 3
+  QSlider* shidare = Child<QSlider>(*dlg, "TrackBarShidare");
+  shidare->setFocus();
+  QTest::keyClick(shidare, Qt::Key_Right);  // 20 → 30
+  Child<QCheckBox>(*dlg, "CheckBoxDrawLaunchHachi")->setChecked(true);
+  Child<QRadioButton>(*dlg, "RadioGroupSeedSizeKiku3Item2")->setChecked(true);
+  Child<QSpinBox>(*dlg, "UpDownFireLengthKiku")->setValue(600);
+  Child<QSpinBox>(*dlg, "UpDownLifeBotan")->setValue(300);
+  QTest::mouseClick(Button(*dlg, ButtonOk), Qt::LeftButton);
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+
+  const QByteArray file = ReadFile();
+  EXPECT_TRUE(file.contains("FirstRun=0"));  // left as it was
+  EXPECT_TRUE(file.contains("FireLength=600"));
+  const TMyIniFile s = ReadBack();
+  EXPECT_EQ(s.FireCount, 9);
+  EXPECT_EQ(s.gFactor, 3);
+  EXPECT_EQ(s.kFactor, 20);
+  EXPECT_EQ(s.VNoise, 37);  // hidden, carried through
+  EXPECT_EQ(s.DNoise, 13);
+  EXPECT_EQ(s.AllCastPer, 10);
+  EXPECT_EQ(s.ShidarePer, 30);
+  EXPECT_TRUE(s.Hachi.DrawLaunch);
+  EXPECT_EQ(s.Kiku3.SeedSize, 2);
+  EXPECT_EQ(s.Kiku.V, 1000);
+  EXPECT_EQ(s.Kiku.SeedCount, 20);
+  EXPECT_EQ(s.Botan.Life, 300);
+  // 600 was offered and saved, but the file's rules read it back as 200.
+  EXPECT_EQ(s.Kiku.FireLength, 200);
+  dlg.reset();
+  auto again = Open();
+  EXPECT_EQ(Child<QSpinBox>(*again, "UpDownFireLengthKiku")->value(), 200);
+}
+
+TEST_F(OptDlgTest, AllWeightsZeroAreSavedAsZero) {
+  auto dlg = Open();
+  for (const char* name :
+       {"TrackBarAllCast", "TrackBarShidare", "TrackBarHanaichi", "TrackBarBotan", "TrackBarRanbu"})
+    Child<QSlider>(*dlg, name)->setValue(0);
+  QTest::mouseClick(Button(*dlg, ButtonOk), Qt::LeftButton);
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+  const TMyIniFile s = ReadBack();
+  EXPECT_EQ(s.AllCastPer + s.ShidarePer + s.HanaichiPer + s.BotanPer + s.RanbuPer, 0);
+  EXPECT_TRUE(ReadFile().contains("RanbuPer=0"));
+}
+
+TEST_F(OptDlgTest, InitialValuesWriteTheDefaultsAndClose) {
+  WriteFile(UserFile);
+  auto dlg = Open();
+  Child<QSpinBox>(*dlg, "UpDownLifeHiyuusei")->setValue(20);
+  QTest::mouseClick(Button(*dlg, ButtonInitial), Qt::LeftButton);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+
+  const TMyIniFile s = ReadBack();
+  EXPECT_FALSE(s.FirstRun);  // not touched by the dialog
+  EXPECT_EQ(s.FireCount, 5);
+  EXPECT_EQ(s.gFactor, 3);
+  EXPECT_EQ(s.kFactor, 10);
+  EXPECT_EQ(s.VNoise, 10);
+  EXPECT_EQ(s.DNoise, 5);
+  EXPECT_EQ(s.AllCastPer, 40);
+  EXPECT_EQ(s.ShidarePer, 80);
+  EXPECT_EQ(s.RanbuPer, 50);
+  EXPECT_TRUE(s.Kiku.DrawLaunch);
+  EXPECT_EQ(s.Kiku.V, 600);
+  EXPECT_EQ(s.Kiku.SeedCount, 150);
+  EXPECT_FALSE(s.Botan.DrawLaunch);
+  EXPECT_EQ(s.Botan.Life, 40);
+  EXPECT_EQ(s.Hiyuusei.Life, 300);
+  EXPECT_EQ(s.Hiyuusei.dtFactor, 3);
+  EXPECT_EQ(s.Hachi.V, 30);
+  const QByteArray file = ReadFile();
+  EXPECT_TRUE(file.contains("VNoise=10"));
+  EXPECT_TRUE(file.contains("DNoise=5"));
+}
+
+TEST_F(OptDlgTest, ARefusedWriteKeepsTheDialogOpen) {
+  WriteFile(UserFile);
+  auto dlg = Open();
+  QSpinBox* count = Child<QSpinBox>(*dlg, "UpDownFireCount");
+  count->setValue(3);
+  namespace fs = std::filesystem;
+  fs::permissions(FPath, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+  QString title, text;
+  WhileModal([&] { QTest::mouseClick(Button(*dlg, ButtonOk), Qt::LeftButton); },
+             [&](QWidget* modal) {
+               auto* box = qobject_cast<QMessageBox*>(modal);
+               ASSERT_NE(box, nullptr);
+               title = box->windowTitle();
+               text = box->text();
+               EXPECT_EQ(box->icon(), QMessageBox::Critical);
+               box->accept();
+             });
+  EXPECT_EQ(text, QString::fromStdString(FPath) + QString::fromUtf8(" に書き込めません"));
+  EXPECT_EQ(title, QGuiApplication::applicationDisplayName());
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_EQ(count->value(), 3);
+
+  // Once the file may be written again, OK goes through.
+  fs::permissions(FPath, fs::perms::owner_read | fs::perms::owner_write);
+  QTest::mouseClick(Button(*dlg, ButtonOk), Qt::LeftButton);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(ReadBack().FireCount, 3);
+}
+
+// ---------------------------------------------------------------------------
+// Widgets: what the user sees and how the keys act.
+
+TEST_F(OptDlgTest, WidgetsMatchTheControlTable) {
+  auto dlg = Open();
+  EXPECT_EQ(dlg->windowTitle(), "Moonglow Setup");
+  EXPECT_EQ(dlg->size(), QSize(367, 434));
+  EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
+  EXPECT_FALSE(dlg->windowIcon().isNull());
+  EXPECT_EQ(Child<QLabel>(*dlg, "LabelVersion")->text(), "Version 3.01");
+  EXPECT_TRUE(Button(*dlg, ButtonCancel)->isDefault());
+  EXPECT_EQ(Button(*dlg, ButtonCancel)->text(), QString::fromUtf8("ｷｬﾝｾﾙ"));
+  EXPECT_EQ(Button(*dlg, ButtonInitial)->text(), QString::fromUtf8("初期値"));
+  EXPECT_EQ(Button(*dlg, ButtonOk)->geometry(), QRect(12, 404, 80, 25));
+
+  QTabWidget* pages = Child<QTabWidget>(*dlg, "PageControl");
+  ASSERT_EQ(pages->count(), 5);
+  EXPECT_EQ(pages->currentIndex(), 0);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(pages->tabText(i).toStdString(), TabTable()[static_cast<std::size_t>(i)].Caption);
+
+  for (const TControlDef& c : ControlTable()) {
+    SCOPED_TRACE(c.Name);
+    QWidget* w = Child<QWidget>(*dlg, c.Name);
+    if (!w) continue;
+    EXPECT_EQ(w->toolTip().toStdString(), c.Hint);
+    EXPECT_EQ(w->isEnabled(), c.Enabled);
+    EXPECT_EQ(!w->isHidden(), c.Visible);
+    if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+      EXPECT_EQ(spin->minimum(), c.Min);
+      EXPECT_EQ(spin->maximum(), c.Max);
+      EXPECT_EQ(spin->singleStep(), c.Step);
+      EXPECT_FALSE(spin->wrapping());
+      EXPECT_EQ(spin->isGroupSeparatorShown(), c.Thousands);
+      EXPECT_EQ(spin->geometry(), QRect(c.Bounds.Left, c.Bounds.Top, 64, 20));
+      QLabel* caption = Child<QLabel>(*dlg, c.CaptionName);
+      EXPECT_EQ(caption->text().toStdString(), c.Caption);
+      EXPECT_EQ(caption->geometry().top(), c.Bounds.Top - 12);
+      EXPECT_EQ(caption->isEnabled(), c.Enabled);
+    } else if (auto* slider = qobject_cast<QSlider*>(w)) {
+      EXPECT_EQ(slider->minimum(), 0);
+      EXPECT_EQ(slider->maximum(), 100);
+      EXPECT_EQ(slider->singleStep(), 10);
+      EXPECT_EQ(slider->pageStep(), 20);
+      EXPECT_EQ(slider->tickInterval(), 10);
+      EXPECT_EQ(slider->tickPosition(), QSlider::TicksBelow);
+      EXPECT_EQ(slider->parentWidget()->objectName(), "GroupBoxTheme");
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+      EXPECT_EQ(check->text().toStdString(), c.Caption);
+    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+      EXPECT_EQ(group->title().toStdString(), c.Caption);
+      const auto items = group->findChildren<QRadioButton*>();
+      ASSERT_EQ(items.size(), 3);
+      EXPECT_EQ(items[2]->text(), QString::fromUtf8("ﾗﾝﾀﾞﾑ"));
+    } else {
+      ADD_FAILURE() << "unexpected widget kind";
+    }
+  }
+  // The peony's flame length is disabled; the willow's is not.
+  EXPECT_FALSE(Child<QSpinBox>(*dlg, "UpDownFireLengthBotan")->isEnabled());
+  EXPECT_FALSE(Child<QLabel>(*dlg, "LabelFireLengthBotan")->isEnabled());
+  EXPECT_TRUE(Child<QSpinBox>(*dlg, "UpDownFireLengthKiku")->isEnabled());
+}
+
+TEST_F(OptDlgTest, SpinBoxesStepStopAndRefuseText) {
+  auto dlg = Open();
+  QSpinBox* count = Child<QSpinBox>(*dlg, "UpDownFireCount");
+  count->setFocus();
+  count->setValue(9);
+  QTest::keyClick(count, Qt::Key_Up);
+  QTest::keyClick(count, Qt::Key_Up);
+  EXPECT_EQ(count->value(), 10);  // stops, no wrap to 1
+  QSpinBox* air = Child<QSpinBox>(*dlg, "UpDownkFactor");
+  air->setFocus();
+  air->setValue(10);
+  QTest::keyClick(air, Qt::Key_Down);
+  EXPECT_EQ(air->value(), 0);
+  QTest::keyClick(air, Qt::Key_Down);
+  EXPECT_EQ(air->value(), 0);
+
+  // Letters are refused as they are typed.
+  QSpinBox* speed = Child<QSpinBox>(*dlg, "UpDownVKiku");
+  Child<QTabWidget>(*dlg, "PageControl")->setCurrentIndex(0);
+  speed->setFocus();
+  speed->selectAll();
+  QTest::keyClicks(speed, "abc");
+  EXPECT_EQ(speed->value(), 600);
+  // An emptied field falls back to its last position when left; a number
+  // beyond the range is clamped.
+  speed->selectAll();
+  QTest::keyClick(speed, Qt::Key_Delete);
+  count->setFocus();
+  EXPECT_EQ(speed->text(), "600");
+  speed->setFocus();
+  speed->selectAll();
+  QTest::keyClicks(speed, "5000");
+  count->setFocus();
+  EXPECT_EQ(speed->value(), 1000);
+  EXPECT_EQ(speed->text(), "1,000");
+  // Star counts are never grouped.
+  QSpinBox* stars = Child<QSpinBox>(*dlg, "UpDownSeedCountKiku");
+  stars->setValue(500);
+  EXPECT_EQ(stars->text(), "500");
+}
+
+TEST_F(OptDlgTest, SlidersMoveByTenAndTwentyAndStoreAtOnce) {
+  auto dlg = Open();
+  QSlider* allCast = Child<QSlider>(*dlg, "TrackBarAllCast");
+  allCast->setFocus();
+  EXPECT_EQ(allCast->value(), 40);
+  QTest::keyClick(allCast, Qt::Key_Right);
+  EXPECT_EQ(allCast->value(), 50);
+  QTest::keyClick(allCast, Qt::Key_PageUp);
+  EXPECT_EQ(allCast->value(), 70);
+  QTest::keyClick(allCast, Qt::Key_PageDown);
+  QTest::keyClick(allCast, Qt::Key_PageDown);
+  EXPECT_EQ(allCast->value(), 30);
+  QTest::mouseClick(Button(*dlg, ButtonOk), Qt::LeftButton);
+  EXPECT_EQ(ReadBack().AllCastPer, 30);
+}
+
+TEST_F(OptDlgTest, TabOrderRunsButtonsFieldsPagesThenThemes) {
+  auto dlg = Open();
+  QApplication::setActiveWindow(dlg.get());
+  Button(*dlg, ButtonOk)->setFocus();
+  std::vector<std::string> seen;
+  for (int i = 0; i < 8; ++i) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    // A spin box's line edit stands for the spin box.
+    if (qobject_cast<QLineEdit*>(focus) && focus->parentWidget()) focus = focus->parentWidget();
+    seen.push_back(focus->objectName().toStdString());
+    QTest::keyClick(focus, Qt::Key_Tab);
+  }
+  const std::vector<std::string> expected{"ButtonOk",
+                                          "ButtonInitial",
+                                          "ButtonCancel",
+                                          "UpDownFireCount",
+                                          "UpDowngFactor",
+                                          "UpDownkFactor",
+                                          "",
+                                          "CheckBoxDrawLaunchKiku"};
+  ASSERT_EQ(seen.size(), expected.size());
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    if (!expected[i].empty()) {
+      EXPECT_EQ(seen[i], expected[i]) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace moonglow
+
+int main(int argc, char** argv) {
+  // The widgets need no screen; a developer may still run this under X.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

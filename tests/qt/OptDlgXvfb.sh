@@ -1,0 +1,113 @@
+#!/bin/sh
+# Runs `moonglow /c` on a private virtual X server: the options dialog must
+# open with a 367 x 434 client area, close on Escape without writing, and
+# write the settings file when OK is clicked. A screenshot of the dialog is
+# kept at the given path for people to look at.
+#
+#   OptDlgXvfb.sh <moonglow executable> <screenshot.png>
+# Exit code 77 (skipped) only when there is no xvfb-run.
+set -u
+
+if [ "${1:-}" != "--inner" ]; then
+  command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run not found: skipped"; exit 77; }
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" --inner "$@"
+fi
+shift
+exe=$1
+shot=$2
+
+for tool in xdotool xwininfo import; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/config" "$work/run"
+# A private runtime directory keeps the single-instance lock to this test.
+export XDG_RUNTIME_DIR="$work/run"
+export MOONGLOW_CONFIG_DIR="$work/config"
+ini="$work/config/ZELMoonGlow3xx.ini"
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Starts the dialog and sets $pid and $wid once its window is mapped.
+open_dialog() {
+  "$exe" /c &
+  pid=$!
+  wid=""
+  i=0
+  while [ $i -lt 100 ]; do
+    wid=$(xdotool search --onlyvisible --name '^Moonglow Setup$' 2>/dev/null | head -n 1)
+    [ -n "$wid" ] && break
+    sleep 0.1
+    i=$((i + 1))
+  done
+  if [ -z "$wid" ]; then
+    fail "the dialog window did not appear"
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 1
+  fi
+  # Let it paint before anything looks at it.
+  sleep 0.5
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  return 0
+}
+
+# Waits up to 10 s for the program to end and checks its exit code.
+expect_exit_zero() {
+  i=0
+  while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do
+    sleep 0.1
+    i=$((i + 1))
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    fail "$1: the program is still running"
+    kill "$pid"
+  fi
+  wait "$pid"
+  rc=$?
+  [ "$rc" -eq 0 ] || fail "$1: exit code $rc"
+}
+
+# 1. Size, screenshot, Escape.
+if open_dialog; then
+  info=$(xwininfo -id "$wid")
+  width=$(echo "$info" | awk '/Width:/ {print $2}')
+  height=$(echo "$info" | awk '/Height:/ {print $2}')
+  echo "client area: ${width} x ${height}"
+  [ "$width" = 367 ] && [ "$height" = 434 ] || fail "client area ${width} x ${height}, want 367 x 434"
+  x=$(echo "$info" | awk '/Absolute upper-left X:/ {print $4}')
+  y=$(echo "$info" | awk '/Absolute upper-left Y:/ {print $4}')
+  import -window root -crop "${width}x${height}+${x}+${y}" +repage "$shot" ||
+    fail "no screenshot"
+  echo "screenshot: $shot"
+  xdotool key Escape
+  expect_exit_zero "Escape"
+  [ -e "$ini" ] && fail "Escape wrote the settings file"
+fi
+
+# 2. OK writes every key but the first-run flag.
+if open_dialog; then
+  # The OK button's middle, in client coordinates.
+  xdotool mousemove --window "$wid" 52 416 click 1
+  expect_exit_zero "OK"
+  if [ -e "$ini" ]; then
+    keys=$(grep -c '=' "$ini")
+    [ "$keys" -eq 45 ] || fail "OK wrote $keys keys, want 45"
+    grep -q '^FirstRun' "$ini" && fail "OK wrote FirstRun"
+  else
+    fail "OK wrote no settings file"
+  fi
+fi
+
+if [ "$failures" -eq 0 ]; then
+  echo "1 passed, 0 failed"
+  exit 0
+fi
+echo "0 passed, 1 failed"
+exit 1
