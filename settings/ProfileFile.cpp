@@ -367,6 +367,7 @@ void TProfileFile::Store(const std::string& text) {
     if (ec) refuse();
     target = resolved;
   }
+  if (target.filename().empty()) refuse();
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
   if (!fs::exists(dir, ec)) {
