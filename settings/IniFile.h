@@ -76,7 +76,8 @@ class TMyIniFile {
 };
 
 // The settings file's full path on this machine: the directory named by
-// MOONGLOW_CONFIG_DIR, else $XDG_CONFIG_HOME, else ~/.config.
+// MOONGLOW_CONFIG_DIR, else $XDG_CONFIG_HOME, else ~/.config (with
+// %USERPROFILE% standing in for an unset HOME). Paths are UTF-8.
 std::string DefaultSettingsPath();
 
 }  // namespace moonglow
