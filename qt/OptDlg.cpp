@@ -30,7 +30,7 @@ const char* const IconResource = ":/moonglow/moonglow.png";
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-QRect Rect(const TRect& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
+QRect Rect(const TBounds& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
 
 // The dialog's own font first; where it is missing, the nearest Japanese
 // proportional gothic this machine has.
@@ -71,7 +71,7 @@ void FitToWidth(QWidget* w, const QString& text, int room) {
 }
 
 QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& caption,
-                  const TRect& bounds) {
+                  const TBounds& bounds) {
   auto* label = new QLabel(Text(caption), parent);
   label->setObjectName(Text(name));
   label->setGeometry(Rect(bounds));
@@ -164,7 +164,7 @@ void TOptDialog::CreateHeader() {
   rule->setObjectName(Text(RuleFrame().Name));
   rule->setFrameShape(QFrame::HLine);
   rule->setFrameShadow(QFrame::Sunken);
-  const TRect r = RuleFrame().Bounds;
+  const TBounds r = RuleFrame().Bounds;
   rule->setGeometry(r.Left, r.Top, r.Width, 2);
 }
 

@@ -36,7 +36,7 @@ constexpr int FormCaptionWidth = 88;
 constexpr int TabCaptionWidth = 76;
 
 TControlDef Spin(std::string suffix, std::string setting, std::string caption, std::int32_t min,
-                 std::int32_t max, std::int32_t step, std::string hint, TRect edit,
+                 std::int32_t max, std::int32_t step, std::string hint, TBounds edit,
                  int captionWidth) {
   TControlDef c;
   c.Name = "UpDown" + suffix;
@@ -287,7 +287,7 @@ const std::array<std::string, 3>& RadioItems() {
   return items;
 }
 
-TRect RadioItemBounds(const TRect& group, int item) {
+TBounds RadioItemBounds(const TBounds& group, int item) {
   // The items share the height below the group's caption evenly; the
   // caption's line is kept clear, since some styles draw the frame under it.
   constexpr int CaptionSpace = 20;

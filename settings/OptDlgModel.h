@@ -17,8 +17,9 @@
 
 namespace moonglow {
 
-// Client pixels at 96 dpi; the dialog is laid out for that and not scaled.
-struct TRect {
+// A control's place in client pixels at 96 dpi; the dialog is laid out for
+// that and not scaled.
+struct TBounds {
   int Left = 0;
   int Top = 0;
   int Width = 0;
@@ -65,12 +66,12 @@ struct TControlDef {
   TPlace Place = TPlace::Form;
   int Tab = -1;  // 0..4 when Place is Tab
   // Spin boxes: the edit field; the others: the control itself.
-  TRect Bounds;
+  TBounds Bounds;
   // Spin boxes only: the up-down, directly right of its edit field.
-  TRect SpinBounds;
+  TBounds SpinBounds;
   // Spin boxes and sliders: the caption label (12 px above a spin box's field,
   // left of a slider).
-  TRect CaptionBounds;
+  TBounds CaptionBounds;
   std::string EditName;     // spin boxes: the edit field, EditFireCount
   std::string CaptionName;  // the caption label, LabelFireCount
   TSettingRef Field;
@@ -90,7 +91,7 @@ struct TTabDef {
   std::string Block;  // Kiku: the settings block and the suffix of the tab's control names
   std::string Caption;
   std::string Description;
-  TRect DescriptionBounds;  // on the tab's page
+  TBounds DescriptionBounds;  // on the tab's page
 };
 const std::vector<TTabDef>& TabTable();
 
@@ -111,7 +112,7 @@ struct TStaticDef {
   std::string Caption;
   TPlace Place = TPlace::Form;
   int Tab = -1;
-  TRect Bounds;
+  TBounds Bounds;
   TFontRole Font = TFontRole::Dialog;
   bool Centred = false;
 };
@@ -120,7 +121,7 @@ const std::vector<TStaticDef>& StaticTable();
 struct TButtonDef {
   std::string Name;
   std::string Caption;
-  TRect Bounds;
+  TBounds Bounds;
   bool Default = false;  // pressed by Enter when no other button has the focus
   bool Cancel = false;   // pressed by Escape
 };
@@ -131,7 +132,7 @@ const std::array<TButtonDef, 3>& ButtonTable();
 struct TFrameDef {
   std::string Name;
   std::string Caption;
-  TRect Bounds;
+  TBounds Bounds;
 };
 const TFrameDef& IconFrame();         // the header's 32×32 icon image
 const TFrameDef& RuleFrame();         // the horizontal rule under the header
@@ -146,7 +147,7 @@ inline constexpr int ClientHeight = 434;
 // Items of every radio group, in index order (the SeedSize value).
 const std::array<std::string, 3>& RadioItems();
 // Where item `item` sits inside its radio group of size `group`.
-TRect RadioItemBounds(const TRect& group, int item);
+TBounds RadioItemBounds(const TBounds& group, int item);
 
 // Keyboard focus order: the top-level controls first, then the controls
 // inside the tabbed control (tab by tab) and inside the theme group. Spin

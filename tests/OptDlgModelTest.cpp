@@ -20,12 +20,12 @@ const TControlDef& Control(const std::string& name) {
   return ControlTable().at(i);
 }
 
-bool Overlap(const TRect& a, const TRect& b) {
+bool Overlap(const TBounds& a, const TBounds& b) {
   return a.Left < b.Left + b.Width && b.Left < a.Left + a.Width && a.Top < b.Top + b.Height &&
          b.Top < a.Top + a.Height;
 }
 
-bool Inside(const TRect& r, int width, int height) {
+bool Inside(const TBounds& r, int width, int height) {
   return r.Left >= 0 && r.Top >= 0 && r.Left + r.Width <= width && r.Top + r.Height <= height;
 }
 
@@ -184,7 +184,7 @@ TEST(ControlTable, VisibleControlsNeitherOverlapNorLeaveTheirParent) {
     std::string Name;
     TPlace Place;
     int Tab;
-    TRect Rect;
+    TBounds Rect;
   };
   std::vector<TPlaced> placed;
   for (const TControlDef& c : ControlTable()) {
@@ -206,7 +206,7 @@ TEST(ControlTable, VisibleControlsNeitherOverlapNorLeaveTheirParent) {
     placed.push_back({f->Name, TPlace::Form, -1, f->Bounds});
   EXPECT_TRUE(Inside(RuleFrame().Bounds, ClientWidth, ClientHeight));
 
-  const TRect group = ThemeGroupFrame().Bounds;
+  const TBounds group = ThemeGroupFrame().Bounds;
   for (const TPlaced& p : placed) {
     if (p.Place == TPlace::Form) {
       EXPECT_TRUE(Inside(p.Rect, ClientWidth, ClientHeight)) << p.Name;
@@ -225,8 +225,8 @@ TEST(ControlTable, VisibleControlsNeitherOverlapNorLeaveTheirParent) {
             << placed[i].Name << " overlaps " << placed[j].Name;
       }
   for (int item = 0; item < 3; ++item) {
-    const TRect radio = Control("RadioGroupSeedSizeKiku").Bounds;
-    const TRect r = RadioItemBounds(radio, item);
+    const TBounds radio = Control("RadioGroupSeedSizeKiku").Bounds;
+    const TBounds r = RadioItemBounds(radio, item);
     EXPECT_TRUE(Inside(r, radio.Width, radio.Height)) << item;
     EXPECT_GE(r.Height, 12) << item;
   }
