@@ -14,6 +14,7 @@
 #include "settings/IniFile.h"
 #include "shells/Fire.h"
 #include "show/FireThread.h"
+#include "show/Trace.h"
 #include "tools/Png.h"
 
 namespace {
@@ -124,11 +125,10 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
 class TTracePrinter final : public IShowTrace {
  public:
   void Theme(const char* themeName, std::int32_t launchesLeft) override {
-    std::printf("theme %s %d\n", themeName, launchesLeft);
+    std::puts(ThemeTraceLine(themeName, launchesLeft).c_str());
   }
   void Burst(std::int32_t slot, const TFire& shell) override {
-    std::printf("burst %d %s %d %.3f %.3f %.3f %.3f\n", slot, shell.KindName, shell.SeedNum,
-                shell.BurstX, shell.BurstY, shell.Lifetime, shell.V0);
+    std::puts(BurstTraceLine(slot, shell).c_str());
   }
 };
 
