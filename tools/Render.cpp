@@ -2,6 +2,7 @@
 // the saver, unpaced, into an in-memory canvas and writes the result as a PNG.
 // The same seed and settings always give the same picture and the same trace.
 
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
