@@ -1,5 +1,7 @@
 #include "shells/FireBotan.h"
 
+#include <algorithm>
+
 #include "shells/Numeric.h"
 
 namespace moonglow {
@@ -32,10 +34,11 @@ void TFireBotan::Explode() {
     BurstY = static_cast<double>(static_cast<std::int64_t>(Div(Height, 2)) + up - Div(Height, 10));
   }
   BurstY = static_cast<double>(BurstY + 10.0L);
-  SeedNum = param.SeedCount - RandomUpTo(5 * Div(param.SeedCount, 10));
-  // The settings record caps SeedCount at the star arrays' size; a record
+  const std::int64_t seeds =
+      static_cast<std::int64_t>(param.SeedCount) - RandomUpTo(5 * Div(param.SeedCount, 10));
+  // The settings record keeps SeedCount within the star arrays; a record
   // built by hand must not take the burst past them.
-  if (SeedNum > MaxStars) SeedNum = MaxStars;
+  SeedNum = static_cast<std::int32_t>(std::clamp<std::int64_t>(seeds, 0, MaxStars));
   InitOrder(static_cast<std::int16_t>(SeedNum));
   Lifetime = static_cast<double>(param.Life +
                                  static_cast<Ext>(RandomUpTo(Trunc(Percent * param.Life * 30))));
@@ -47,7 +50,7 @@ void TFireBotan::Explode() {
   CoreSpeed = static_cast<double>(V0 / 3.0L);
   // A burst of no stars (SeedCount 1 in a hand-edited file) has no angle
   // step; it goes straight to the fade, which then ends the cycle normally.
-  if (SeedNum <= 0) {
+  if (SeedNum == 0) {
     TraceBurst();
     Tick = 0;
     State = Fading;
