@@ -1,0 +1,659 @@
+#include "win32/OptDlg.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+
+#include "win32/Resource.h"
+#include "win32/Text.h"
+
+namespace moonglow::win32 {
+
+namespace {
+
+// Command identifiers of the buttons. Cancel is IDCANCEL, so that Escape and
+// the close box reach it through the dialog manager.
+constexpr int IdButtonOk = 1001;
+constexpr int IdButtonInitial = 1002;
+constexpr int IdFirstControl = 1100;
+
+int ButtonId(std::size_t button) {
+  switch (button) {
+    case ButtonOk:
+      return IdButtonOk;
+    case ButtonCancel:
+      return IDCANCEL;
+    default:
+      return IdButtonInitial;
+  }
+}
+
+struct TCreateParams {
+  TOptDialog* Dialog;
+  std::exception_ptr* Error;
+};
+
+HFONT MakeFont(const TFontDef& font, int dpi) {
+  const std::wstring family = Widen(font.Family);
+  // The dialog face is a Japanese one; the header faces are Latin.
+  const BYTE charset = font.Family == DialogFont.Family ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
+  return CreateFontW(-MulDiv(font.PixelHeight, dpi, 96), 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
+                     FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family.c_str());
+}
+
+}  // namespace
+
+TOptDialog::TOptDialog(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
+                       std::function<void()> onClose)
+    : FInstance(instance),
+      FSettingsPath(std::move(settingsPath)),
+      FShowError(std::move(showError)),
+      FOnClose(std::move(onClose)) {}
+
+TOptDialog::~TOptDialog() {
+  if (FWindow) DestroyWindow(FWindow);
+  for (HFONT font : {FDialogFont, FTitleFont, FVersionFont})
+    if (font) DeleteObject(font);
+  for (HICON icon : {FHeaderIcon, FBigIcon, FSmallIcon})
+    if (icon) DestroyIcon(icon);
+}
+
+void TOptDialog::Create() {
+  std::exception_ptr error;
+  // WM_INITDIALOG runs inside CreateDialogParam; a failure there is carried
+  // out of the system's frames and thrown from here.
+  TCreateParams params{this, &error};
+  HWND window = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTDIALOG), nullptr, &DialogProc,
+                                   reinterpret_cast<LPARAM>(&params));
+  if (error) {
+    if (window) DestroyWindow(window);
+    FWindow = nullptr;
+    std::rethrow_exception(error);
+  }
+  if (!window) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+  ShowWindow(FWindow, SW_SHOW);
+  SetForegroundWindow(FWindow);
+}
+
+void TOptDialog::Destroy() {
+  FormDestroy();
+  if (FWindow) DestroyWindow(FWindow);
+}
+
+INT_PTR CALLBACK TOptDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    const auto* params = reinterpret_cast<const TCreateParams*>(lParam);
+    TOptDialog* self = params->Dialog;
+    self->FWindow = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    try {
+      self->BuildControls();
+      self->FormCreate();
+    } catch (...) {
+      *params->Error = std::current_exception();
+    }
+    // The focus was placed on the first control of the tab order.
+    return FALSE;
+  }
+  auto* self = reinterpret_cast<TOptDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return FALSE;
+  try {
+    return self->Handle(message, wParam, lParam);
+  } catch (const std::exception& e) {
+    self->FShowError(e.what());
+    return TRUE;
+  }
+}
+
+INT_PTR CALLBACK TOptDialog::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+    return FALSE;
+  }
+  auto* self = reinterpret_cast<TOptDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return FALSE;
+  try {
+    return self->ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
+  } catch (const std::exception& e) {
+    self->FShowError(e.what());
+    return TRUE;
+  }
+}
+
+INT_PTR TOptDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      ButtonCancelClick();
+      return TRUE;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
+      FWindow = nullptr;
+      return FALSE;
+    default:
+      return ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
+  }
+}
+
+bool TOptDialog::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      if (code == BN_CLICKED && id == IdButtonOk) {
+        ButtonOkClick();
+        return true;
+      }
+      if (code == BN_CLICKED && id == IDCANCEL) {
+        ButtonCancelClick();
+        return true;
+      }
+      if (code == BN_CLICKED && id == IdButtonInitial) {
+        ButtonInitialClick();
+        return true;
+      }
+      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
+      if (index == ControlCount || !FEdits[index]) return false;
+      if (code == EN_CHANGE) SpinTextChanged(index);
+      if (code == EN_KILLFOCUS) SpinEditDone(index);
+      return true;
+    }
+    case WM_HSCROLL: {
+      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
+      if (index == ControlCount || ControlTable()[index].Kind != TControlKind::Slider) return false;
+      TrackBarChange(index);
+      return true;
+    }
+    case WM_VSCROLL: {
+      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
+      if (index == ControlCount || !FEdits[index]) return false;
+      if (LOWORD(wParam) == SB_THUMBPOSITION) SpinStepped(index);
+      return true;
+    }
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->hwndFrom == FTabs && header->code == TCN_SELCHANGE) {
+        ShowPage(static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0)));
+        return true;
+      }
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+int TOptDialog::Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
+
+void TOptDialog::PlaceFrame() {
+  SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
+  // The client area is the table's, at this screen's resolution, centred on
+  // the work area.
+  RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int left = work.left + (work.right - work.left - width) / 2;
+  const int top = work.top + (work.bottom - work.top - height) / 2;
+  SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+
+  FBigIcon =
+      static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  FSmallIcon = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+  if (FBigIcon) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FBigIcon));
+  if (FSmallIcon)
+    SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon));
+}
+
+HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style,
+                             DWORD exStyle, TPlace place, int tab, const TBounds& bounds,
+                             HFONT font, int id) {
+  HWND parent = FWindow;
+  int left = bounds.Left;
+  int top = bounds.Top;
+  if (place == TPlace::ThemeGroup) {
+    const TBounds& group = ThemeGroupFrame().Bounds;
+    left += group.Left;
+    top += group.Top;
+  } else if (place == TPlace::Tab) {
+    parent = FPages.at(static_cast<std::size_t>(tab));
+  }
+  const std::wstring caption = Widen(text);
+  HWND control =
+      CreateWindowExW(exStyle, windowClass, caption.c_str(), WS_CHILD | style, Px(left), Px(top),
+                      Px(bounds.Width), Px(bounds.Height), parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+  if (!control) {
+    throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
+                             std::to_string(GetLastError()));
+  }
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
+void TOptDialog::AddTooltip(HWND control, const std::string& hint) {
+  if (hint.empty() || !FTooltip) return;
+  std::wstring text = Widen(hint);
+  TTTOOLINFOW tool{};
+  // The size every version of the common controls accepts.
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = FWindow;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = text.data();
+  SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TOptDialog::BuildControls() {
+  {
+    HDC screen = GetDC(FWindow);
+    FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(FWindow, screen);
+    if (FDpi <= 0) FDpi = 96;
+  }
+  FDialogFont = MakeFont(DialogFont, FDpi);
+  FTitleFont = MakeFont(TitleFont, FDpi);
+  FVersionFont = MakeFont(VersionFont, FDpi);
+  PlaceFrame();
+
+  FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
+                             nullptr, FInstance, nullptr);
+  const auto font = [this](TFontRole role) {
+    return role == TFontRole::Title     ? FTitleFont
+           : role == TFontRole::Version ? FVersionFont
+                                        : FDialogFont;
+  };
+
+  // Header.
+  HWND icon = MakeControl(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL | WS_VISIBLE, 0,
+                          TPlace::Form, -1, IconFrame().Bounds, FDialogFont);
+  FHeaderIcon = static_cast<HICON>(
+      LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, Px(32), Px(32), 0));
+  if (FHeaderIcon) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(FHeaderIcon), 0);
+  FControls.emplace(IconFrame().Name, icon);
+  FControls.emplace(RuleFrame().Name,
+                    MakeControl(WC_STATICW, "", SS_ETCHEDHORZ | WS_VISIBLE, 0, TPlace::Form, -1,
+                                RuleFrame().Bounds, FDialogFont));
+
+  // Buttons: cancel is the default, so Enter in an edit field cancels.
+  const auto& buttons = ButtonTable();
+  for (std::size_t b = 0; b < buttons.size(); ++b) {
+    const TButtonDef& def = buttons[b];
+    const DWORD style =
+        (def.Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP | WS_VISIBLE;
+    FControls.emplace(def.Name, MakeControl(WC_BUTTONW, def.Caption, style, 0, TPlace::Form, -1,
+                                            def.Bounds, FDialogFont, ButtonId(b)));
+    if (def.Default) SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(ButtonId(b)), 0);
+  }
+
+  // The theme group's frame; its sliders follow with the other controls.
+  const TFrameDef& group = ThemeGroupFrame();
+  FThemeGroup = MakeControl(WC_BUTTONW, group.Caption, BS_GROUPBOX | WS_GROUP | WS_VISIBLE, 0,
+                            TPlace::Form, -1, group.Bounds, FDialogFont);
+  FControls.emplace(group.Name, FThemeGroup);
+
+  // The tabbed control and one page per tab over its display area. The
+  // tabbed control lies under its pages, and clips them out of its painting.
+  const TFrameDef& pageControl = PageControlFrame();
+  FTabs = MakeControl(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP | WS_VISIBLE, 0,
+                      TPlace::Form, -1, pageControl.Bounds, FDialogFont);
+  FControls.emplace(pageControl.Name, FTabs);
+  const auto& tabs = TabTable();
+  for (std::size_t t = 0; t < tabs.size(); ++t) {
+    std::wstring caption = Widen(tabs[t].Caption);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    SendMessageW(FTabs, TCM_INSERTITEMW, t, reinterpret_cast<LPARAM>(&item));
+  }
+  RECT display{0, 0, Px(pageControl.Bounds.Width), Px(pageControl.Bounds.Height)};
+  SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
+  for (std::size_t t = 0; t < tabs.size(); ++t) {
+    HWND page = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTPAGE), FWindow, &PageProc,
+                                   reinterpret_cast<LPARAM>(this));
+    if (!page) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+    // On themed systems the page takes the tab body's texture.
+    EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+    SetWindowPos(page, HWND_TOP, display.left, display.top, display.right - display.left,
+                 display.bottom - display.top, SWP_NOACTIVATE);
+    FPages.push_back(page);
+    FControls.emplace(tabs[t].Name, page);
+    FControls.emplace(
+        tabs[t].Name + ".Description",
+        MakeControl(WC_STATICW, tabs[t].Description, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 0,
+                    TPlace::Tab, static_cast<int>(t), tabs[t].DescriptionBounds, FDialogFont));
+  }
+  SetWindowPos(FTabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+  for (const TStaticDef& label : StaticTable()) {
+    const DWORD align = label.Centred ? SS_CENTER : SS_LEFT;
+    FControls.emplace(label.Name,
+                      MakeControl(WC_STATICW, label.Caption, align | SS_NOPREFIX | WS_VISIBLE, 0,
+                                  label.Place, label.Tab, label.Bounds, font(label.Font)));
+  }
+
+  const auto& table = ControlTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const TControlDef& def = table[i];
+    const DWORD shown = def.Visible ? WS_VISIBLE : 0;
+    const DWORD disabled = def.Enabled ? 0 : WS_DISABLED;
+    const int id = IdFirstControl + static_cast<int>(i);
+    HWND value = nullptr;
+    switch (def.Kind) {
+      case TControlKind::SpinBox: {
+        FControls.emplace(
+            def.CaptionName,
+            MakeControl(WC_STATICW, def.Caption, SS_LEFT | SS_NOPREFIX | shown | disabled, 0,
+                        def.Place, def.Tab, def.CaptionBounds, FDialogFont));
+        // The up-down takes its width from the right of its buddy: made as
+        // wide as both, the field ends where the table puts the up-down.
+        TBounds editBounds = def.Bounds;
+        editBounds.Width = def.SpinBounds.Left + def.SpinBounds.Width - def.Bounds.Left;
+        HWND edit =
+            MakeControl(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | shown | disabled,
+                        WS_EX_CLIENTEDGE, def.Place, def.Tab, editBounds, FDialogFont, id);
+        const DWORD thousands = def.Thousands ? 0 : UDS_NOTHOUSANDS;
+        value = MakeControl(
+            UPDOWN_CLASSW, "",
+            UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | thousands | shown | disabled, 0,
+            def.Place, def.Tab, def.SpinBounds, FDialogFont, id + static_cast<int>(ControlCount));
+        SendMessageW(value, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+        SendMessageW(value, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
+        UDACCEL step{0, static_cast<UINT>(def.Step)};
+        SendMessageW(value, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+        FEdits[i] = edit;
+        FControls.emplace(def.EditName, edit);
+        AddTooltip(edit, def.Hint);
+        break;
+      }
+      case TControlKind::Slider: {
+        FControls.emplace(def.CaptionName,
+                          MakeControl(WC_STATICW, def.Caption, SS_LEFT | SS_NOPREFIX | shown, 0,
+                                      def.Place, def.Tab, def.CaptionBounds, FDialogFont));
+        value = MakeControl(
+            TRACKBAR_CLASSW, "",
+            TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP | shown | disabled, 0,
+            def.Place, def.Tab, def.Bounds, FDialogFont, id);
+        SendMessageW(value, TBM_SETRANGEMIN, FALSE, def.Min);
+        SendMessageW(value, TBM_SETRANGEMAX, FALSE, def.Max);
+        SendMessageW(value, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
+        SendMessageW(value, TBM_SETLINESIZE, 0, def.Step);
+        SendMessageW(value, TBM_SETPAGESIZE, 0, def.PageStep);
+        AddTooltip(value, def.Hint);
+        break;
+      }
+      case TControlKind::CheckBox:
+        value = MakeControl(WC_BUTTONW, def.Caption,
+                            BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP | shown | disabled, 0,
+                            def.Place, def.Tab, def.Bounds, FDialogFont, id);
+        AddTooltip(value, def.Hint);
+        break;
+      case TControlKind::RadioGroup: {
+        value = MakeControl(WC_BUTTONW, def.Caption, BS_GROUPBOX | WS_GROUP | shown | disabled, 0,
+                            def.Place, def.Tab, def.Bounds, FDialogFont);
+        const auto& items = RadioItems();
+        for (std::size_t item = 0; item < items.size(); ++item) {
+          TBounds bounds = RadioItemBounds(def.Bounds, static_cast<int>(item));
+          bounds.Left += def.Bounds.Left;
+          bounds.Top += def.Bounds.Top;
+          // The first item opens the group; arrow keys move between items.
+          const DWORD first = item == 0 ? WS_GROUP | WS_TABSTOP : 0;
+          FRadioItems[i][item] =
+              MakeControl(WC_BUTTONW, items[item], BS_AUTORADIOBUTTON | first | shown | disabled, 0,
+                          def.Place, def.Tab, bounds, FDialogFont);
+        }
+        break;
+      }
+    }
+    FValueControls[i] = value;
+    FControls.emplace(def.Name, value);
+  }
+  ShowPage(0);
+}
+
+void TOptDialog::ShowPage(int tab) {
+  if (tab < 0 || static_cast<std::size_t>(tab) >= FPages.size()) return;
+  SendMessageW(FTabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  for (std::size_t t = 0; t < FPages.size(); ++t)
+    ShowWindow(FPages[t], static_cast<int>(t) == tab ? SW_SHOW : SW_HIDE);
+}
+
+HWND TOptDialog::Control(std::string_view name) const {
+  const auto found = FControls.find(name);
+  return found == FControls.end() ? nullptr : found->second;
+}
+
+HWND TOptDialog::RadioItem(std::size_t index, int item) const {
+  if (index >= ControlCount || item < 0 || item >= 3) return nullptr;
+  return FRadioItems[index][static_cast<std::size_t>(item)];
+}
+
+std::size_t TOptDialog::IndexOf(HWND control) const {
+  if (!control) return ControlCount;
+  for (std::size_t i = 0; i < ControlCount; ++i)
+    if (FValueControls[i] == control || FEdits[i] == control) return i;
+  return ControlCount;
+}
+
+void TOptDialog::SetSpin(std::size_t index, std::int32_t position) {
+  FSettingText = true;
+  SendMessageW(FValueControls[index], UDM_SETPOS32, 0, position);
+  FSettingText = false;
+  FSpinPos[index] = position;
+  FSpinText[index] = WindowText(FEdits[index]);
+}
+
+std::int32_t TOptDialog::SpinValue(std::size_t index) const {
+  return SpinPositionFromText(ControlTable()[index], Narrow(WindowText(FEdits[index])),
+                              FSpinPos[index]);
+}
+
+void TOptDialog::SpinTextChanged(std::size_t index) {
+  if (FSettingText) return;
+  HWND edit = FEdits[index];
+  const std::wstring text = WindowText(edit);
+  const TControlDef& def = ControlTable()[index];
+  switch (CheckSpinText(def, Narrow(text))) {
+    case TSpinTextState::Invalid: {
+      // Not a number: the keystroke that made it is refused.
+      FSettingText = true;
+      SetWindowTextW(edit, FSpinText[index].c_str());
+      FSettingText = false;
+      const auto end = static_cast<LPARAM>(FSpinText[index].size());
+      SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
+      return;
+    }
+    case TSpinTextState::Acceptable:
+      FSpinPos[index] = SpinPositionFromText(def, Narrow(text), FSpinPos[index]);
+      break;
+    case TSpinTextState::Intermediate:
+      break;
+  }
+  FSpinText[index] = text;
+}
+
+void TOptDialog::SpinEditDone(std::size_t index) { SetSpin(index, SpinValue(index)); }
+
+void TOptDialog::SpinStepped(std::size_t index) {
+  // The up-down has written its new position into the field in the user's
+  // number format; show it as the dialog writes numbers everywhere else.
+  const auto position =
+      static_cast<std::int32_t>(SendMessageW(FValueControls[index], UDM_GETPOS32, 0, 0));
+  FSettingText = true;
+  SetWindowTextW(FEdits[index], Widen(SpinText(ControlTable()[index], position)).c_str());
+  FSettingText = false;
+  FSpinPos[index] = position;
+  FSpinText[index] = WindowText(FEdits[index]);
+}
+
+TControlValues TOptDialog::Values() const {
+  TControlValues values{};
+  const auto& table = ControlTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    switch (table[i].Kind) {
+      case TControlKind::SpinBox:
+        values[i] = SpinValue(i);
+        break;
+      case TControlKind::Slider:
+        values[i] = static_cast<std::int32_t>(SendMessageW(FValueControls[i], TBM_GETPOS, 0, 0));
+        break;
+      case TControlKind::CheckBox:
+        values[i] = SendMessageW(FValueControls[i], BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+        break;
+      case TControlKind::RadioGroup:
+        for (int item = 0; item < 3; ++item) {
+          if (SendMessageW(FRadioItems[i][static_cast<std::size_t>(item)], BM_GETCHECK, 0, 0) ==
+              BST_CHECKED) {
+            values[i] = item;
+          }
+        }
+        break;
+    }
+  }
+  return values;
+}
+
+void TOptDialog::SetValues(const TControlValues& values) {
+  const auto& table = ControlTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    switch (table[i].Kind) {
+      case TControlKind::SpinBox:
+        SetSpin(i, values[i]);
+        break;
+      case TControlKind::Slider:
+        SendMessageW(FValueControls[i], TBM_SETPOS, TRUE, values[i]);
+        break;
+      case TControlKind::CheckBox:
+        SendMessageW(FValueControls[i], BM_SETCHECK, values[i] ? BST_CHECKED : BST_UNCHECKED, 0);
+        break;
+      case TControlKind::RadioGroup:
+        for (int item = 0; item < 3; ++item) {
+          SendMessageW(FRadioItems[i][static_cast<std::size_t>(item)], BM_SETCHECK,
+                       values[i] == item ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        break;
+    }
+  }
+}
+
+void TOptDialog::FormCreate() {
+  SetWindowTextW(Control("LabelVersion"), Widen(VersionCaption).c_str());
+  FSettings = std::make_unique<TMyIniFile>(FSettingsPath);
+  FSettings->ReadSettings();
+  SetValues(LoadControls(*FSettings));
+  if (HWND first = Control(TabOrder().front()))
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+}
+
+void TOptDialog::FormDestroy() { FSettings.reset(); }
+
+void TOptDialog::ButtonOkClick() {
+  if (!FSettings) return;
+  SaveControls(Values(), *FSettings);
+  try {
+    FSettings->WriteSettings(Configure);
+  } catch (const std::exception& e) {
+    // The dialog stays open with the user's values; OK can be tried again.
+    FShowError(e.what());
+    return;
+  }
+  Close();
+}
+
+void TOptDialog::ButtonCancelClick() { Close(); }
+
+void TOptDialog::ButtonInitialClick() {
+  SetValues(DefaultControls());
+  ButtonOkClick();
+}
+
+void TOptDialog::TrackBarChange(std::size_t index) {
+  if (!FSettings) return;
+  StoreControl(index,
+               static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0)),
+               *FSettings);
+}
+
+void TOptDialog::Close() {
+  if (FClosed) return;
+  FClosed = true;
+  if (FOnClose) FOnClose();
+}
+
+bool TOptDialog::TranslateDialogKey(MSG& msg) {
+  if (!FWindow || FClosed) return false;
+  if (msg.hwnd != FWindow && !IsChild(FWindow, msg.hwnd)) return false;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+    MoveFocus(GetKeyState(VK_SHIFT) < 0);
+    return true;
+  }
+  return IsDialogMessageW(FWindow, &msg) != FALSE;
+}
+
+void TOptDialog::MoveFocus(bool backward) {
+  // The focusable window that stands for each entry of the tab order: a spin
+  // box by its edit field, a radio group by its checked item.
+  std::vector<HWND> order;
+  std::vector<std::vector<HWND>> members;
+  for (const std::string& name : TabOrder()) {
+    const std::size_t index = FindControl(name);
+    HWND stop = nullptr;
+    std::vector<HWND> group;
+    if (index < ControlCount && FEdits[index]) {
+      stop = FEdits[index];
+    } else if (index < ControlCount && ControlTable()[index].Kind == TControlKind::RadioGroup) {
+      group.assign(FRadioItems[index].begin(), FRadioItems[index].end());
+      stop = group.front();
+      for (HWND item : group)
+        if (SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED) stop = item;
+    } else {
+      stop = Control(name);
+      // Frames such as the theme group take no focus.
+      if (stop && !(GetWindowLongPtrW(stop, GWL_STYLE) & WS_TABSTOP)) stop = nullptr;
+    }
+    if (group.empty()) group.push_back(stop);
+    order.push_back(stop);
+    members.push_back(group);
+  }
+
+  HWND focus = GetFocus();
+  std::size_t current = order.size();
+  for (std::size_t i = 0; i < members.size() && current == order.size(); ++i)
+    for (HWND member : members[i])
+      if (member && member == focus) current = i;
+
+  const std::size_t count = order.size();
+  for (std::size_t step = 1; step <= count; ++step) {
+    std::size_t next;
+    if (current == count)
+      next = backward ? count - step : step - 1;
+    else
+      next = backward ? (current + count - step) % count : (current + step) % count;
+    HWND candidate = order[next];
+    if (candidate && IsWindowVisible(candidate) && IsWindowEnabled(candidate)) {
+      SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(candidate), TRUE);
+      return;
+    }
+  }
+}
+
+std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
+                                          TErrorBox showError, std::function<void()> onClose) {
+  auto dialog = std::make_unique<TOptDialog>(instance, std::move(settingsPath),
+                                             std::move(showError), std::move(onClose));
+  dialog->Create();
+  return dialog;
+}
+
+}  // namespace moonglow::win32

@@ -1,0 +1,369 @@
+#include "win32/SaverWindow.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "app/Entry.h"
+#include "win32/Resource.h"
+#include "win32/Text.h"
+
+namespace moonglow::win32 {
+
+namespace {
+
+constexpr const wchar_t* SaverClassName = L"TMainForm";
+constexpr UINT_PTR PresentTimer = 1;
+// The preview's parent (/p) gives this exact style: WS_CHILD, WS_VISIBLE,
+// WS_CLIPSIBLINGS and WS_CLIPCHILDREN, nothing else.
+constexpr DWORD PreviewStyle = 0x56000000;
+
+// One frame of the display: the show is presented at the screen's refresh
+// rate, or at 60 Hz where the driver does not say.
+UINT PresentInterval() {
+  HDC screen = GetDC(nullptr);
+  int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (hertz <= 1) hertz = 60;
+  return static_cast<UINT>(std::max(USER_TIMER_MINIMUM, 1000 / hertz));
+}
+
+void RegisterSaverClass(HINSTANCE instance, WNDPROC windowProc) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (GetClassInfoExW(instance, SaverClassName, &windowClass)) return;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MOONGLOW));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = SaverClassName;
+  if (!RegisterClassExW(&windowClass)) {
+    throw std::runtime_error(Narrow(L"RegisterClassEx: " + std::to_wstring(GetLastError())));
+  }
+}
+
+std::string LastErrorText(const char* call) {
+  const DWORD code = GetLastError();
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length && buffer ? std::wstring(buffer, length) : std::to_wstring(code);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+  return std::string(call) + ": " + Narrow(text);
+}
+
+}  // namespace
+
+TSaverWindow::TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow,
+                           IPlatform& platform, std::string settingsPath,
+                           TShowThreadFactory newShowThread, TErrorBox showError)
+    : FInstance(instance),
+      FForm(mode, parentWindow, platform, *this, std::move(settingsPath), std::move(newShowThread)),
+      FShowError(std::move(showError)) {}
+
+TSaverWindow::~TSaverWindow() {
+  if (FWindow) DestroyWindow(FWindow);
+  ReleaseDib();
+}
+
+bool TSaverWindow::Create() {
+  if (!FForm.FormCreate()) return false;
+
+  RegisterSaverClass(FInstance, &WindowProc);
+  const bool preview = FForm.RunMode() == Preview;
+  const DWORD style = preview ? PreviewStyle : WS_POPUP;
+  const DWORD exStyle = preview ? 0 : WS_EX_TOPMOST;
+  HWND parent = preview ? ToHwnd(FForm.ParentWindow()) : nullptr;
+  const std::wstring caption = Widen(ApplicationTitle);
+  if (!CreateWindowExW(exStyle, SaverClassName, caption.c_str(), style, FLeft, FTop, FWidth,
+                       FHeight, parent, nullptr, FInstance, this)) {
+    throw std::runtime_error(LastErrorText("CreateWindowEx"));
+  }
+  SetTimer(FWindow, PresentTimer, PresentInterval(), nullptr);
+
+  switch (FForm.RunMode()) {
+    case Saver:
+      ShowWindow(FWindow, SW_SHOW);
+      SetForegroundWindow(FWindow);
+      break;
+    case Debug:
+      // The first ShowWindow of a process may take its show command from
+      // the starter's STARTUPINFO instead: ask twice, so the window ends
+      // maximised however the saver was started.
+      ShowWindow(FWindow, SW_SHOWMAXIMIZED);
+      ShowWindow(FWindow, SW_SHOWMAXIMIZED);
+      SetForegroundWindow(FWindow);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void TSaverWindow::Destroy() {
+  std::exception_ptr error;
+  try {
+    FForm.FormDestroy();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (FWindow) DestroyWindow(FWindow);
+  ReleaseDib();
+  if (error) std::rethrow_exception(error);
+}
+
+LRESULT CALLBACK TSaverWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<TSaverWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->FWindow = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TSaverWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  // No exception may cross the system's frames: it is shown, as the
+  // application shows every failure of a handler, and the loop goes on.
+  try {
+    return self->Handle(message, wParam, lParam);
+  } catch (const std::exception& e) {
+    self->FShowError(e.what());
+    return 0;
+  }
+}
+
+LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      // WM_PAINT covers every pixel, black where the show has not drawn.
+      return 1;
+    case WM_TIMER:
+      if (wParam == PresentTimer) {
+        Present();
+        FForm.CheckParent();
+      }
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) FForm.FormActivate();
+      break;
+    case WM_MOUSEMOVE:
+      FForm.FormMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+      FForm.FormMouseDown();
+      return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      FForm.FormKeyDown();
+      return 0;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_DESTROY:
+      KillTimer(FWindow, PresentTimer);
+      // Gone with its preview parent rather than by Destroy: the run ends.
+      if (!FClosed) {
+        FClosed = true;
+        PostQuitMessage(0);
+      }
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
+      FWindow = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(FWindow, message, wParam, lParam);
+}
+
+void TSaverWindow::Paint() {
+  if (!FStartFailed) StartShow();
+
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(FWindow, &paint);
+  RECT area = paint.rcPaint;
+  if (FDibDC) {
+    const RECT dibArea{0, 0, FDibWidth, FDibHeight};
+    RECT shown;
+    if (IntersectRect(&shown, &area, &dibArea)) {
+      BitBlt(dc, shown.left, shown.top, shown.right - shown.left, shown.bottom - shown.top, FDibDC,
+             shown.left, shown.top, SRCCOPY);
+      ExcludeClipRect(dc, shown.left, shown.top, shown.right, shown.bottom);
+    }
+  }
+  FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EndPaint(FWindow, &paint);
+}
+
+void TSaverWindow::StartShow() {
+  try {
+    FForm.FormPaint();
+  } catch (const std::exception& e) {
+    // Shown once: the box's own repaints must not start it again.
+    FStartFailed = true;
+    FShowError(e.what());
+    return;
+  }
+  const TCanvas* canvas = FForm.Canvas();
+  if (!canvas || FDibDC || canvas->Width() <= 0 || canvas->Height() <= 0) return;
+
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = canvas->Width();
+  info.bmiHeader.biHeight = -canvas->Height();  // top-down, rows as the canvas holds them
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(FWindow);
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dibDC = dib ? CreateCompatibleDC(screen) : nullptr;
+  ReleaseDC(FWindow, screen);
+  if (!dib || !dibDC || !bits) {
+    if (dibDC) DeleteDC(dibDC);
+    if (dib) DeleteObject(dib);
+    FStartFailed = true;
+    FShowError(LastErrorText("CreateDIBSection"));
+    return;
+  }
+  FDib = dib;
+  FDibDC = dibDC;
+  FOldBitmap = SelectObject(FDibDC, FDib);
+  FDibBits = static_cast<std::uint32_t*>(bits);
+  FDibWidth = canvas->Width();
+  FDibHeight = canvas->Height();
+}
+
+void TSaverWindow::Present() {
+  TCanvas* canvas = FForm.Canvas();
+  if (!canvas || !FDibBits) return;
+  // The canvas holds 0xFFRRGGBB, which is what a 32-bit DIB holds too.
+  std::vector<moonglow::TRect> changed;
+  GdiFlush();
+  {
+    std::lock_guard<std::mutex> lock(canvas->Mutex());
+    changed = canvas->TakeDirty();
+    const std::uint32_t* pixels = canvas->Pixels();
+    const auto stride = static_cast<std::size_t>(FDibWidth);
+    for (const moonglow::TRect& r : changed) {
+      const auto width = static_cast<std::size_t>(r.Right - r.Left);
+      for (std::int32_t y = r.Top; y < r.Bottom; ++y) {
+        const std::size_t offset =
+            static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(r.Left);
+        std::memcpy(FDibBits + offset, pixels + offset, width * sizeof(std::uint32_t));
+      }
+    }
+  }
+  for (const moonglow::TRect& r : changed) {
+    const RECT area{r.Left, r.Top, r.Right, r.Bottom};
+    InvalidateRect(FWindow, &area, FALSE);
+  }
+}
+
+void TSaverWindow::ReleaseDib() {
+  if (FDibDC) {
+    SelectObject(FDibDC, FOldBitmap);
+    DeleteDC(FDibDC);
+  }
+  if (FDib) DeleteObject(FDib);
+  FDibDC = nullptr;
+  FDib = nullptr;
+  FOldBitmap = nullptr;
+  FDibBits = nullptr;
+}
+
+TWindowHandle TSaverWindow::Handle() { return FromHwnd(FWindow); }
+
+void TSaverWindow::SetPosition(std::int32_t left, std::int32_t top) {
+  FLeft = left;
+  FTop = top;
+  if (FWindow) {
+    SetWindowPos(FWindow, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void TSaverWindow::SetSize(std::int32_t width, std::int32_t height) {
+  FWidth = width;
+  FHeight = height;
+  if (FWindow) {
+    SetWindowPos(FWindow, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+std::int32_t TSaverWindow::ClientWidth() {
+  RECT client{};
+  if (!FWindow || !GetClientRect(FWindow, &client)) return FWidth;
+  return client.right - client.left;
+}
+
+std::int32_t TSaverWindow::ClientHeight() {
+  RECT client{};
+  if (!FWindow || !GetClientRect(FWindow, &client)) return FHeight;
+  return client.bottom - client.top;
+}
+
+std::int32_t TSaverWindow::ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+
+std::int32_t TSaverWindow::ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+
+std::optional<moonglow::TRect> TSaverWindow::WindowRect(TWindowHandle window) {
+  HWND other = ToHwnd(window);
+  RECT rect{};
+  if (!other || !IsWindow(other) || !GetWindowRect(other, &rect)) return std::nullopt;
+  return moonglow::TRect{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+TPoint TSaverWindow::CursorPos() {
+  POINT point{};
+  GetCursorPos(&point);
+  return {point.x, point.y};
+}
+
+void TSaverWindow::ShowCursor(bool show) { ::ShowCursor(show ? TRUE : FALSE); }
+
+void TSaverWindow::Close() {
+  // The password prompt runs its own loop: input that reaches the window
+  // meanwhile must not start a second close query.
+  if (FClosed || FInCloseQuery) return;
+  FInCloseQuery = true;
+  bool allowed = false;
+  try {
+    allowed = FForm.FormCloseQuery();
+  } catch (...) {
+    FInCloseQuery = false;
+    throw;
+  }
+  FInCloseQuery = false;
+  if (!allowed) return;
+  FClosed = true;
+  if (FWindow) KillTimer(FWindow, PresentTimer);
+  // The window itself goes after the loop, when the entry point destroys it.
+  PostQuitMessage(0);
+}
+
+std::unique_ptr<IMainWindow> NewSaverWindow(HINSTANCE instance, TRunMode mode,
+                                            TWindowHandle parentWindow, IPlatform& platform,
+                                            std::string settingsPath,
+                                            TShowThreadFactory newShowThread, TErrorBox showError) {
+  auto window = std::make_unique<TSaverWindow>(instance, mode, parentWindow, platform,
+                                               std::move(settingsPath), std::move(newShowThread),
+                                               std::move(showError));
+  window->Create();
+  return window;
+}
+
+}  // namespace moonglow::win32

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/Main.h"
+#include "win32/MainWindow.h"
+
+namespace moonglow::win32 {
+
+// The saver window on Win32: a black, borderless, stay-on-top window that
+// forwards its events to the shared saver-window rules (TMainForm) and shows
+// the show's framebuffer. The show thread draws into the core's canvas; a
+// timer copies the changed tiles into the window's own DIB section and
+// invalidates them, and WM_PAINT blits from that DIB, so the main thread never
+// reads pixels the show thread is writing and no pixel goes through GDI alone.
+class TSaverWindow final : public IMainFormHost, public IMainWindow {
+ public:
+  TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow, IPlatform& platform,
+               std::string settingsPath, TShowThreadFactory newShowThread, TErrorBox showError);
+  ~TSaverWindow() override;
+  TSaverWindow(const TSaverWindow&) = delete;
+  TSaverWindow& operator=(const TSaverWindow&) = delete;
+
+  // Sizes the window for its run mode, makes it and shows it. False when a
+  // preview's parent window does not exist: then no window is made.
+  bool Create();
+  // The close has been allowed, or the window has gone with its parent: the
+  // message loop is to end.
+  bool Closed() const override { return FClosed; }
+  // Stops the show and saves the settings (TMainForm::FormDestroy), then
+  // destroys the window. A refused settings write is thrown after the window
+  // has gone.
+  void Destroy() override;
+  HWND Window() const override { return FWindow; }
+  bool FiltersSystemCommands() const override { return true; }
+  IDialogKeys* DialogKeys() override { return nullptr; }
+
+  TMainForm& Form() { return FForm; }
+
+  // IMainFormHost
+  TWindowHandle Handle() override;
+  void SetPosition(std::int32_t left, std::int32_t top) override;
+  void SetSize(std::int32_t width, std::int32_t height) override;
+  std::int32_t ClientWidth() override;
+  std::int32_t ClientHeight() override;
+  std::int32_t ScreenWidth() override;
+  std::int32_t ScreenHeight() override;
+  std::optional<TRect> WindowRect(TWindowHandle window) override;
+  TPoint CursorPos() override;
+  void ShowCursor(bool show) override;
+  void Close() override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Paint();
+  // Starts the show on the first paint and makes the DIB the show is copied into.
+  void StartShow();
+  // The timer: copies the tiles the show changed and invalidates them.
+  void Present();
+  void ReleaseDib();
+
+  HINSTANCE FInstance;
+  TMainForm FForm;
+  TErrorBox FShowError;
+  HWND FWindow = nullptr;
+  // Geometry asked for before the window exists.
+  std::int32_t FLeft = 0, FTop = 0, FWidth = 483, FHeight = 540;
+
+  HDC FDibDC = nullptr;
+  HBITMAP FDib = nullptr;
+  HGDIOBJ FOldBitmap = nullptr;
+  std::uint32_t* FDibBits = nullptr;
+  std::int32_t FDibWidth = 0, FDibHeight = 0;
+
+  bool FClosed = false;
+  bool FInCloseQuery = false;
+  bool FStartFailed = false;
+};
+
+// The saver window for Saver, Debug or Preview (then a child of
+// `parentWindow`), sized and shown; without a window when a preview's parent
+// does not exist.
+std::unique_ptr<IMainWindow> NewSaverWindow(HINSTANCE instance, TRunMode mode,
+                                            TWindowHandle parentWindow, IPlatform& platform,
+                                            std::string settingsPath,
+                                            TShowThreadFactory newShowThread, TErrorBox showError);
+
+}  // namespace moonglow::win32

@@ -1,0 +1,493 @@
+// The options dialog on Win32, opened in this process over a settings file in
+// a fresh temporary directory, driven through its controls and keys as a user
+// would, and checked against the file it leaves and the design's figures.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "settings/IniFile.h"
+#include "settings/OptDlgModel.h"
+#include "win32/OptDlg.h"
+#include "win32/Text.h"
+
+namespace moonglow::win32 {
+namespace {
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::wstring& path, const std::string& text) {
+  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// "key=value" lines of the file, in order.
+std::vector<std::string> Keys(const std::string& text) {
+  std::vector<std::string> keys;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) keys.push_back(line.substr(0, equals));
+  }
+  return keys;
+}
+
+// The value of `key` in `section`, as written.
+std::string Value(const std::string& text, const std::string& section, const std::string& key) {
+  std::istringstream lines(text);
+  bool inSection = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.front() == '[') {
+      inSection = line == "[" + section + "]";
+    } else if (inSection && line.rfind(key + "=", 0) == 0) {
+      return line.substr(key.size() + 1);
+    }
+  }
+  return "(absent)";
+}
+
+RECT RectInParent(HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::wstring TooltipText(HWND tooltip, HWND owner, HWND control) {
+  wchar_t buffer[256] = {};
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = owner;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = buffer;
+  SendMessageW(tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+  return buffer;
+}
+
+class OptDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    FDir = std::wstring(temp) + L"moonglow-optdlg-" + std::to_wstring(GetCurrentProcessId()) +
+           L"-" + std::to_wstring(++counter);
+    CreateDirectoryW(FDir.c_str(), nullptr);
+    FPath = FDir + L"\\ZELMoonGlow3xx.ini";
+  }
+
+  void TearDown() override {
+    FDialog.reset();
+    SetFileAttributesW(FPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(FPath.c_str());
+    RemoveDirectoryW(FDir.c_str());
+  }
+
+  TOptDialog& Open() {
+    FClosed = false;
+    FErrors.clear();
+    FDialog = std::make_unique<TOptDialog>(
+        GetModuleHandleW(nullptr), Narrow(FPath),
+        [this](const std::string& message) { FErrors.push_back(message); },
+        [this] { FClosed = true; });
+    FDialog->Create();
+    Pump();
+    return *FDialog;
+  }
+
+  // The application's loop for a while: the dialog takes its keys first.
+  void Pump(DWORD milliseconds = 60) {
+    const DWORD start = GetTickCount();
+    do {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (FDialog && FDialog->TranslateDialogKey(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+  }
+
+  HWND Control(const char* name) {
+    HWND control = FDialog->Control(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+
+  void Key(HWND target, WPARAM key, bool shift = false) {
+    BYTE state[256];
+    GetKeyboardState(state);
+    const BYTE before = state[VK_SHIFT];
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    Pump();
+    state[VK_SHIFT] = before;
+    SetKeyboardState(state);
+  }
+
+  void Type(HWND edit, const wchar_t* text) {
+    for (const wchar_t* c = text; *c; ++c) PostMessageW(edit, WM_CHAR, *c, 1);
+    Pump();
+  }
+
+  void Focus(HWND control) {
+    SendMessageW(FDialog->Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    Pump();
+  }
+
+  void Click(const char* button) {
+    SendMessageW(Control(button), BM_CLICK, 0, 0);
+    Pump();
+  }
+
+  std::wstring FDir, FPath;
+  std::unique_ptr<TOptDialog> FDialog;
+  bool FClosed = false;
+  std::vector<std::string> FErrors;
+};
+
+// A file in which every value differs from its default.
+const char* const CustomFile =
+    "; kept by hand\r\n"
+    "[Environment]\r\nFirstRun=0\r\nFireCount=7\r\ngFactor=4\r\nkFactor=20\r\nVNoise=77\r\n"
+    "DNoise=9\r\n"
+    "[Theme]\r\nAllCastPer=10\r\nShidarePer=20\r\nHanaichiPer=30\r\nBotanPer=45\r\nRanbuPer=55\r\n"
+    "[Kiku]\r\nDrawLaunch=0\r\nSeedSize=2\r\nSeedCount=120\r\nV=1000\r\nFireLength=90\r\n"
+    "Life=100\r\ndtFactor=12\r\n";
+
+TEST_F(OptDialog, FrameCaptionAndFont) {
+  TOptDialog& dialog = Open();
+  RECT client{};
+  GetClientRect(dialog.Window(), &client);
+  EXPECT_EQ(client.right, 367);
+  EXPECT_EQ(client.bottom, 434);
+  EXPECT_EQ(WindowText(dialog.Window()), L"Moonglow Setup");
+  EXPECT_TRUE(IsWindowVisible(dialog.Window()));
+
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("EditFireCount"), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_STREQ(font.lfFaceName, L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");  // ＭＳ Ｐゴシック
+  EXPECT_EQ(font.lfHeight, -12);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("LabelTitle"), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_STREQ(font.lfFaceName, L"Arial");
+  EXPECT_EQ(font.lfWeight, FW_BOLD);
+  EXPECT_EQ(WindowText(Control("LabelVersion")), L"Version 3.01");
+}
+
+TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
+  TOptDialog& dialog = Open();
+  const auto& table = ControlTable();
+  const TBounds& group = ThemeGroupFrame().Bounds;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const TControlDef& def = table[i];
+    SCOPED_TRACE(def.Name);
+    HWND value = dialog.Control(def.Name);
+    ASSERT_NE(value, nullptr);
+    const int dx = def.Place == TPlace::ThemeGroup ? group.Left : 0;
+    const int dy = def.Place == TPlace::ThemeGroup ? group.Top : 0;
+    const LONG style = GetWindowLongW(value, GWL_STYLE);
+    EXPECT_EQ((style & WS_VISIBLE) != 0 || def.Place == TPlace::Tab, def.Visible);
+    EXPECT_EQ(IsWindowEnabled(value) != FALSE, def.Enabled);
+    switch (def.Kind) {
+      case TControlKind::SpinBox: {
+        HWND edit = dialog.Control(def.EditName);
+        ASSERT_NE(edit, nullptr);
+        const RECT field = RectInParent(edit);
+        EXPECT_EQ(field.left, def.Bounds.Left + dx);
+        EXPECT_EQ(field.top, def.Bounds.Top + dy);
+        EXPECT_NEAR(field.right - field.left, def.Bounds.Width, 3);
+        EXPECT_EQ(field.bottom - field.top, def.Bounds.Height);
+        // The up-down places itself on its buddy's right edge, overlapping
+        // the field's border as the common controls do.
+        const RECT spin = RectInParent(value);
+        EXPECT_NEAR(spin.left, def.SpinBounds.Left + dx, 3);
+        EXPECT_NEAR(spin.right, def.SpinBounds.Left + def.SpinBounds.Width + dx, 3);
+        EXPECT_EQ(spin.top, field.top);
+        EXPECT_EQ(spin.bottom, field.bottom);
+        EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(value, UDM_GETBUDDY, 0, 0)), edit);
+        int low = 0, high = 0;
+        SendMessageW(value, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
+                     reinterpret_cast<LPARAM>(&high));
+        EXPECT_EQ(low, def.Min);
+        EXPECT_EQ(high, def.Max);
+        UDACCEL accel{};
+        SendMessageW(value, UDM_GETACCEL, 1, reinterpret_cast<LPARAM>(&accel));
+        EXPECT_EQ(static_cast<int>(accel.nInc), def.Step);
+        const LONG required = UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS;
+        EXPECT_EQ(style & required, required);
+        EXPECT_EQ((style & UDS_NOTHOUSANDS) == 0, def.Thousands);
+        EXPECT_EQ((style & UDS_WRAP), 0);
+        EXPECT_EQ(TooltipText(dialog.Tooltip(), dialog.Window(), edit), Widen(def.Hint));
+        EXPECT_EQ(WindowText(dialog.Control(def.CaptionName)), Widen(def.Caption));
+        break;
+      }
+      case TControlKind::Slider: {
+        const RECT bar = RectInParent(value);
+        EXPECT_EQ(bar.left, def.Bounds.Left + dx);
+        EXPECT_EQ(bar.top, def.Bounds.Top + dy);
+        EXPECT_EQ(bar.right - bar.left, def.Bounds.Width);
+        EXPECT_EQ(SendMessageW(value, TBM_GETRANGEMIN, 0, 0), def.Min);
+        EXPECT_EQ(SendMessageW(value, TBM_GETRANGEMAX, 0, 0), def.Max);
+        EXPECT_EQ(SendMessageW(value, TBM_GETLINESIZE, 0, 0), def.Step);
+        EXPECT_EQ(SendMessageW(value, TBM_GETPAGESIZE, 0, 0), def.PageStep);
+        EXPECT_EQ(style & (TBS_AUTOTICKS | TBS_BOTTOM), TBS_AUTOTICKS | TBS_BOTTOM);
+        EXPECT_EQ(TooltipText(dialog.Tooltip(), dialog.Window(), value), Widen(def.Hint));
+        break;
+      }
+      case TControlKind::CheckBox:
+        EXPECT_EQ(WindowText(value), Widen(def.Caption));
+        break;
+      case TControlKind::RadioGroup:
+        EXPECT_EQ(WindowText(value), Widen(def.Caption));
+        for (int item = 0; item < 3; ++item)
+          EXPECT_EQ(WindowText(dialog.RadioItem(i, item)), Widen(RadioItems()[item]));
+        break;
+    }
+  }
+}
+
+TEST_F(OptDialog, ShowsWhatTheFormShows) {
+  TOptDialog& dialog = Open();
+  // Figures written out from the form, independent of the table.
+  int low = 0, high = 0;
+  SendMessageW(Control("UpDownFireCount"), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
+               reinterpret_cast<LPARAM>(&high));
+  EXPECT_EQ(low, 1);
+  EXPECT_EQ(high, 10);
+  EXPECT_EQ(TooltipText(dialog.Tooltip(), dialog.Window(), Control("EditFireCount")),
+            L"\xFF11\xFF5E\xFF11\xFF10");  // １～１０
+  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETPAGESIZE, 0, 0), 20);
+  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETLINESIZE, 0, 0), 10);
+  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETNUMTICS, 0, 0), 11);
+
+  EXPECT_EQ(WindowText(Control("ButtonOk")), L"OK");
+  EXPECT_EQ(WindowText(Control("ButtonCancel")), L"\xFF77\xFF6C\xFF9D\xFF7E\xFF99");  // ｷｬﾝｾﾙ
+  EXPECT_EQ(WindowText(Control("ButtonInitial")), L"\x521D\x671F\x5024");             // 初期値
+  EXPECT_EQ(LOWORD(SendMessageW(dialog.Window(), DM_GETDEFID, 0, 0)), IDCANCEL);
+  EXPECT_EQ(GetDlgCtrlID(Control("ButtonCancel")), IDCANCEL);
+
+  HWND tabs = Control("PageControl");
+  ASSERT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 5);
+  const wchar_t* const captions[] = {L"\x3057\x3060\x308C\x67F3", L"\x83CA", L"\x7261\x4E39",
+                                     L"\x98DB\x904A\x661F", L"\x8702"};
+  for (int t = 0; t < 5; ++t) {
+    wchar_t text[32] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 32;
+    SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(t), reinterpret_cast<LPARAM>(&item));
+    EXPECT_STREQ(text, captions[t]);
+  }
+  EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(Control("EditSeedCountKiku")));
+  EXPECT_FALSE(IsWindowVisible(Control("EditSeedCountBotan")));
+
+  // The peony draws no trails: its flame length is shown but not editable.
+  EXPECT_FALSE(IsWindowEnabled(Control("EditFireLengthBotan")));
+  EXPECT_FALSE(IsWindowEnabled(Control("UpDownFireLengthBotan")));
+  EXPECT_TRUE(IsWindowEnabled(Control("EditFireLengthKiku")));
+  // The two spreads ride along unseen.
+  EXPECT_FALSE(IsWindowVisible(Control("EditVNoise")));
+  EXPECT_FALSE(IsWindowVisible(Control("EditDNoise")));
+}
+
+TEST_F(OptDialog, LoadsTheFileIntoTheControls) {
+  WriteFile(FPath, CustomFile);
+  TOptDialog& dialog = Open();
+  EXPECT_EQ(WindowText(Control("EditFireCount")), L"7");
+  EXPECT_EQ(WindowText(Control("EditVKiku")), L"1,000");
+  EXPECT_EQ(WindowText(Control("EditSeedCountKiku")), L"120");
+  EXPECT_EQ(SendMessageW(Control("TrackBarBotan"), TBM_GETPOS, 0, 0), 45);
+  EXPECT_EQ(SendMessageW(Control("CheckBoxDrawLaunchKiku"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  const std::size_t seedSize = FindControl("RadioGroupSeedSizeKiku");
+  EXPECT_EQ(SendMessageW(dialog.RadioItem(seedSize, 2), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(dialog.RadioItem(seedSize, 0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+TEST_F(OptDialog, EveryWayOutButOkAndInitialWritesNothing) {
+  WriteFile(FPath, CustomFile);
+  const std::string before = ReadFile(FPath);
+
+  // Escape, after a slider moved: the slider's value reaches the record at
+  // once, but not the file.
+  TOptDialog& dialog = Open();
+  Focus(Control("TrackBarAllCast"));
+  Key(Control("TrackBarAllCast"), VK_RIGHT);
+  EXPECT_EQ(dialog.Settings()->AllCastPer, 20);
+  Key(Control("TrackBarAllCast"), VK_ESCAPE);
+  EXPECT_TRUE(FClosed);
+  FDialog->Destroy();
+  EXPECT_EQ(ReadFile(FPath), before);
+
+  // Enter in an edit field presses the default button, which is cancel.
+  Open();
+  Focus(Control("EditgFactor"));
+  Key(Control("EditgFactor"), VK_RETURN);
+  EXPECT_TRUE(FClosed);
+  FDialog->Destroy();
+  EXPECT_EQ(ReadFile(FPath), before);
+
+  // The close box.
+  Open();
+  SendMessageW(FDialog->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  Pump();
+  EXPECT_TRUE(FClosed);
+  FDialog->Destroy();
+  EXPECT_EQ(ReadFile(FPath), before);
+
+  // The cancel button.
+  Open();
+  Click("ButtonCancel");
+  EXPECT_TRUE(FClosed);
+  FDialog->Destroy();
+  EXPECT_EQ(ReadFile(FPath), before);
+  EXPECT_TRUE(FErrors.empty());
+}
+
+TEST_F(OptDialog, OkOnAFreshSystemWritesEveryKeyButFirstRun) {
+  Open();
+  Click("ButtonOk");
+  EXPECT_TRUE(FClosed);
+  const std::string text = ReadFile(FPath);
+  const std::vector<std::string> keys = Keys(text);
+  EXPECT_EQ(keys.size(), 45u);
+  EXPECT_EQ(Value(text, "Environment", "FirstRun"), "(absent)");
+  EXPECT_EQ(Value(text, "Environment", "FireCount"), "5");
+  EXPECT_EQ(Value(text, "Hachi", "V"), "30");
+}
+
+TEST_F(OptDialog, InitialValuesWriteTheDefaultsAndClose) {
+  WriteFile(FPath, CustomFile);
+  Open();
+  Click("ButtonInitial");
+  EXPECT_TRUE(FClosed);
+  const std::string text = ReadFile(FPath);
+  EXPECT_EQ(Value(text, "Environment", "FireCount"), "5");
+  // The hidden spreads too.
+  EXPECT_EQ(Value(text, "Environment", "VNoise"), "10");
+  EXPECT_EQ(Value(text, "Environment", "DNoise"), "5");
+  EXPECT_EQ(Value(text, "Theme", "BotanPer"), "40");
+  EXPECT_EQ(Value(text, "Kiku", "DrawLaunch"), "1");
+  EXPECT_EQ(Value(text, "Kiku", "SeedSize"), "0");
+  EXPECT_EQ(Value(text, "Kiku", "V"), "600");
+  EXPECT_EQ(Value(text, "Kiku", "dtFactor"), "10");
+  EXPECT_EQ(Value(text, "Botan", "SeedCount"), "250");
+  EXPECT_EQ(Value(text, "Hiyuusei", "dtFactor"), "3");
+  // Written by an earlier full-screen run; the dialog leaves it alone.
+  EXPECT_EQ(Value(text, "Environment", "FirstRun"), "0");
+}
+
+TEST_F(OptDialog, SavesWhatTheControlsHold) {
+  Open();
+  // A flame length of 600 is offered and saved as it is.
+  HWND length = Control("EditFireLengthKiku");
+  Focus(length);
+  SetWindowTextW(length, L"");
+  Type(length, L"600");
+  // Every theme weight down to 0: the dialog does not object.
+  for (const char* slider : {"TrackBarAllCast", "TrackBarShidare", "TrackBarHanaichi",
+                             "TrackBarBotan", "TrackBarRanbu"}) {
+    Focus(Control(slider));
+    Key(Control(slider), VK_HOME);
+  }
+  // The initial speed steps by 10 on the arrow keys.
+  Focus(Control("EditVKiku3"));
+  Key(Control("EditVKiku3"), VK_UP);
+  Click("ButtonOk");
+  ASSERT_TRUE(FClosed);
+  const std::string text = ReadFile(FPath);
+  EXPECT_EQ(Value(text, "Kiku", "FireLength"), "600");
+  for (const char* key : {"AllCastPer", "ShidarePer", "HanaichiPer", "BotanPer", "RanbuPer"})
+    EXPECT_EQ(Value(text, "Theme", key), "0") << key;
+  EXPECT_EQ(Value(text, "Kiku3", "V"), "410");
+}
+
+TEST_F(OptDialog, TypedTextIsRefusedOrClamped) {
+  Open();
+  HWND count = Control("EditFireCount");
+  Focus(count);
+  SetWindowTextW(count, L"");
+  Type(count, L"x");
+  EXPECT_EQ(WindowText(count), L"");
+  Type(count, L"99");
+  EXPECT_EQ(WindowText(count), L"99");
+  // Leaving the field puts the number into the spin box's range.
+  Focus(Control("EditgFactor"));
+  EXPECT_EQ(WindowText(count), L"10");
+  Click("ButtonOk");
+  EXPECT_EQ(Value(ReadFile(FPath), "Environment", "FireCount"), "10");
+}
+
+TEST_F(OptDialog, ARefusedWriteKeepsTheDialogOpen) {
+  WriteFile(FPath, CustomFile);
+  SetFileAttributesW(FPath.c_str(), FILE_ATTRIBUTE_READONLY);
+  TOptDialog& dialog = Open();
+  Click("ButtonOk");
+  EXPECT_FALSE(FClosed);
+  EXPECT_TRUE(IsWindowVisible(dialog.Window()));
+  ASSERT_EQ(FErrors.size(), 1u);
+  EXPECT_EQ(FErrors[0], Narrow(FPath) + " に書き込めません");
+
+  // The values are still there; once the file may be written, OK works.
+  SetFileAttributesW(FPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(WindowText(Control("EditFireCount")), L"7");
+  Click("ButtonOk");
+  EXPECT_TRUE(FClosed);
+  EXPECT_EQ(Value(ReadFile(FPath), "Environment", "FireCount"), "7");
+}
+
+TEST_F(OptDialog, TabFollowsTheFormsOrder) {
+  Open();
+  const char* const order[] = {"ButtonOk",
+                               "ButtonInitial",
+                               "ButtonCancel",
+                               "EditFireCount",
+                               "EditgFactor",
+                               "EditkFactor",
+                               "PageControl",
+                               "CheckBoxDrawLaunchKiku",
+                               "RadioGroupSeedSizeKiku",
+                               "EditSeedCountKiku",
+                               "EditFireLengthKiku",
+                               "EditdtFactorKiku",
+                               "EditVKiku",
+                               "EditLifeKiku",
+                               "TrackBarAllCast",
+                               "TrackBarShidare",
+                               "TrackBarHanaichi",
+                               "TrackBarBotan",
+                               "TrackBarRanbu",
+                               "ButtonOk"};
+  const std::size_t seedSize = FindControl("RadioGroupSeedSizeKiku");
+  auto expected = [&](const char* name) {
+    // A radio group takes the focus on its checked item (the first here).
+    return std::string(name) == "RadioGroupSeedSizeKiku" ? FDialog->RadioItem(seedSize, 0)
+                                                         : Control(name);
+  };
+  EXPECT_EQ(GetFocus(), expected(order[0]));
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    Key(GetFocus(), VK_TAB);
+    EXPECT_EQ(GetFocus(), expected(order[i])) << "after " << order[i - 1];
+  }
+  Key(GetFocus(), VK_TAB, true);
+  EXPECT_EQ(GetFocus(), Control("TrackBarRanbu"));
+}
+
+}  // namespace
+}  // namespace moonglow::win32
