@@ -276,4 +276,18 @@ void TFire::TraceBurst() {
   if (Env.Trace) Env.Trace->Burst(Env.VisitingSlot, *this);
 }
 
+void TFire::ScaleForPreview() {
+  if (Env.RunMode != Preview) return;
+  Lifetime = static_cast<double>(0.25L * Lifetime);
+  V0 = static_cast<double>(0.25L * V0);
+}
+
+bool TFire::StopEmptyBurst() {
+  if (SeedNum != 0) return false;
+  TraceBurst();
+  Tick = 0;
+  State = Fading;
+  return true;
+}
+
 }  // namespace moonglow

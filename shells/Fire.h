@@ -113,6 +113,13 @@ class TFire {
   void ChooseBigSeed();
   // Tells the trace that Explode has set up (or given up on) this burst.
   void TraceBurst();
+  // A preview draws in a window a few inches wide: quarter the burst's
+  // lifetime and speed.
+  void ScaleForPreview();
+  // A burst of no stars (SeedCount 1 in a hand-edited file) has no angle step
+  // to spread them round the circle: report it and let the fade close the
+  // cycle. Returns true when Explode must stop here.
+  bool StopEmptyBurst();
 
  private:
   const TFireParam* FParam = nullptr;

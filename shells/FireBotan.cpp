@@ -43,19 +43,9 @@ void TFireBotan::Explode() {
   Lifetime = static_cast<double>(param.Life +
                                  static_cast<Ext>(RandomUpTo(Trunc(Percent * param.Life * 30))));
   V0 = static_cast<double>(param.V - static_cast<Ext>(RandomUpTo(Trunc(Percent * param.V * 10))));
-  if (Env.RunMode == Preview) {
-    Lifetime = static_cast<double>(Lifetime * 0.25L);
-    V0 = static_cast<double>(V0 * 0.25L);
-  }
+  ScaleForPreview();
   CoreSpeed = static_cast<double>(V0 / 3.0L);
-  // A burst of no stars (SeedCount 1 in a hand-edited file) has no angle
-  // step; it goes straight to the fade, which then ends the cycle normally.
-  if (SeedNum == 0) {
-    TraceBurst();
-    Tick = 0;
-    State = Fading;
-    return;
-  }
+  if (StopEmptyBurst()) return;
   const std::int32_t sigma = 360 / SeedNum + 1;
   const std::int32_t k = RandomUpTo(8) + 3;
   const std::int32_t q = SeedNum / 4;

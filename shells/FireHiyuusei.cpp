@@ -49,19 +49,10 @@ void TFireHiyuusei::Explode() {
                                  RandomUpTo(Trunc(Percent * Lifetime * 30.0L)));
   V0 = p.V;
   V0 = static_cast<double>(static_cast<Ext>(V0) - RandomUpTo(Trunc(Percent * V0 * 50.0L)));
-  if (Env.RunMode == Preview) {
-    Lifetime = static_cast<double>(0.25L * Lifetime);
-    V0 = static_cast<double>(0.25L * V0);
-  }
+  ScaleForPreview();
   ColorIndex = RandomUpTo(255);
   Angle = 0.0;
-  if (SeedNum == 0) {
-    // No stars to spread round the circle: let the fade close the cycle.
-    TraceBurst();
-    Tick = 0;
-    State = Fading;
-    return;
-  }
+  if (StopEmptyBurst()) return;
   const std::int32_t angleStep = Div(360, SeedNum) + 1;
   for (Index = 0; Index < SeedNum; ++Index) {
     // Speeds uniform up to V0: the stars fill a disc rather than a ring.

@@ -92,19 +92,10 @@ void TFireKiku::Explode() {
   // Up to half as fast again as the setting.
   const std::int16_t speedExtra = RandomUpTo(Trunc(Percent * p.V * 50));
   V0 = static_cast<double>(static_cast<Ext>(p.V) + speedExtra);
-  if (Env.RunMode == Preview) {
-    Lifetime = static_cast<double>(Lifetime * 0.25L);
-    V0 = static_cast<double>(V0 * 0.25L);
-  }
+  ScaleForPreview();
   ColorIndex = RandomUpTo(255);
   Angle = 0;
-  if (SeedNum == 0) {
-    // No stars to spread round the circle: let the fade close the cycle.
-    TraceBurst();
-    Tick = 0;
-    State = Fading;
-    return;
-  }
+  if (StopEmptyBurst()) return;
   const std::int32_t angleStep = Div(360, SeedNum) + 1;
   for (Index = 0; Index < SeedNum; ++Index) {
     // Every fifth star is an outer star a little faster than V0; the rest

@@ -81,10 +81,7 @@ void TFireKiku3::Explode() {
     SeedNum = RandomUpTo(20) + 40;
     V0 = static_cast<double>((RandomUpTo(20) + 10) * static_cast<Ext>(V0));
   }
-  if (Env.RunMode == Preview) {
-    Lifetime = static_cast<double>(0.25L * Lifetime);
-    V0 = static_cast<double>(0.25L * V0);
-  }
+  ScaleForPreview();
   RingV1 = static_cast<double>(V0 * 0.5L);
   RingV1 = static_cast<double>(static_cast<Ext>(RingV1) + RandomUpTo(Trunc(0.2L * RingV1)));
   RingV2 = static_cast<double>(V0 * 0.25L);
@@ -102,13 +99,7 @@ void TFireKiku3::Explode() {
     if (n >= 2 && n <= 4) PhaseColors[n - 1] = c;
   }
   Angle = 0.0;
-  if (SeedNum == 0) {
-    // No stars to spread round the circle: let the fade close the cycle.
-    TraceBurst();
-    Tick = 0;
-    State = Fading;
-    return;
-  }
+  if (StopEmptyBurst()) return;
   const std::int32_t angleStep = Div(360, SeedNum) + 1;
   for (Index = 0; Index < SeedNum; ++Index) {
     if (Fountain == 1) {
