@@ -80,7 +80,7 @@ class TSaverProcess {
     return code;
   }
 
-  // A top-level window of this process with this title.
+  // A shown top-level window of this process with this title.
   HWND FindWindowTitled(const wchar_t* title, DWORD milliseconds = 20000) {
     const DWORD start = GetTickCount();
     do {
@@ -96,7 +96,9 @@ class TSaverProcess {
             GetWindowThreadProcessId(window, &process);
             wchar_t text[128] = {};
             GetWindowTextW(window, text, 128);
-            if (process == s->Process && std::wstring(text) == s->Title) {
+            // Only once shown: until then it is still being made.
+            if (process == s->Process && std::wstring(text) == s->Title &&
+                IsWindowVisible(window)) {
               s->Found = window;
               return FALSE;
             }
@@ -307,6 +309,8 @@ TEST_F(Saver, PreviewIsAChildOfTheGivenWindow) {
     child = FindWindowExW(parent, nullptr, L"TMainForm", nullptr);
   }
   ASSERT_NE(child, nullptr);
+  // Found while still being made: its creation ends by showing it.
+  for (int tries = 0; tries < 100 && !IsWindowVisible(child); ++tries) Pump(50);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)), 0x56000000u);
   RECT parentRect{}, childRect{};
   GetWindowRect(parent, &parentRect);
@@ -349,6 +353,41 @@ TEST_F(Saver, ConfigureOpensTheDialogAndCancelLeavesTheFile) {
     EXPECT_EQ(saver.ExitCode(20000), std::optional<DWORD>(0));
     EXPECT_EQ(ReadSettings(), before);
   }
+}
+
+// What Windows reads from the file itself: the name in its list of screen
+// savers, the icon, the version, and a manifest that asks for the version 6
+// common controls and DPI awareness but for no execution level, so the
+// 32-bit saver keeps the per-user redirection of its settings file.
+TEST(SaverFile, CarriesItsNameIconVersionAndManifest) {
+  const std::wstring path = ProgramDirectory() + L"\\moonglow.scr";
+  HMODULE file = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(file, nullptr);
+  wchar_t name[64] = {};
+  LoadStringW(file, 1, name, 64);
+  EXPECT_STREQ(name, L"Moonglow");
+  EXPECT_NE(FindResourceW(file, MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)),
+            nullptr);  // RT_GROUP_ICON
+
+  HRSRC found = FindResourceW(file, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const char* data = static_cast<const char*>(LockResource(LoadResource(file, found)));
+  const std::string manifest(data, SizeofResource(file, found));
+  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(manifest.find("<dpiAware>true</dpiAware>"), std::string::npos);
+  EXPECT_EQ(manifest.find("<requestedExecutionLevel"), std::string::npos);
+  EXPECT_EQ(manifest.find("trustInfo"), std::string::npos);
+
+  HRSRC version = FindResourceW(file, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
+  ASSERT_NE(version, nullptr);
+  const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(file, version)));
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes),
+                          SizeofResource(file, version) / sizeof(wchar_t));
+  // The value follows its key after the key's terminator and padding.
+  const std::size_t key = text.find(L"FileVersion");
+  ASSERT_NE(key, std::wstring::npos);
+  EXPECT_LE(text.find(L"3.01", key), key + 16);
+  FreeLibrary(file);
 }
 
 }  // namespace
