@@ -594,8 +594,19 @@ void TOptDialog::Close() {
 bool TOptDialog::TranslateDialogKey(MSG& msg) {
   if (!FWindow || FClosed) return false;
   if (msg.hwnd != FWindow && !IsChild(FWindow, msg.hwnd)) return false;
-  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
-    MoveFocus(GetKeyState(VK_SHIFT) < 0);
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+    const bool backward = GetKeyState(VK_SHIFT) < 0;
+    if (GetKeyState(VK_CONTROL) < 0) {
+      // Ctrl+Tab turns the pages of the tabbed control.
+      const auto count = static_cast<int>(FPages.size());
+      const auto current = static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0));
+      ShowPage((current + (backward ? count - 1 : 1)) % count);
+      HWND focus = GetFocus();
+      if (!focus || !IsWindowVisible(focus))
+        SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FTabs), TRUE);
+    } else {
+      MoveFocus(backward);
+    }
     return true;
   }
   return IsDialogMessageW(FWindow, &msg) != FALSE;

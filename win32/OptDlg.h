@@ -45,7 +45,8 @@ class TOptDialog final : public IDialogKeys, public IMainWindow {
 
   // Tab and Shift+Tab follow the dialog's own tab order (which the window
   // stacking cannot give: the tabbed control must lie under its pages but
-  // come before them); everything else goes to the dialog manager.
+  // come before them), Ctrl+Tab turns the pages; everything else goes to the
+  // dialog manager.
   bool TranslateDialogKey(MSG& msg) override;
 
   // The handlers, as the form binds them.

@@ -33,21 +33,6 @@ UINT PresentInterval() {
   return static_cast<UINT>(std::max(USER_TIMER_MINIMUM, 1000 / hertz));
 }
 
-void RegisterSaverClass(HINSTANCE instance, WNDPROC windowProc) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  if (GetClassInfoExW(instance, SaverClassName, &windowClass)) return;
-  windowClass.lpfnWndProc = windowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MOONGLOW));
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  windowClass.lpszClassName = SaverClassName;
-  if (!RegisterClassExW(&windowClass)) {
-    throw std::runtime_error(Narrow(L"RegisterClassEx: " + std::to_wstring(GetLastError())));
-  }
-}
-
 std::string LastErrorText(const char* call) {
   const DWORD code = GetLastError();
   wchar_t* buffer = nullptr;
@@ -60,6 +45,19 @@ std::string LastErrorText(const char* call) {
   return std::string(call) + ": " + Narrow(text);
 }
 
+void RegisterSaverClass(HINSTANCE instance, WNDPROC windowProc) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (GetClassInfoExW(instance, SaverClassName, &windowClass)) return;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MOONGLOW));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = SaverClassName;
+  if (!RegisterClassExW(&windowClass)) throw std::runtime_error(LastErrorText("RegisterClassEx"));
+}
+
 }  // namespace
 
 TSaverWindow::TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow,
@@ -70,6 +68,7 @@ TSaverWindow::TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle pare
       FShowError(std::move(showError)) {}
 
 TSaverWindow::~TSaverWindow() {
+  FClosed = true;
   if (FWindow) DestroyWindow(FWindow);
   ReleaseDib();
 }
@@ -115,6 +114,8 @@ void TSaverWindow::Destroy() {
   } catch (...) {
     error = std::current_exception();
   }
+  // The loop has ended already; the window's end must not end another.
+  FClosed = true;
   if (FWindow) DestroyWindow(FWindow);
   ReleaseDib();
   if (error) std::rethrow_exception(error);

@@ -125,16 +125,17 @@ class OptDialog : public ::testing::Test {
     return control;
   }
 
-  void Key(HWND target, WPARAM key, bool shift = false) {
+  void Key(HWND target, WPARAM key, bool shift = false, bool control = false) {
     BYTE state[256];
     GetKeyboardState(state);
-    const BYTE before = state[VK_SHIFT];
     state[VK_SHIFT] = shift ? 0x80 : 0;
+    state[VK_CONTROL] = control ? 0x80 : 0;
     SetKeyboardState(state);
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
     Pump();
-    state[VK_SHIFT] = before;
+    state[VK_SHIFT] = 0;
+    state[VK_CONTROL] = 0;
     SetKeyboardState(state);
   }
 
@@ -487,6 +488,15 @@ TEST_F(OptDialog, TabFollowsTheFormsOrder) {
   }
   Key(GetFocus(), VK_TAB, true);
   EXPECT_EQ(GetFocus(), Control("TrackBarRanbu"));
+
+  // Ctrl+Tab turns the page; the focus leaves a page that is put away.
+  Focus(Control("EditLifeKiku"));
+  Key(GetFocus(), VK_TAB, false, true);
+  EXPECT_EQ(SendMessageW(Control("PageControl"), TCM_GETCURSEL, 0, 0), 1);
+  EXPECT_TRUE(IsWindowVisible(Control("EditLifeKiku3")));
+  EXPECT_EQ(GetFocus(), Control("PageControl"));
+  Key(GetFocus(), VK_TAB, true, true);
+  EXPECT_EQ(SendMessageW(Control("PageControl"), TCM_GETCURSEL, 0, 0), 0);
 }
 
 }  // namespace
