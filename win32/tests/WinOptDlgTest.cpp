@@ -16,6 +16,7 @@
 #include "settings/OptDlgModel.h"
 #include "win32/OptDlg.h"
 #include "win32/Text.h"
+#include "win32/tests/Screenshot.h"
 
 namespace moonglow::win32 {
 namespace {
@@ -188,6 +189,7 @@ TEST_F(OptDialog, FrameCaptionAndFont) {
   EXPECT_STREQ(font.lfFaceName, L"Arial");
   EXPECT_EQ(font.lfWeight, FW_BOLD);
   EXPECT_EQ(WindowText(Control("LabelVersion")), L"Version 3.01");
+  Screenshot(L"options-dialog", [this] { Pump(100); });
 }
 
 TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {

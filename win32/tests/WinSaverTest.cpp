@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "win32/tests/Screenshot.h"
+
 namespace {
 
 constexpr DWORD Refused = 0xFFFFFFFF;  // the exit code -1
@@ -118,17 +120,8 @@ class TSaverProcess {
   PROCESS_INFORMATION FInfo{};
 };
 
-// Asks gui-run for a picture of the screen, when it serves them.
 void Screenshot(const wchar_t* name) {
-  wchar_t dir[MAX_PATH] = {};
-  if (!GetEnvironmentVariableW(L"MOONGLOW_SHOT_DIR", dir, MAX_PATH)) return;
-  const std::wstring base = std::wstring(dir) + L"\\" + name;
-  std::ofstream((base + L".request").c_str()).put('\n');
-  const DWORD start = GetTickCount();
-  while (GetFileAttributesW((base + L".done").c_str()) == INVALID_FILE_ATTRIBUTES &&
-         GetTickCount() - start < 20000) {
-    Pump(100);
-  }
+  moonglow::win32::Screenshot(name, [] { Pump(100); });
 }
 
 // Pixels inside `window` that are not black, read back from the screen.
