@@ -188,6 +188,18 @@ bool TOptDialog::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 int TOptDialog::Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
 
+int TOptDialog::LineHeight(HFONT font) const {
+  int height = 0;
+  if (HDC dc = GetDC(FWindow)) {
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
+    SelectObject(dc, old);
+    ReleaseDC(FWindow, dc);
+  }
+  return height;
+}
+
 void TOptDialog::PlaceFrame() {
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
   // The client area is the table's, at this screen's resolution, centred on
@@ -227,11 +239,22 @@ HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, 
   } else if (place == TPlace::Tab) {
     parent = FPages.at(static_cast<std::size_t>(tab));
   }
+  int height = Px(bounds.Height);
+  int y = Px(top);
+  if (windowClass == WC_STATICW && !text.empty()) {
+    // The layout leaves captions 12 pixels, the height of the dialog font it
+    // was drawn for. A taller stand-in font must not be cut off at the foot:
+    // grow the caption upwards, keeping its foot where the layout puts it.
+    const int line = LineHeight(font);
+    if (line > height) {
+      y -= line - height;
+      height = line;
+    }
+  }
   const std::wstring caption = Widen(text);
-  HWND control =
-      CreateWindowExW(exStyle, windowClass, caption.c_str(), WS_CHILD | style, Px(left), Px(top),
-                      Px(bounds.Width), Px(bounds.Height), parent,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+  HWND control = CreateWindowExW(
+      exStyle, windowClass, caption.c_str(), WS_CHILD | style, Px(left), y, Px(bounds.Width),
+      height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
   if (!control) {
     throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
                              std::to_string(GetLastError()));

@@ -82,6 +82,8 @@ class TOptDialog final : public IDialogKeys, public IMainWindow {
   void ShowPage(int tab);
   void Close();
   int Px(int pixels) const;
+  // Height of a line of text in `font`, in device pixels.
+  int LineHeight(HFONT font) const;
 
   void SetSpin(std::size_t index, std::int32_t position);
   std::int32_t SpinValue(std::size_t index) const;
