@@ -248,6 +248,10 @@ void TFire::StepTemplate() {
     }
   }
   // A call that ends the rocket's trail fade bursts in the same call.
+  StepBurstPhases();
+}
+
+void TFire::StepBurstPhases() {
   switch (State) {
     case Burst:
       Explode();

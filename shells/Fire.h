@@ -109,6 +109,9 @@ class TFire {
   // The Step template every kind but Kiku3 uses: launch phases when the
   // rocket is shown, then the burst phases, then Tick += 1.
   void StepTemplate();
+  // The second half of every Step: Explode, BurstStep or FadeStep by State,
+  // then Tick += 1.
+  void StepBurstPhases();
   // Star size for a burst: SeedSize 2 draws RandomUpTo(1000) > 500.
   void ChooseBigSeed();
   // Tells the trace that Explode has set up (or given up on) this burst.

@@ -52,20 +52,7 @@ void TFireKiku3::Step() {
         break;
     }
   }
-  switch (State) {
-    case Burst:
-      Explode();
-      break;
-    case Burning:
-      BurstStep();
-      break;
-    case Fading:
-      FadeStep();
-      break;
-    default:
-      break;
-  }
-  Tick = WrapAdd(Tick, 1);
+  StepBurstPhases();
 }
 
 void TFireKiku3::Explode() {
