@@ -10,22 +10,12 @@
 #include <random>
 #include <sstream>
 
+#include "tests/FileText.h"
+
 namespace moonglow {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 void ExpectParam(const TFireParam& p, bool drawLaunch, int seedSize, int seedCount, int v,
                  int fireLength, int life, int dtFactor, const char* kind) {

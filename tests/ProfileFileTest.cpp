@@ -10,23 +10,12 @@
 #include <sstream>
 
 #include "settings/IniFile.h"
+#include "tests/FileText.h"
 
 namespace moonglow {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 // A fresh directory per test, removed afterwards (write bits restored first).
 class ProfileFileTest : public ::testing::Test {
