@@ -88,6 +88,11 @@ bool TSaverWindow::Start() {
       if (QScreen* screen = PrimaryScreen()) setGeometry(screen->availableGeometry());
       showMaximized();
       break;
+    case Saver:
+      // Already the screen's size at (0, 0); asking for the full-screen state
+      // as well makes a window manager lift it above its panels and docks.
+      showFullScreen();
+      break;
     default:
       show();
       break;
