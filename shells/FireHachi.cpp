@@ -54,16 +54,7 @@ void TFireHachi::Explode() {
 }
 
 void TFireHachi::BurstStep() {
-  if (Cursor == 0) NextColor();
-  if (Cursor >= SeedNum) {
-    Cursor = 0;
-    return;
-  }
-  Drift();
-  if (Tick >= Lifetime) {
-    State = Fading;
-    return;
-  }
+  if (!MoveTrailStar(*this, [this] { Drift(); })) return;
   const std::int32_t i = Cursor;
   // The whirl: 3 to 5 pixels off the true position, the two radii drawn
   // separately, in the direction of the star's spin.

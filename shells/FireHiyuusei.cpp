@@ -76,19 +76,7 @@ void TFireHiyuusei::Explode() {
 }
 
 void TFireHiyuusei::BurstStep() {
-  if (Cursor == 0) NextColor();
-  if (Cursor >= SeedNum) {
-    Cursor = 0;
-    return;
-  }
-  Drift();
-  if (Tick >= Lifetime) {
-    State = Fading;
-    return;
-  }
-  const std::int32_t px = Trunc(RandomUpTo(2) + static_cast<Ext>(X[Cursor]));
-  const std::int32_t py = Trunc(RandomUpTo(2) + static_cast<Ext>(Y[Cursor]));
-  LeaveTrail(*this, px, py, static_cast<float>(px), static_cast<float>(py));
+  if (MoveTrailStar(*this, [this] { Drift(); })) LeaveJitteredTrail(*this);
 }
 
 void TFireHiyuusei::FadeStep() {

@@ -50,6 +50,13 @@ void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, fl
   fire.Tick = WrapAdd(fire.Tick, -1);
 }
 
+void LeaveJitteredTrail(TFire& fire) {
+  const std::int32_t j = fire.Cursor;
+  const std::int32_t px = Trunc(fire.RandomUpTo(2) + static_cast<Ext>(fire.X[j]));
+  const std::int32_t py = Trunc(fire.RandomUpTo(2) + static_cast<Ext>(fire.Y[j]));
+  LeaveTrail(fire, px, py, static_cast<float>(px), static_cast<float>(py));
+}
+
 bool FadeTrails(TFire& fire, std::int32_t starsPerCall) {
   if (fire.FadeSweeps >= fire.TrailLen) return true;
   if (fire.Cursor < fire.SeedNum) {
@@ -119,20 +126,7 @@ void TFireKiku::Explode() {
 }
 
 void TFireKiku::BurstStep() {
-  if (Cursor == 0) NextColor();
-  if (Cursor >= SeedNum) {
-    Cursor = 0;
-    return;
-  }
-  Integrate();
-  if (Tick >= Lifetime) {
-    State = Fading;
-    return;
-  }
-  // Drawn 1–2 pixels right of and above the true position, anew each sweep.
-  const std::int32_t px = Trunc(RandomUpTo(2) + static_cast<Ext>(X[Cursor]));
-  const std::int32_t py = Trunc(RandomUpTo(2) + static_cast<Ext>(Y[Cursor]));
-  LeaveTrail(*this, px, py, static_cast<float>(px), static_cast<float>(py));
+  if (MoveTrailStar(*this, [this] { Integrate(); })) LeaveJitteredTrail(*this);
 }
 
 void TFireKiku::FadeStep() {

@@ -43,6 +43,29 @@ void DriftPaletteColor(TFire& fire, long double step);
 // and the trail ring.
 void BeginTrailBurst(TFire& fire, bool choosePoint);
 
+// The first half of a trail kind's burning step: the colour moves on at the
+// start of each sweep, a call past the last star only closes the sweep, the
+// star at Cursor takes its time step (`move`), and once the lifetime is over
+// the burst turns to its fade. Returns true when the star is to be drawn.
+template <class Move>
+bool MoveTrailStar(TFire& fire, Move&& move) {
+  if (fire.Cursor == 0) fire.NextColor();
+  if (fire.Cursor >= fire.SeedNum) {
+    fire.Cursor = 0;
+    return false;
+  }
+  move();
+  if (fire.Tick >= fire.Lifetime) {
+    fire.State = TFire::Fading;
+    return false;
+  }
+  return true;
+}
+
+// Draws the star at Cursor 1–2 pixels right of and above its true position,
+// chosen anew each sweep, and leaves that point in its trail (LeaveTrail).
+void LeaveJitteredTrail(TFire& fire);
+
 // Draws the star at Cursor at (px, py), records (recordX, recordY) in the
 // ring slot of this sweep, erases the star's next scrambled slot unless the
 // fade has marked it, and moves on to the next star.

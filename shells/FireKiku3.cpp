@@ -160,22 +160,11 @@ void TFireKiku3::SetUpFountainStar(std::int32_t i) {
 }
 
 void TFireKiku3::BurstStep() {
-  if (Cursor == 0) NextColor();
-  if (Cursor >= SeedNum) {
-    Cursor = 0;
-    return;
-  }
-  Integrate();
-  if (Tick >= Lifetime) {
-    State = Fading;
-    return;
-  }
+  if (!MoveTrailStar(*this, [this] { Integrate(); })) return;
   const std::int32_t i = Cursor;
   if (i % 3 == 0) {
-    // Every third star twinkles: drawn 1–2 pixels off, anew each sweep.
-    const std::int32_t px = Trunc(RandomUpTo(2) + static_cast<Ext>(X[i]));
-    const std::int32_t py = Trunc(RandomUpTo(2) + static_cast<Ext>(Y[i]));
-    LeaveTrail(*this, px, py, static_cast<float>(px), static_cast<float>(py));
+    // Every third star twinkles.
+    LeaveJitteredTrail(*this);
   } else {
     LeaveTrail(*this, Trunc(X[i]), Trunc(Y[i]), X[i], Y[i]);
   }
