@@ -94,6 +94,16 @@ std::string_view ValueText(std::string_view afterEquals) {
   return v;
 }
 
+// What ends the line that stops at `at` before something is put after it:
+// nothing when it is already ended, the rest of a CR LF when the text breaks
+// off after its CR (a lone CR left in place would become part of the value),
+// else a whole line end.
+std::string LineClose(const std::string& text, std::size_t at, std::string_view eol) {
+  if (at == 0 || text[at - 1] == '\n') return {};
+  if (text[at - 1] == '\r') return "\n";
+  return std::string(eol);
+}
+
 bool EndsWithBlankLine(const std::string& text, std::size_t contentStart) {
   std::size_t end = text.size();
   if (end > contentStart && text[end - 1] == '\n') --end;
@@ -293,15 +303,15 @@ void TProfileFile::Apply(std::string_view section, std::string_view key, std::st
     // After the section's last key, so that the blank line or comment that
     // closes the section stays where it was.
     const std::size_t at = pos.LastKeyEnd;
-    const bool lineOpen = FText[at - 1] != '\n';  // the file ends without a line end
-    std::string ins = lineOpen ? FEol : std::string();
+    const std::string close = LineClose(FText, at, FEol);  // the file may end unended
+    std::string ins = close;
     ins += key;
     ins += '=';
     ins += value;
     ins += FEol;
     FText.insert(at, ins);
     ShiftSectionsAfter(at, 0, ins.size(), s);
-    if (lineOpen && pos.BodyStart == at) pos.BodyStart += FEol.size();
+    if (pos.BodyStart == at) pos.BodyStart += close.size();
     pos.LastKeyEnd = at + ins.size();
     pos.BodyEnd += ins.size();
     return;
@@ -309,7 +319,7 @@ void TProfileFile::Apply(std::string_view section, std::string_view key, std::st
   std::string ins;
   if (FText.size() > ContentStart()) {
     const bool blankEnd = EndsWithBlankLine(FText, ContentStart());
-    if (FText.back() != '\n') ins += FEol;
+    ins += LineClose(FText, FText.size(), FEol);
     if (!blankEnd) ins += FEol;
   }
   const std::size_t headerStart = FText.size() + ins.size();

@@ -259,6 +259,21 @@ TEST_F(ProfileFileTest, WritesFollowTheFileShape) {
       "\xEF\xBB\xBF[A]\r\nk=50\r\nn=6\r\n[B]\r\nk=222\r\n[a]\r\nk=3\r\n[Empty]\r\ne=7\r\nf=8\r\n");
 }
 
+TEST_F(ProfileFileTest, AFileBrokenOffAfterItsCarriageReturnKeepsItsLastValue) {
+  // The last line's CR LF lost its LF: a key or a section added after it must
+  // finish that line end, not leave the CR in front of a new one.
+  Spit(File, "[Environment]\r\nFirstRun=0\r");
+  TProfileFile ini(File.string());
+  ini.WriteInteger("Environment", "FireCount", 5);
+  EXPECT_EQ(Slurp(File), "[Environment]\r\nFirstRun=0\r\nFireCount=5\r\n");
+
+  Spit(File, "[A]\r\nk=1\r");
+  TProfileFile other(File.string());
+  other.WriteInteger("B", "n", 2);
+  EXPECT_EQ(other.ReadInteger("A", "k", 9), 1);
+  EXPECT_EQ(Slurp(File), "[A]\r\nk=1\r\n\r\n[B]\r\nn=2\r\n");
+}
+
 TEST_F(ProfileFileTest, NewFileAndDirectoryAreCreated) {
   const fs::path nested = Dir / "one" / "two" / "new.ini";
   TProfileFile ini(nested.string());
