@@ -10,7 +10,9 @@ set -u
 
 if [ "${1:-}" != "--inner" ]; then
   command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run not found: skipped"; exit 77; }
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" --inner "$@"
+  # -noreset: by default the server resets when its last client leaves, and a
+  # program started during that reset finds no display.
+  exec xvfb-run -a -s "-noreset -screen 0 1024x768x24 -dpi 96" "$0" --inner "$@"
 fi
 shift
 exe=$1
