@@ -298,20 +298,15 @@ TEST_F(IniFileTest, FiftyMegabytesOfJunkThenASave) {
   for (char& c : junk) c = static_cast<char>(gen());
   junk += "\n[Environment]\nFireCount=8\n";
   Spit(File, junk);
-  const auto start = std::chrono::steady_clock::now();
   TMyIniFile s(File.string());
   s.ReadSettings();
   EXPECT_EQ(s.FireCount, 8);
   s.WriteSettings(TRunMode::Saver);
   s.ReadSettings();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_FALSE(s.FirstRun);
   EXPECT_EQ(s.FireCount, 8);
   EXPECT_EQ(s.Hachi.V, 30);
   EXPECT_EQ(fs::file_size(File), junk.size() + 11 + FreshDefaultsBody.size() - 12);
-  EXPECT_LT(seconds, 20.0);
-  std::cout << "50 MB of junk: read, save, read again: " << seconds << " s\n";
 }
 
 // --- Where the file lives ------------------------------------------------------------------
