@@ -241,17 +241,13 @@ void TFire::StepTemplate() {
         RiseStep();
         break;
       case Launch:
-        StartLaunch();
+        BeginLaunch();
         break;
       default:
         break;
     }
   }
   // A call that ends the rocket's trail fade bursts in the same call.
-  StepBurstPhases();
-}
-
-void TFire::StepBurstPhases() {
   switch (State) {
     case Burst:
       Explode();

@@ -106,12 +106,12 @@ class TFire {
  protected:
   // The kind's constructor tail: name, time step, colours, first state.
   void SetUpKind(const char* kindName, const TFireParam& param);
-  // The Step template every kind but Kiku3 uses: launch phases when the
-  // rocket is shown, then the burst phases, then Tick += 1.
+  // The Step every kind uses: the launch phases when the rocket is shown,
+  // then Explode, BurstStep or FadeStep by State, then Tick += 1.
   void StepTemplate();
-  // The second half of every Step: Explode, BurstStep or FadeStep by State,
-  // then Tick += 1.
-  void StepBurstPhases();
+  // The Launch phase of StepTemplate: the rocket's set-up, unless a kind
+  // sends some cycles up another way.
+  virtual void BeginLaunch() { StartLaunch(); }
   // Star size for a burst: SeedSize 2 draws RandomUpTo(1000) > 500.
   void ChooseBigSeed();
   // Tells the trace that Explode has set up (or given up on) this burst.

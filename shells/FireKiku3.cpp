@@ -29,31 +29,18 @@ void TFireKiku3::NextColor() {
   }
 }
 
-void TFireKiku3::Step() {
-  if (Param().DrawLaunch) {
-    switch (State) {
-      case TrailFade:
-        TrailFadeStep();
-        break;
-      case Rising:
-        RiseStep();
-        break;
-      case Launch:
-        // Three cycles in ten go up as a fountain instead of a rocket.
-        if (RandomUpTo(100) <= 70) {
-          Fountain = 0;
-          StartLaunch();
-        } else {
-          Fountain = 1;
-          State = Burst;
-        }
-        break;
-      default:
-        break;
-    }
+// Three cycles in ten go up as a fountain instead of a rocket.
+void TFireKiku3::BeginLaunch() {
+  if (RandomUpTo(100) <= 70) {
+    Fountain = 0;
+    StartLaunch();
+  } else {
+    Fountain = 1;
+    State = Burst;
   }
-  StepBurstPhases();
 }
+
+void TFireKiku3::Step() { StepTemplate(); }
 
 void TFireKiku3::Explode() {
   const TFireParam& p = Param();

@@ -42,6 +42,9 @@ class TFireKiku3 : public TFire {
   std::array<std::int32_t, 4> PhaseTicks{};
   std::uint8_t Fountain = 0;  // 1: this cycle is a fountain from the ground
 
+ protected:
+  void BeginLaunch() override;
+
  private:
   void SetUpRingStar(std::int32_t i, std::int32_t angleStep);
   void SetUpFountainStar(std::int32_t i);
