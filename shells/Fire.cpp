@@ -231,7 +231,7 @@ void TFire::TrailFadeStep() {
   }
 }
 
-void TFire::StepTemplate() {
+void TFire::Step() {
   if (Param().DrawLaunch) {
     switch (State) {
       case TrailFade:
@@ -288,6 +288,12 @@ bool TFire::StopEmptyBurst() {
   Tick = 0;
   State = Fading;
   return true;
+}
+
+void TFire::StartBurning() {
+  Tick = 0;
+  State = Burning;
+  TraceBurst();
 }
 
 }  // namespace moonglow

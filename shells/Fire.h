@@ -45,7 +45,9 @@ class TFire {
   virtual void Explode() = 0;
   virtual void BurstStep() = 0;
   virtual void FadeStep() = 0;
-  virtual void Step() = 0;
+  // One visit of the show loop: the launch phases when the rocket is shown,
+  // then Explode, BurstStep or FadeStep by State, then Tick += 1.
+  void Step();
 
   // A random integer 1..n (n = 0 counts as 1), as a 16-bit value.
   std::int16_t RandomUpTo(std::int32_t n);
@@ -66,6 +68,19 @@ class TFire {
 
   // The kind's parameter block in the settings record.
   const TFireParam& Param() const { return *FParam; }
+
+  // Steps of Explode that the kinds share.
+  // Star size for a burst: SeedSize 2 draws RandomUpTo(1000) > 500.
+  void ChooseBigSeed();
+  // A preview draws in a window a few inches wide: quarter the burst's
+  // lifetime and speed.
+  void ScaleForPreview();
+  // A burst of no stars (SeedCount 1 in a hand-edited file) has no angle step
+  // to spread them round the circle: report it and let the fade close the
+  // cycle. Returns true when Explode must stop here.
+  bool StopEmptyBurst();
+  // The stars are set up: Tick 0, Burning, and tell the trace.
+  void StartBurning();
 
   TShowEnv& Env;
   TMyIniFile& Settings;
@@ -106,23 +121,11 @@ class TFire {
  protected:
   // The kind's constructor tail: name, time step, colours, first state.
   void SetUpKind(const char* kindName, const TFireParam& param);
-  // The Step every kind uses: the launch phases when the rocket is shown,
-  // then Explode, BurstStep or FadeStep by State, then Tick += 1.
-  void StepTemplate();
-  // The Launch phase of StepTemplate: the rocket's set-up, unless a kind
-  // sends some cycles up another way.
+  // The Launch phase of Step: the rocket's set-up, unless a kind sends some
+  // cycles up another way.
   virtual void BeginLaunch() { StartLaunch(); }
-  // Star size for a burst: SeedSize 2 draws RandomUpTo(1000) > 500.
-  void ChooseBigSeed();
   // Tells the trace that Explode has set up (or given up on) this burst.
   void TraceBurst();
-  // A preview draws in a window a few inches wide: quarter the burst's
-  // lifetime and speed.
-  void ScaleForPreview();
-  // A burst of no stars (SeedCount 1 in a hand-edited file) has no angle step
-  // to spread them round the circle: report it and let the fade close the
-  // cycle. Returns true when Explode must stop here.
-  bool StopEmptyBurst();
 
  private:
   const TFireParam* FParam = nullptr;

@@ -96,9 +96,7 @@ void TFireBotan::Explode() {
     const std::int32_t spread = RandomUpTo(Settings.DNoise);
     Angle = static_cast<double>(Angle + static_cast<Ext>(spread + sigma));
   }
-  Tick = 0;
-  State = Burning;
-  TraceBurst();
+  StartBurning();
 }
 
 void TFireBotan::BurstStep() {
@@ -140,7 +138,5 @@ void TFireBotan::FadeStep() {
     FadeSweeps += 1;
   }
 }
-
-void TFireBotan::Step() { StepTemplate(); }
 
 }  // namespace moonglow

@@ -19,7 +19,6 @@ class TFireBotan : public TFire {
   void Explode() override;
   void BurstStep() override;
   void FadeStep() override;
-  void Step() override;
 
   double CoreSpeed = 0;                   // a third of V0: the bound between core and outer stars
   std::int32_t SeedColor[MaxStars] = {};  // colour index per star, fixed at the burst

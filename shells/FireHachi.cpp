@@ -21,20 +21,8 @@ void TFireHachi::NextColor() { DriftPaletteColor(*this, 0.1L); }
 void TFireHachi::Drift() { DriftStar(*this, 0.2L); }
 
 void TFireHachi::Explode() {
-  const TFireParam& p = Param();
-  ChooseBigSeed();
-  BeginTrailBurst(*this, !p.DrawLaunch);
-  // Up to 30 % longer and up to half as fast again as the settings.
-  Lifetime = p.Life;
-  Lifetime = static_cast<double>(static_cast<Ext>(Lifetime) +
-                                 RandomUpTo(Trunc(Percent * Lifetime * 30.0L)));
-  V0 = p.V;
-  V0 = static_cast<double>(static_cast<Ext>(V0) + RandomUpTo(Trunc(Percent * V0 * 50.0L)));
-  ScaleForPreview();
-  ColorIndex = RandomUpTo(255);
-  Angle = 0.0;
-  if (StopEmptyBurst()) return;
-  const std::int32_t angleStep = Div(360, SeedNum) + 1;
+  const std::optional<std::int32_t> angleStep = BeginSpreadBurst(*this, true);
+  if (!angleStep) return;
   for (Index = 0; Index < SeedNum; ++Index) {
     Speed[Index] = RandomUpTo(Trunc(V0));
     const double rad = Rad(Angle);
@@ -45,12 +33,10 @@ void TFireHachi::Explode() {
     TrailX[0][Index] = X[Index];
     TrailY[0][Index] = Y[Index];
     Angle =
-        static_cast<double>((RandomUpTo(Settings.DNoise) + angleStep) + static_cast<Ext>(Angle));
+        static_cast<double>((RandomUpTo(Settings.DNoise) + *angleStep) + static_cast<Ext>(Angle));
     Spin[Index] = RandomUpTo(360);
   }
-  Tick = 0;
-  State = Burning;
-  TraceBurst();
+  StartBurning();
 }
 
 void TFireHachi::BurstStep() {
@@ -74,7 +60,5 @@ void TFireHachi::BurstStep() {
 void TFireHachi::FadeStep() {
   if (FadeTrails(*this, 1)) EndCycle(*this);
 }
-
-void TFireHachi::Step() { StepTemplate(); }
 
 }  // namespace moonglow

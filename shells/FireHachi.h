@@ -18,7 +18,6 @@ class TFireHachi : public TFire {
   void Explode() override;
   void BurstStep() override;
   void FadeStep() override;
-  void Step() override;
 
   // One time step of the star at Cursor.
   void Drift();

@@ -40,20 +40,9 @@ void TFireHiyuusei::NextColor() { DriftPaletteColor(*this, 0.3L); }
 void TFireHiyuusei::Drift() { DriftStar(*this, 0.1L); }
 
 void TFireHiyuusei::Explode() {
-  const TFireParam& p = Param();
-  ChooseBigSeed();
-  BeginTrailBurst(*this, !p.DrawLaunch);
-  // Up to 30 % longer than the setting, and up to half as slow.
-  Lifetime = p.Life;
-  Lifetime = static_cast<double>(static_cast<Ext>(Lifetime) +
-                                 RandomUpTo(Trunc(Percent * Lifetime * 30.0L)));
-  V0 = p.V;
-  V0 = static_cast<double>(static_cast<Ext>(V0) - RandomUpTo(Trunc(Percent * V0 * 50.0L)));
-  ScaleForPreview();
-  ColorIndex = RandomUpTo(255);
-  Angle = 0.0;
-  if (StopEmptyBurst()) return;
-  const std::int32_t angleStep = Div(360, SeedNum) + 1;
+  // Up to half as slow as the setting.
+  const std::optional<std::int32_t> angleStep = BeginSpreadBurst(*this, false);
+  if (!angleStep) return;
   for (Index = 0; Index < SeedNum; ++Index) {
     // Speeds uniform up to V0: the stars fill a disc rather than a ring.
     Speed[Index] = RandomUpTo(Trunc(V0));
@@ -68,11 +57,9 @@ void TFireHiyuusei::Explode() {
     TrailX[0][Index] = X[Index];
     TrailY[0][Index] = Y[Index];
     Angle =
-        static_cast<double>((RandomUpTo(Settings.DNoise) + angleStep) + static_cast<Ext>(Angle));
+        static_cast<double>((RandomUpTo(Settings.DNoise) + *angleStep) + static_cast<Ext>(Angle));
   }
-  Tick = 0;
-  State = Burning;
-  TraceBurst();
+  StartBurning();
 }
 
 void TFireHiyuusei::BurstStep() {
@@ -82,7 +69,5 @@ void TFireHiyuusei::BurstStep() {
 void TFireHiyuusei::FadeStep() {
   if (FadeTrails(*this, 3)) EndCycle(*this);
 }
-
-void TFireHiyuusei::Step() { StepTemplate(); }
 
 }  // namespace moonglow

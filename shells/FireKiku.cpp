@@ -19,6 +19,7 @@ void DriftPaletteColor(TFire& fire, long double step) {
 
 void BeginTrailBurst(TFire& fire, bool choosePoint) {
   const TFireParam& p = fire.Param();
+  fire.ChooseBigSeed();
   if (choosePoint) {
     const std::int32_t x = fire.RandomUpTo(Div(fire.Width, 2)) + Div(fire.Width, 4);
     const std::int32_t y = fire.RandomUpTo(Div(fire.Height, 2)) + Div(fire.Height, 2) - 50;
@@ -32,6 +33,21 @@ void BeginTrailBurst(TFire& fire, bool choosePoint) {
   fire.SeedNum = std::clamp(fire.SeedNum, 0, TFire::MaxStars);
   fire.TrailLen = std::clamp(p.FireLength, 1, TFire::MaxTrail);
   fire.InitOrder(static_cast<std::int16_t>(fire.TrailLen));
+}
+
+std::optional<std::int32_t> BeginSpreadBurst(TFire& fire, bool faster) {
+  const TFireParam& p = fire.Param();
+  BeginTrailBurst(fire, !p.DrawLaunch);
+  const std::int16_t lifeExtra = fire.RandomUpTo(Trunc(Percent * p.Life * 30));
+  fire.Lifetime = static_cast<double>(static_cast<Ext>(p.Life) + lifeExtra);
+  const std::int16_t speedExtra = fire.RandomUpTo(Trunc(Percent * p.V * 50));
+  fire.V0 = static_cast<double>(faster ? static_cast<Ext>(p.V) + speedExtra
+                                       : static_cast<Ext>(p.V) - speedExtra);
+  fire.ScaleForPreview();
+  fire.ColorIndex = fire.RandomUpTo(255);
+  fire.Angle = 0;
+  if (fire.StopEmptyBurst()) return std::nullopt;
+  return Div(360, fire.SeedNum) + 1;
 }
 
 void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, float recordY) {
@@ -91,19 +107,8 @@ void TFireKiku::InitColors() { CopyPalette(*this); }
 void TFireKiku::NextColor() { DriftPaletteColor(*this, 0.3L); }
 
 void TFireKiku::Explode() {
-  const TFireParam& p = Param();
-  ChooseBigSeed();
-  BeginTrailBurst(*this, !p.DrawLaunch);
-  const std::int16_t lifeExtra = RandomUpTo(Trunc(Percent * p.Life * 30));
-  Lifetime = static_cast<double>(static_cast<Ext>(p.Life) + lifeExtra);
-  // Up to half as fast again as the setting.
-  const std::int16_t speedExtra = RandomUpTo(Trunc(Percent * p.V * 50));
-  V0 = static_cast<double>(static_cast<Ext>(p.V) + speedExtra);
-  ScaleForPreview();
-  ColorIndex = RandomUpTo(255);
-  Angle = 0;
-  if (StopEmptyBurst()) return;
-  const std::int32_t angleStep = Div(360, SeedNum) + 1;
+  const std::optional<std::int32_t> angleStep = BeginSpreadBurst(*this, true);
+  if (!angleStep) return;
   for (Index = 0; Index < SeedNum; ++Index) {
     // Every fifth star is an outer star a little faster than V0; the rest
     // fill the inside of the burst.
@@ -118,11 +123,9 @@ void TFireKiku::Explode() {
     VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
     X[Index] = TrailX[0][Index] = static_cast<float>(BurstX);
     Y[Index] = TrailY[0][Index] = static_cast<float>(BurstY);
-    Angle = static_cast<double>(Angle + static_cast<Ext>(RandomUpTo(Settings.DNoise) + angleStep));
+    Angle = static_cast<double>(Angle + static_cast<Ext>(RandomUpTo(Settings.DNoise) + *angleStep));
   }
-  Tick = 0;
-  State = Burning;
-  TraceBurst();
+  StartBurning();
 }
 
 void TFireKiku::BurstStep() {
@@ -132,7 +135,5 @@ void TFireKiku::BurstStep() {
 void TFireKiku::FadeStep() {
   if (FadeTrails(*this, 3)) EndCycle(*this);
 }
-
-void TFireKiku::Step() { StepTemplate(); }
 
 }  // namespace moonglow

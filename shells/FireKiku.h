@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "shells/Fire.h"
 
@@ -20,7 +21,6 @@ class TFireKiku : public TFire {
   void Explode() override;
   void BurstStep() override;
   void FadeStep() override;
-  void Step() override;
 };
 
 // The tail machinery shared by the kinds whose stars leave trails (willow,
@@ -38,10 +38,18 @@ void CopyPalette(TFire& fire);
 // once it reaches 252, the first unused entry.
 void DriftPaletteColor(TFire& fire, long double step);
 
-// The start of a trail burst: the burst point (chosen at random when
-// `choosePoint`, else where the rocket peaked), raised by 10, the star count
-// and the trail ring.
+// The start of a trail burst: the star size, the burst point (chosen at
+// random when `choosePoint`, else where the rocket peaked), raised by 10, the
+// star count and the trail ring.
 void BeginTrailBurst(TFire& fire, bool choosePoint);
+
+// Everything a willow, flying-star or bee burst sets up before its stars:
+// BeginTrailBurst, a lifetime up to 30 % longer than the setting, V0 up to
+// half as fast again as the setting (`faster`) or up to half as slow, the
+// preview scaling, a random start colour and the first angle. Returns the
+// angle step between stars, or nothing when the burst has no stars and
+// Explode stops here.
+std::optional<std::int32_t> BeginSpreadBurst(TFire& fire, bool faster);
 
 // The first half of a trail kind's burning step: the colour moves on at the
 // start of each sweep, a call past the last star only closes the sweep, the

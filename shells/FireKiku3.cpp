@@ -40,11 +40,8 @@ void TFireKiku3::BeginLaunch() {
   }
 }
 
-void TFireKiku3::Step() { StepTemplate(); }
-
 void TFireKiku3::Explode() {
   const TFireParam& p = Param();
-  ChooseBigSeed();
   BeginTrailBurst(*this, Fountain == 1 || !p.DrawLaunch);
   Lifetime = p.Life;
   Lifetime = static_cast<double>(static_cast<Ext>(Lifetime) -
@@ -82,9 +79,7 @@ void TFireKiku3::Explode() {
       SetUpRingStar(Index, angleStep);
     }
   }
-  Tick = 0;
-  State = Burning;
-  TraceBurst();
+  StartBurning();
 }
 
 void TFireKiku3::SetUpRingStar(std::int32_t i, std::int32_t angleStep) {

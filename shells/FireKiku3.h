@@ -31,7 +31,6 @@ class TFireKiku3 : public TFire {
   void Explode() override;
   void BurstStep() override;
   void FadeStep() override;
-  void Step() override;
 
   double RingV1 = 0;  // speeds of rings 1..3; ring 0 flies at V0
   double RingV2 = 0;

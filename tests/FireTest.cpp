@@ -32,7 +32,6 @@ class TProbe final : public TFire {
   }
   void BurstStep() override {}
   void FadeStep() override {}
-  void Step() override { StepTemplate(); }
   int Explodes = 0;
 };
 
