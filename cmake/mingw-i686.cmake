@@ -1,19 +1,3 @@
-# Cross-compiles the Windows build with mingw-w64 on Debian. The -posix
-# compilers are needed: std::thread and GoogleTest rely on their threading.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# The .scr and the test programs must run alone: no MinGW runtime DLLs beside
-# them. Threads get the 8 MB stacks they have on Linux, where the core and its
-# tests were made, instead of Windows' 1 MB.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--stack,8388608")
+# Cross-compiles the 32-bit Windows build (the saver to install) with mingw-w64 on Debian.
+set(MOONGLOW_MINGW_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
