@@ -342,12 +342,8 @@ void TOptDialog::ButtonOkClick() {
   // Text still being typed counts as if its field had been left.
   for (const TBoundControl& b : FControls)
     if (b.Spin) b.Spin->interpretText();
-  SaveControls(ReadControls(), *Settings);
-  try {
-    Settings->WriteSettings(Configure);
-  } catch (const std::exception& e) {
-    // The user's values stay on screen, so OK can be tried again.
-    ShowWriteError(e.what());
+  if (const auto error = CommitControls(ReadControls(), *Settings)) {
+    ShowWriteError(error->c_str());
     return;
   }
   accept();

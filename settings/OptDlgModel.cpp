@@ -358,6 +358,16 @@ void SaveControls(const TControlValues& values, TMyIniFile& settings) {
   for (std::size_t i = 0; i < ControlCount; ++i) StoreControl(i, values[i], settings);
 }
 
+std::optional<std::string> CommitControls(const TControlValues& values, TMyIniFile& settings) {
+  SaveControls(values, settings);
+  try {
+    settings.WriteSettings(Configure);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return std::nullopt;
+}
+
 TControlValues DefaultControls() {
   TMyIniFile defaults{std::string()};
   defaults.LoadDefaults();

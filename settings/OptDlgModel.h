@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -173,6 +174,10 @@ TControlValues LoadControls(const TMyIniFile& settings);
 // Stores one control's value into its setting; the sliders do this at once.
 void StoreControl(std::size_t index, std::int32_t value, TMyIniFile& settings);
 void SaveControls(const TControlValues& values, TMyIniFile& settings);
+// OK: the controls' values into the record, then the record into the file.
+// Returns the error's text when the file refuses the write; the dialog then
+// stays open with the user's values, so OK can be tried again.
+std::optional<std::string> CommitControls(const TControlValues& values, TMyIniFile& settings);
 // The controls as the initial-values button sets them: the record's defaults.
 TControlValues DefaultControls();
 

@@ -241,7 +241,7 @@ HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, 
   }
   int height = Px(bounds.Height);
   int y = Px(top);
-  if (windowClass == WC_STATICW && !text.empty()) {
+  if (std::wstring_view(windowClass) == WC_STATICW && !text.empty()) {
     // The layout leaves captions 12 pixels, the height of the dialog font it
     // was drawn for. A taller stand-in font must not be cut off at the foot:
     // grow the caption upwards, keeping its foot where the layout puts it.
@@ -583,12 +583,8 @@ void TOptDialog::FormDestroy() { FSettings.reset(); }
 
 void TOptDialog::ButtonOkClick() {
   if (!FSettings) return;
-  SaveControls(Values(), *FSettings);
-  try {
-    FSettings->WriteSettings(Configure);
-  } catch (const std::exception& e) {
-    // The dialog stays open with the user's values; OK can be tried again.
-    FShowError(e.what());
+  if (const auto error = CommitControls(Values(), *FSettings)) {
+    FShowError(*error);
     return;
   }
   Close();
