@@ -73,20 +73,6 @@ int CountKeyLines(const std::string& text) {
 
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    Dir = fs::temp_directory_path() /
-          ("moonglow-ini-" + std::string(info->name()) + "-" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(Dir);
-    File = Dir / SettingsFileName;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::permissions(File, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Dir, ec);
-  }
   TMyIniFile Read(const std::string& text) {
     Spit(File, text);
     TMyIniFile s(File.string());
@@ -94,8 +80,9 @@ class IniFileTest : public ::testing::Test {
     return s;
   }
 
-  fs::path Dir;
-  fs::path File;
+  TScratchDir Scratch{"moonglow-ini-"};
+  fs::path Dir = Scratch.Path();
+  fs::path File = Dir / SettingsFileName;
 };
 
 // --- Defaults ------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "app/Present.h"
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
+#include "tests/FileText.h"
 
 namespace moonglow {
 namespace {
@@ -110,28 +111,9 @@ class TFakeShowThread final : public IShowThread {
   TLog& Log;
 };
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 struct MainForm : ::testing::Test {
-  void SetUp() override {
-    Dir =
-        fs::temp_directory_path() /
-        ("moonglow-mainform-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Dir);
-    fs::create_directories(Dir);
-  }
-  void TearDown() override {
-    Form.reset();
-    std::error_code ignored;
-    fs::permissions(Dir, fs::perms::owner_all, ignored);
-    fs::remove_all(Dir, ignored);
-  }
+  // The form goes before its folder.
+  void TearDown() override { Form.reset(); }
 
   fs::path IniPath() const { return Dir / SettingsFileName; }
 
@@ -156,7 +138,8 @@ struct MainForm : ::testing::Test {
     return form;
   }
 
-  fs::path Dir;
+  TScratchDir Scratch{"moonglow-mainform-"};
+  fs::path Dir = Scratch.Path();
   TLog Log;
   TFakePlatform Platform{Log};
   TFakeHost Host{Log};
@@ -388,11 +371,11 @@ TEST_F(MainForm, AfterAnAllowedCloseTheShowIsOnlyJoined) {
 
 TEST_F(MainForm, OnlyTheFullScreenShowEndsTheFirstRun) {
   Running(Debug).FormDestroy();
-  EXPECT_EQ(ReadText(IniPath()).find("FirstRun"), std::string::npos);
+  EXPECT_EQ(Slurp(IniPath()).find("FirstRun"), std::string::npos);
   Running(Preview, 3000).FormDestroy();
-  EXPECT_EQ(ReadText(IniPath()).find("FirstRun"), std::string::npos);
+  EXPECT_EQ(Slurp(IniPath()).find("FirstRun"), std::string::npos);
   Running(Saver).FormDestroy();
-  EXPECT_NE(ReadText(IniPath()).find("FirstRun=0"), std::string::npos);
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
 }
 
 TEST_F(MainForm, RefusedWriteIsReportedAfterTheShowHasStopped) {
@@ -477,7 +460,7 @@ TEST_F(MainForm, RealShowStopsPromptlyInEveryMode) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     Host.Form = nullptr;
   }
-  EXPECT_NE(ReadText(IniPath()).find("FirstRun=0"), std::string::npos);
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
 }
 
 }  // namespace

@@ -20,30 +20,15 @@ namespace fs = std::filesystem;
 // A fresh directory per test, removed afterwards (write bits restored first).
 class ProfileFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    Dir = fs::temp_directory_path() /
-          ("moonglow-profile-" + std::string(info->name()) + "-" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(Dir);
-    File = Dir / "test.ini";
-  }
-  void TearDown() override {
-    std::error_code ec;
-    for (const auto& e : fs::recursive_directory_iterator(Dir, ec)) {
-      fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Dir, ec);
-  }
   std::vector<std::string> DirEntries() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(Dir)) names.push_back(e.path().filename().string());
     return names;
   }
 
-  fs::path Dir;
-  fs::path File;
+  TScratchDir Scratch{"moonglow-profile-"};
+  fs::path Dir = Scratch.Path();
+  fs::path File = Dir / "test.ini";
 };
 
 // --- Integers ------------------------------------------------------------------------------
