@@ -162,6 +162,17 @@ class SaverE2E : public ::testing::Test {
     return std::nullopt;
   }
 
+  // `window` at (x, y) in its parent, width × height, with the show drawn in it.
+  void ExpectShowAt(xcb_window_t window, int x, int y, int width, int height) {
+    const std::optional<TGeometry> g = X.Geometry(window);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->X, x);
+    EXPECT_EQ(g->Y, y);
+    EXPECT_EQ(g->Width, width);
+    EXPECT_EQ(g->Height, height);
+    EXPECT_TRUE(WaitForShow(window));
+  }
+
   // Lit pixels in `window` within a few seconds: the show is drawn and shown.
   bool WaitForShow(xcb_window_t window) {
     QElapsedTimer timer;
@@ -198,13 +209,7 @@ TEST_F(SaverE2E, DebugShowsTheShowMaximisedAndClosesOnAKey) {
   auto saver = Start({"/d"});
   const std::optional<xcb_window_t> window = WaitForSaverWindow(*saver);
   ASSERT_TRUE(window);
-  const std::optional<TGeometry> g = X.Geometry(*window);
-  ASSERT_TRUE(g);
-  EXPECT_EQ(g->X, 0);
-  EXPECT_EQ(g->Y, 0);
-  EXPECT_EQ(g->Width, 1024);
-  EXPECT_EQ(g->Height, 768);
-  EXPECT_TRUE(WaitForShow(*window));
+  ExpectShowAt(*window, 0, 0, 1024, 768);
 
   ASSERT_TRUE(CloseBy(*saver, {{"key", "x"}}));
   EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
@@ -219,13 +224,7 @@ TEST_F(SaverE2E, SaverCoversTheScreenClosesOnAMoveAndEndsTheFirstRun) {
   auto saver = Start({"/s"});
   const std::optional<xcb_window_t> window = WaitForSaverWindow(*saver);
   ASSERT_TRUE(window);
-  const std::optional<TGeometry> g = X.Geometry(*window);
-  ASSERT_TRUE(g);
-  EXPECT_EQ(g->X, 0);
-  EXPECT_EQ(g->Y, 0);
-  EXPECT_EQ(g->Width, 1024);
-  EXPECT_EQ(g->Height, 768);
-  EXPECT_TRUE(WaitForShow(*window));
+  ExpectShowAt(*window, 0, 0, 1024, 768);
 
   // 200 pixels either way is not enough to end the saver.
   Xdotool({"mousemove", "300", "100"});
@@ -276,13 +275,7 @@ TEST_F(SaverE2E, PreviewLivesInItsParentAndEndsWithIt) {
     QThread::msleep(50);
   }
   ASSERT_TRUE(child);
-  const std::optional<TGeometry> g = X.Geometry(*child);
-  ASSERT_TRUE(g);
-  EXPECT_EQ(g->X, 0);
-  EXPECT_EQ(g->Y, 0);
-  EXPECT_EQ(g->Width, 152);
-  EXPECT_EQ(g->Height, 112);
-  EXPECT_TRUE(WaitForShow(*child));
+  ExpectShowAt(*child, 0, 0, 152, 112);
 
   // Keys and buttons do nothing to a preview.
   Xdotool({"mousemove", "60", "50"});
