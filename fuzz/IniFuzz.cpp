@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the settings reader as a settings file, then saves
-// and reads again. Any crash, sanitizer report or broken promise aborts.
+// and reads again; then the same bytes once more as a UTF-16 file, which must
+// read as the bytes did. Any crash, sanitizer report or broken promise aborts.
 
 #include <algorithm>
 #include <charconv>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +19,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/ProfileFile.h"
+#include "settings/TextEncoding.h"
 
 namespace {
 
@@ -113,12 +116,41 @@ fs::path WorkFile() {
   return dir / "fuzz.ini";
 }
 
-}  // namespace
+std::string Slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string bytes(reinterpret_cast<const char*>(data), size);
-  Check(TProfileFile::ParseInteger(bytes) == ReferenceInteger(bytes), "integer rule");
+// Each byte as the code unit of the same number, with the byte-order mark in
+// front: the bytes' text as a UTF-16 file, made without the code under test.
+std::string Widened(const std::string& bytes, bool bigEndian) {
+  std::string s = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : bytes) {
+    s += bigEndian ? '\0' : c;
+    s += bigEndian ? c : '\0';
+  }
+  return s;
+}
 
+// What Widened makes of a value, as the reader gives it: each byte from 0x80
+// up is a code point that UTF-8 spells with two bytes.
+std::string WidenedValue(const std::string& value) {
+  std::string s;
+  for (const char c : value) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      s += c;
+    } else {
+      s += static_cast<char>(0xC0 | (b >> 6));
+      s += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return s;
+}
+
+// Every check on one settings file holding `bytes`; returns the raw value of
+// every key as first read, in ForEachKey's order.
+std::vector<std::string> CheckFile(const std::string& bytes, std::uint32_t seed) {
   const fs::path file = WorkFile();
   fs::create_directories(file.parent_path());
   {
@@ -126,12 +158,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   const std::string name = file.string();
+  std::vector<std::string> values;
 
   // Every key, read raw and as integers under two defaults.
   {
     const TProfileFile ini(name);
     ForEachKey([&](const char* section, const char* key) {
       const std::string text = ini.ReadString(section, key);
+      values.push_back(text);
       const std::optional<std::int32_t> v = ReferenceInteger(text);
       Check(ini.ReadInteger(section, key, 12345) == v.value_or(12345), "ReadInteger");
       Check(ini.ReadInteger(section, key, -777) == v.value_or(-777), "ReadInteger default");
@@ -151,8 +185,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Values taken from the input, written singly or in a batch, read back.
   TProfileFile writer(name);
-  std::uint32_t seed = 2166136261u;
-  for (const unsigned char c : bytes) seed = (seed ^ c) * 16777619u;
   const bool batch = (seed & 1) != 0;
   struct TWritten {
     const char* Section;
@@ -174,7 +206,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(reread.ReadString(w.Section, w.Key) == std::to_string(w.Value), "value text read back");
     Check(reread.ReadInteger(w.Section, w.Key, 0) == w.Value, "value read back");
   }
+  // The file stays in the encoding it came in, with the same mark and odd byte.
+  std::string before = bytes;
+  std::string after = Slurp(file);
+  const TFileEncoding was = DecodeFileText(before);
+  const TFileEncoding is = DecodeFileText(after);
+  Check(is.Encoding == was.Encoding && is.OddByte == was.OddByte, "encoding kept");
+  return values;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  Check(TProfileFile::ParseInteger(bytes) == ReferenceInteger(bytes), "integer rule");
+
+  // Whatever the bytes, reading them as a file's text and back loses nothing.
+  std::string text = bytes;
+  const TFileEncoding encoding = DecodeFileText(text);
+  Check(EncodeFileText(text, encoding) == bytes, "text decoded losslessly");
+
+  std::uint32_t seed = 2166136261u;
+  for (const unsigned char c : bytes) seed = (seed ^ c) * 16777619u;
+  const std::vector<std::string> values = CheckFile(bytes, seed);
+
+  // The same text in UTF-16 reads the same; not so a UTF-8 mark, which a
+  // UTF-16 file does not skip, nor a file that is already UTF-16.
+  if (encoding.Encoding == TTextEncoding::Bytes && !bytes.starts_with("\xEF\xBB\xBF")) {
+    const std::vector<std::string> wide = CheckFile(Widened(bytes, (seed & 2) != 0), seed);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      Check(wide[i] == WidenedValue(values[i]), "UTF-16 reads as the bytes do");
+    }
+  }
   std::error_code ec;
-  fs::remove_all(file.parent_path(), ec);
+  fs::remove_all(WorkFile().parent_path(), ec);
   return 0;
 }

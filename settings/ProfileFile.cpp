@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "settings/IniFile.h"
+#include "settings/TextEncoding.h"
 
 namespace moonglow {
 
@@ -159,6 +160,7 @@ TProfileFile::TProfileFile(std::string fileName) : FFileName(std::move(fileName)
   } catch (const std::exception&) {
     FText.clear();
   }
+  FEncoding = DecodeFileText(FText);
   const std::size_t nl = FText.find('\n');
   if (nl == std::string::npos) {
     FEol = NativeEol;
@@ -263,7 +265,7 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key,
   std::vector<TCachedSection> sectionsBefore = FSections;
   Apply(section, key, value);
   try {
-    Store(FText);
+    StoreText();
   } catch (...) {
     FText = std::move(textBefore);
     FSections = std::move(sectionsBefore);
@@ -353,11 +355,19 @@ void TProfileFile::EndUpdate() {
   FSectionsBeforeUpdate.clear();
   if (pending.empty()) return;
   try {
-    Store(FText);
+    StoreText();
   } catch (const EIniFileError&) {
     FText = std::move(textBefore);
     FSections = std::move(sectionsBefore);
     for (const TPendingWrite& w : pending) WriteString(w.Section, w.Key, w.Value);
+  }
+}
+
+void TProfileFile::StoreText() {
+  if (FEncoding.Encoding == TTextEncoding::Bytes) {
+    Store(FText);  // no copy of a text that is already the file's bytes
+  } else {
+    Store(EncodeFileText(FText, FEncoding));
   }
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/TextEncoding.h"
+
 namespace moonglow {
 
 // An INI file read and written with the habits of the Windows private-profile
@@ -18,7 +20,9 @@ namespace moonglow {
 // around names and values are dropped, and so is one pair of matching quotes
 // around a value. A duplicated section or key counts only where it first
 // appears. CRLF and LF line ends both read, and a UTF-8 byte-order mark at the
-// start is skipped. Nothing in the file's contents makes a read fail.
+// start is skipped. A file that starts with a UTF-16 byte-order mark is read
+// as UTF-16 of that byte order and written back in it. Nothing in the file's
+// contents makes a read fail.
 //
 // Writing: an existing key keeps its line, with the new value; a missing key
 // goes straight after the last key line of its section, so blank lines and
@@ -40,7 +44,8 @@ class TProfileFile {
   TProfileFile& operator=(const TProfileFile&) = delete;
 
   const std::string& FileName() const { return FFileName; }
-  // The bytes as they stand in memory (what the file holds after a write).
+  // The text as it stands in memory, in UTF-8 (what the file holds after a
+  // write, in the file's own encoding).
   const std::string& Text() const { return FText; }
 
   // The value of a key, empty when the key or its section is absent.
@@ -107,11 +112,13 @@ class TProfileFile {
   void ShiftSectionsAfter(std::size_t from, std::size_t removed, std::size_t added,
                           const TCachedSection& except);
   std::size_t ContentStart() const;
+  void StoreText();  // Store of FText in the file's encoding
   std::string FullName() const;
 
   std::string FFileName;
   std::string FText;
   std::string FEol;  // the line end this file uses
+  TFileEncoding FEncoding;
   mutable std::vector<TCachedSection> FSections;
 
   int FUpdateDepth = 0;

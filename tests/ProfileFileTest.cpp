@@ -144,6 +144,57 @@ TEST_F(ProfileFileTest, LineEndsByteOrderMarkAndOddHeaders) {
   EXPECT_EQ(ini.ReadInteger("", "D", 0), 4);      // last line without a line end
 }
 
+// A UTF-16 file laid out unit by unit, with its mark, independently of the reader.
+std::string Utf16File(std::u16string_view units, bool bigEndian) {
+  std::string s = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t u : units) {
+    s += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+    s += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+  }
+  return s;
+}
+
+TEST_F(ProfileFileTest, Utf16FilesReadAndWriteInTheirOwnEncoding) {
+  // U+5B0A is the bytes "\n[" in little-endian order and U+0A5B in big-endian
+  // order: read as bytes, either would open a section that is not there.
+  const std::u16string before =
+      u"; \u82B1\u706B \u5B0A\u0A5B\r\n[Environment]\r\nFireCount = 7\r\nName=\u6708\r\n"
+      u"[Theme]\r\nAllCastPer=41\r\n";
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+    Spit(File, Utf16File(before, bigEndian));
+    TProfileFile ini(File.string());
+    EXPECT_EQ(ini.ReadInteger("Environment", "FireCount", 0), 7);
+    EXPECT_EQ(ini.ReadString("Environment", "Name"), "\xE6\x9C\x88");
+    EXPECT_EQ(ini.ReadInteger("Theme", "AllCastPer", 0), 41);
+    ini.WriteInteger("Environment", "FireCount", 3);
+    ini.WriteInteger("Hachi", "Life", 20);
+    EXPECT_EQ(Slurp(File), Utf16File(u"; \u82B1\u706B \u5B0A\u0A5B\r\n[Environment]\r\n"
+                                     u"FireCount=3\r\nName=\u6708\r\n[Theme]\r\n"
+                                     u"AllCastPer=41\r\n\r\n[Hachi]\r\nLife=20\r\n",
+                                     bigEndian));
+  }
+}
+
+TEST_F(ProfileFileTest, BrokenUtf16KeepsItsBytesAroundAnEdit) {
+  // Lone surrogates in a comment and a value, and an odd byte at the end.
+  const std::u16string lone = {char16_t(0xDC01), char16_t(0xD800)};
+  Spit(File, Utf16File(u";" + lone + u"\n[S]\nv=" + lone + u"\nk=1\n", false) + "\x0A");
+  TProfileFile ini(File.string());
+  EXPECT_EQ(ini.ReadString("S", "v"), "\xED\xB0\x81\xED\xA0\x80");
+  ini.WriteInteger("S", "k", 2);
+  EXPECT_EQ(Slurp(File), Utf16File(u";" + lone + u"\n[S]\nv=" + lone + u"\nk=2\n", false) + "\x0A");
+}
+
+TEST_F(ProfileFileTest, AByteOrderMarkAloneStaysInFront) {
+  for (const std::string mark : {"\xEF\xBB\xBF", "\xFF\xFE"}) {
+    Spit(File, mark);
+    TProfileFile(File.string()).WriteInteger("S", "k", 1);
+    EXPECT_EQ(Slurp(File),
+              mark == "\xFF\xFE" ? Utf16File(u"[S]\nk=1\n", false) : mark + "[S]\nk=1\n");
+  }
+}
+
 TEST_F(ProfileFileTest, MissingUnreadableAndDirectoryPathsReadAsEmpty) {
   EXPECT_EQ(TProfileFile((Dir / "absent.ini").string()).ReadInteger("S", "k", 9), 9);
   EXPECT_EQ(TProfileFile(Dir.string()).ReadInteger("S", "k", 9), 9);
