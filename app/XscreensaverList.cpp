@@ -155,14 +155,23 @@ void AppendEntry(std::vector<TLine>& lines, const TResource& r) {
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(r.First), {head, entry});
     return;
   }
-  TLine& last = lines[r.Last];
-  // A file may end inside the value, on a continuation.
-  std::string_view body = last.Body;
-  if (Continues(last)) body.remove_suffix(1);
-  body = TrimRight(body);
-  last.Body = std::string(body) + (body.ends_with("\\n") ? "\\" : " \\n\\");
-  if (last.End.empty()) last.End = eol;
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(r.Last) + 1, entry);
+  // xscreensaver ends its list with a continuation into a blank line: the
+  // entry goes after the last line that holds something, and carries that
+  // continuation on.
+  std::size_t k = r.Last;
+  const auto content = [&](std::size_t i) {
+    std::string_view body = lines[i].Body;
+    if (i == r.First) body.remove_prefix(r.ValueStart);
+    if (Continues(lines[i])) body.remove_suffix(1);
+    return TrimRight(body);
+  };
+  while (k > r.First && Trim(content(k)).empty()) --k;
+  const std::string_view kept = content(k);
+  const std::size_t keep = kept.data() - lines[k].Body.data() + kept.size();
+  lines[k].Body = lines[k].Body.substr(0, keep) + (kept.ends_with("\\n") ? "\\" : " \\n\\");
+  if (lines[k].End.empty()) lines[k].End = eol;
+  if (k < r.Last) entry.Body += '\\';
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(k) + 1, entry);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ const std::string SettingsFile =
     "programs:\t\t\t\t\t\t\t\t      \\\n"
     "\t\t\t\tmaze --root\t\t\t\t    \\n\\\n"
     "- GL: \t\t\t\tsuperquadrics --root\t\t\t    \\n\\\n"
-    "-\t\t\t\tnoseguy --root\t\t\t\t    \\n\n"
+    "-\t\t\t\tnoseguy --root\t\t\t\t    \\n\\\n"
     "\n"
     "\n"
     "pointerHysteresis:  10\n";
@@ -38,6 +38,7 @@ const std::string AppDefaults =
 const std::string Entry = "\t\t\t\tmoonglow --root\t\t\t    \\n\n";
 
 TEST(XscreensaverText, AddsOneEntryAfterTheLastAndKeepsTheRest) {
+  // The list's last line goes on into a blank one, which stays its end.
   const TXscreensaverEdit edit = AddToXscreensaverText(SettingsFile, AppDefaults);
   ASSERT_EQ(edit.Outcome, TXscreensaverEdit::Added);
   EXPECT_EQ(edit.Text,
@@ -48,11 +49,11 @@ TEST(XscreensaverText, AddsOneEntryAfterTheLastAndKeepsTheRest) {
             "programs:\t\t\t\t\t\t\t\t      \\\n"
             "\t\t\t\tmaze --root\t\t\t\t    \\n\\\n"
             "- GL: \t\t\t\tsuperquadrics --root\t\t\t    \\n\\\n"
-            "-\t\t\t\tnoseguy --root\t\t\t\t    \\n\\\n" +
-                Entry +
-                "\n"
-                "\n"
-                "pointerHysteresis:  10\n");
+            "-\t\t\t\tnoseguy --root\t\t\t\t    \\n\\\n"
+            "\t\t\t\tmoonglow --root\t\t\t    \\n\\\n"
+            "\n"
+            "\n"
+            "pointerHysteresis:  10\n");
   // Once there, it stays once.
   EXPECT_EQ(AddToXscreensaverText(edit.Text, AppDefaults).Outcome,
             TXscreensaverEdit::AlreadyPresent);
