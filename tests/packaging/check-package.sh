@@ -78,7 +78,8 @@ if [ ! -f "$deb" ]; then
 fi
 
 # Every file it installs, and nothing else: no tests, benchmarks or tools.
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 ($7 == "->" ? " -> " $8 : "") }' |
+dpkg-deb -c "$deb" >"$work/listing"
+awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 ($7 == "->" ? " -> " $8 : "") }' "$work/listing" |
   sort >"$work/files"
 sort >"$work/expected" <<LIST
 usr/bin/moonglow
@@ -93,7 +94,7 @@ LIST
 if ! diff -u "$work/expected" "$work/files"; then
   fail "the package's files differ from the list above"
 fi
-dpkg-deb -c "$deb" | grep -q 'rwxr-xr-x .* ./usr/bin/moonglow$' || fail "usr/bin/moonglow is not executable"
+grep -q 'rwxr-xr-x .* ./usr/bin/moonglow$' "$work/listing" || fail "usr/bin/moonglow is not executable"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = moonglow ] || fail "Package: $(field Package)"
