@@ -2,15 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 namespace moonglow {
 namespace {
 
-TCommandLine Parse(std::vector<std::string> rest) {
+TCommandLine Parse(std::vector<std::string> rest, std::map<std::string, std::string> vars = {}) {
   rest.insert(rest.begin(), "moonglow.scr");
-  return ParseCommandLine(rest);
+  return ParseCommandLine(rest, [vars](std::string_view name) -> std::optional<std::string> {
+    const auto it = vars.find(std::string(name));
+    if (it == vars.end()) return std::nullopt;
+    return it->second;
+  });
+}
+
+// The host's window as the parse gave it, written out for the messages:
+// "root", "0x…", or the error text.
+std::string HostTarget(const TCommandLine& c) {
+  if (c.Kind == TCommandKind::Invalid) return "invalid: " + c.Error;
+  if (c.Kind != TCommandKind::Host) return "not host mode";
+  if (c.HostWindow.RootWindow) return "root";
+  return std::to_string(c.HostWindow.Window);
 }
 
 TEST(CommandLineConfigure, NoSwitchOpensTheOptionsDialog) {
@@ -95,6 +109,84 @@ TEST(CommandLineHandle, NoRangeCheckWrapsModulo2To32) {
   EXPECT_EQ(ParseHandle("-2147483648"), 0x80000000u);
   // 10^20 mod 2^32 = 1661992960
   EXPECT_EQ(ParseHandle("100000000000000000000"), 1661992960u);
+}
+
+TEST(CommandLineSwitch, PixelRateComesOutBeforeTheSwitches) {
+  // Taken out wherever it stands, so /p still sees exactly one handle.
+  TCommandLine c = Parse({"/p", "1234", "--pixel-rate", "5000"});
+  EXPECT_EQ(c.Kind, TCommandKind::RunMode);
+  EXPECT_EQ(c.RunMode, Preview);
+  EXPECT_EQ(c.ParentWindow, 1234u);
+  EXPECT_EQ(c.PixelRate, 5000u);
+
+  c = Parse({"--pixel-rate", "1000000000", "/s"});
+  EXPECT_EQ(c.RunMode, Saver);
+  EXPECT_EQ(c.PixelRate, 1000000000u);
+  EXPECT_FALSE(Parse({"/s"}).PixelRate.has_value());
+  EXPECT_EQ(Parse({"--pixel-rate", "1"}).RunMode, Configure);
+
+  for (const char* bad : {"0", "1000000001", "-5", "+5", " 5", "5x", "", "99999999999999999999"}) {
+    c = Parse({"/s", "--pixel-rate", bad});
+    EXPECT_EQ(c.Kind, TCommandKind::Invalid) << '"' << bad << '"';
+    EXPECT_NE(c.Error.find("--pixel-rate"), std::string::npos) << c.Error;
+  }
+  EXPECT_EQ(Parse({"/s", "--pixel-rate"}).Kind, TCommandKind::Invalid);
+  // A single dash is the saver's own /p switch, as it always was.
+  c = Parse({"-pixel-rate", "5"});
+  EXPECT_EQ(c.RunMode, Preview);
+  EXPECT_EQ(c.ParentWindow, 5u);
+}
+
+TEST(CommandLineHost, RootTakesTheWindowFromTheEnvironment) {
+  EXPECT_EQ(HostTarget(Parse({"--root"})), "root");
+  EXPECT_EQ(HostTarget(Parse({"-root"})), "root");
+  EXPECT_EQ(HostTarget(Parse({"--root"}, {{"XSCREENSAVER_WINDOW", ""}})), "root");
+  // xscreensaver writes hexadecimal, xsecurelock decimal.
+  EXPECT_EQ(HostTarget(Parse({"--root"}, {{"XSCREENSAVER_WINDOW", "0x1A00007"}})), "27262983");
+  EXPECT_EQ(HostTarget(Parse({"-root"}, {{"XSCREENSAVER_WINDOW", "27262983"}})), "27262983");
+  EXPECT_EQ(HostTarget(Parse({"--root"}, {{"XSCREENSAVER_WINDOW", "0xffffffff"}})), "4294967295");
+  // Without --root the variable is ignored: the saver's own switches decide.
+  EXPECT_EQ(HostTarget(Parse({"/s"}, {{"XSCREENSAVER_WINDOW", "0x10"}})), "not host mode");
+  EXPECT_EQ(Parse({"--root"}).RunMode, Saver);
+  EXPECT_EQ(ParseCommandLine({"moonglow", "--root"}).HostWindow.RootWindow, true);
+}
+
+TEST(CommandLineHost, WindowIdWinsOverRoot) {
+  const std::map<std::string, std::string> env = {{"XSCREENSAVER_WINDOW", "0x400001"}};
+  EXPECT_EQ(HostTarget(Parse({"--window-id", "0x600002"}, env)), "6291458");
+  EXPECT_EQ(HostTarget(Parse({"--root", "--window-id", "0X600002"}, env)), "6291458");
+  EXPECT_EQ(HostTarget(Parse({"-window-id", "6291458", "-root"}, env)), "6291458");
+  // The settings page's preview: its options, then the preview window.
+  TCommandLine c = Parse({"--root", "--pixel-rate", "40000", "--window-id", "0x600002"}, env);
+  EXPECT_EQ(HostTarget(c), "6291458");
+  EXPECT_EQ(c.PixelRate, 40000u);
+  // Host options win over the saver's own switches wherever they stand.
+  EXPECT_EQ(HostTarget(Parse({"/p", "--root"})), "invalid: unexpected argument '/p' in host mode");
+  EXPECT_EQ(HostTarget(Parse({"--root", "/s"})), "invalid: unexpected argument '/s' in host mode");
+}
+
+TEST(CommandLineHost, MalformedWindowIdsAreErrors) {
+  for (const char* bad : {"", "0x", "0", "0x0", "-5", "+5", " 5", "5 ", "0x1g", "12abc", "x10",
+                          "4294967296", "0x100000000", "--root"}) {
+    TCommandLine c = Parse({"--window-id", bad});
+    EXPECT_EQ(c.Kind, TCommandKind::Invalid) << '"' << bad << '"';
+    EXPECT_EQ(c.Error,
+              "'" + std::string(bad) + "' is not a window id (0x and hexadecimal, or decimal)");
+    c = Parse({"--root"}, {{"XSCREENSAVER_WINDOW", bad}});
+    if (*bad == '\0') continue;  // empty is unset
+    EXPECT_EQ(c.Error, "XSCREENSAVER_WINDOW='" + std::string(bad) + "' is not a window id");
+  }
+  EXPECT_EQ(HostTarget(Parse({"--window-id"})), "invalid: --window-id needs a window id");
+  EXPECT_EQ(HostTarget(Parse({"/s", "-window-id"})), "invalid: -window-id needs a window id");
+}
+
+TEST(CommandLineAddToXscreensaver, StandsAlone) {
+  EXPECT_EQ(Parse({"--add-to-xscreensaver"}).Kind, TCommandKind::AddToXscreensaver);
+  EXPECT_EQ(Parse({"--add-to-xscreensaver", "--root"}).Error,
+            "--add-to-xscreensaver takes no other arguments");
+  EXPECT_EQ(Parse({"/s", "--add-to-xscreensaver"}).Kind, TCommandKind::Invalid);
+  // The saver's own rule: two dashes are an unknown switch.
+  EXPECT_TRUE(Parse({"--add"}).Refused);
 }
 
 }  // namespace

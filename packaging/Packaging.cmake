@@ -1,0 +1,69 @@
+# Where the Linux saver goes when installed, and the Debian package made from
+# that with `cpack -G DEB`. Tests, benchmarks and tools are not installed.
+
+set(MOONGLOW_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# xscreensaver runs its savers from libexec/xscreensaver and lists only what it
+# finds there; a relative link keeps one program for both places and survives
+# a staged (DESTDIR) install.
+set(hackdir ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+file(RELATIVE_PATH hack_target ${CMAKE_INSTALL_FULL_LIBEXECDIR}/xscreensaver
+     ${CMAKE_INSTALL_FULL_BINDIR}/moonglow)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+file(CREATE_LINK ${hack_target} ${CMAKE_BINARY_DIR}/packaging/moonglow SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/moonglow DESTINATION ${hackdir})
+
+install(FILES ${MOONGLOW_PACKAGING_DIR}/moonglow.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+
+# Debian wants its manual pages compressed, without a time stamp inside.
+set(manpage_gz ${CMAKE_BINARY_DIR}/packaging/moonglow.6.gz)
+add_custom_command(
+  OUTPUT ${manpage_gz}
+  COMMAND gzip -9 -n -c ${MOONGLOW_PACKAGING_DIR}/moonglow.6 > ${manpage_gz}
+  DEPENDS ${MOONGLOW_PACKAGING_DIR}/moonglow.6
+  VERBATIM)
+add_custom_target(moonglow-manpage ALL DEPENDS ${manpage_gz})
+install(FILES ${manpage_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+install(FILES ${MOONGLOW_PACKAGING_DIR}/moonglow.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# MATE's screen-saver settings list the entries of this folder.
+install(FILES ${MOONGLOW_PACKAGING_DIR}/moonglow-screensaver.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers
+        RENAME moonglow.desktop)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/moonglow.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+# GNUInstallDirs would name the folder after the project, capital M and all.
+install(FILES ${MOONGLOW_PACKAGING_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/moonglow)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME moonglow)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "the Moonglow developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "night sky of Japanese fireworks, as a screen saver")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Rockets rise from the bottom edge of a black screen, burst, and their stars\n\
+fall, slow down in the air, leave crumbling trails and vanish. Five shell\n\
+kinds are launched in themes chosen at random. The saver runs under\n\
+xscreensaver (run `moonglow --add-to-xscreensaver` once) or xsecurelock,\n\
+and has a settings dialog of its own.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Moonglow maintainers <maintainers@moonglow.invalid>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
+
+if(MOONGLOW_TESTS)
+  add_test(NAME packaging
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/check-package.sh
+                   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+  set_tests_properties(packaging PROPERTIES LABELS packaging SKIP_RETURN_CODE 77 TIMEOUT 300)
+endif()
