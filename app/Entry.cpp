@@ -9,6 +9,9 @@ namespace {
 // Set-up by mode and the message loop. Returns the exit code.
 int SetUpAndRun(const TCommandLine& command, IPlatform& platform, IToolkit& toolkit) {
   if (!toolkit.Initialize(command.RunMode)) return ExitNoDisplay;
+  // Asked to end before any window exists: an orderly end with nothing shown
+  // and nothing written, as no settings have been read yet.
+  if (toolkit.EndRequested()) return 0;
   switch (command.RunMode) {
     case Saver:
     case Debug:

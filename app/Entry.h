@@ -39,6 +39,11 @@ class IToolkit {
   virtual void DestroyWindows() = 0;
   // The application's standard error box.
   virtual void ShowException(const std::string& message) = 0;
+  // True once the system has asked the program to end (on Linux, a signal).
+  // While the loop runs the toolkit acts on such a request itself: the saver
+  // window ends by TMainForm::EndOnRequest, the dialog as Cancel ends it. A
+  // platform that sends no such request keeps this answer.
+  virtual bool EndRequested() { return false; }
 };
 
 // The whole run of the program from its argument list (program name first) to

@@ -202,4 +202,8 @@ void TMainForm::CheckParent() {
   if (FRunMode == Preview && !FDestroyed && !FHost.WindowRect(FParentWindow)) FHost.Close();
 }
 
+void TMainForm::EndOnRequest() {
+  if (!FDestroyed) FHost.Close();
+}
+
 }  // namespace moonglow

@@ -102,6 +102,12 @@ class TMainForm {
   // A preview whose parent window has gone closes itself: it never keeps
   // running invisibly. The toolkit calls this now and then.
   void CheckParent();
+  // The system asks the saver to end (on Linux, the signal a saver host stops
+  // its saver with). The window closes by its mode's close rule, the close
+  // query included, but without the input checks: before the first paint and
+  // in Preview as well, so the run ends the way a close by input ends it and
+  // the settings are saved as that mode saves them.
+  void EndOnRequest();
 
   TRunMode RunMode() const { return FRunMode; }
   TWindowHandle ParentWindow() const { return FParentWindow; }

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
 
+#include "qt/EndSignals.h"
 #include "qt/OptionsDialog.h"
 #include "qt/SaverWindow.h"
 #include "qt/X11.h"
@@ -38,8 +40,10 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
 
 }  // namespace
 
-TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform)
-    : FProgramName(programName ? programName : "moonglow"), FPlatform(platform) {
+TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform, const TEndSignals* endSignals)
+    : FProgramName(programName ? programName : "moonglow"),
+      FPlatform(platform),
+      FEndSignals(endSignals) {
   FArgv[0] = FProgramName.data();
   FArgv[1] = nullptr;
 }
@@ -61,6 +65,20 @@ bool TQtToolkit::Initialize(TRunMode mode) {
   FApplication = std::make_unique<QApplication>(FArgc, FArgv);
   qInstallMessageHandler(PreviousHandler);
   return true;
+}
+
+bool TQtToolkit::EndRequested() { return FEndSignals && FEndSignals->Requested(); }
+
+void TQtToolkit::EndOnRequest() {
+  try {
+    if (FSaver) {
+      FSaver->Form().EndOnRequest();
+    } else if (FDialog) {
+      FDialog->close();  // the close box, which cancels
+    }
+  } catch (...) {
+    Fail(std::current_exception());
+  }
 }
 
 void TQtToolkit::SetTitle(const std::string& title) {
@@ -92,7 +110,20 @@ void TQtToolkit::Fail(std::exception_ptr error) {
 
 void TQtToolkit::RunMessageLoop() {
   if (!FApplication || !FHasMainWindow) return;
+  // The end signals are watched only while the loop runs. One that came
+  // earlier is still unread in the pipe and is reported as soon as the loop
+  // starts; one after the loop changes nothing, so it can neither cut the
+  // save short nor close an error box shown after it.
+  if (FEndSignals && FEndSignals->Descriptor() >= 0) {
+    FEndNotifier =
+        std::make_unique<QSocketNotifier>(FEndSignals->Descriptor(), QSocketNotifier::Read);
+    QObject::connect(FEndNotifier.get(), &QSocketNotifier::activated, FEndNotifier.get(), [this] {
+      FEndSignals->Drain();
+      EndOnRequest();
+    });
+  }
   QApplication::exec();
+  FEndNotifier.reset();
   if (FLoopError) std::rethrow_exception(std::exchange(FLoopError, nullptr));
 }
 

@@ -7,10 +7,12 @@
 #include "app/Entry.h"
 
 class QApplication;
+class QSocketNotifier;
 class QWidget;
 
 namespace moonglow {
 
+class TEndSignals;
 class TSaverWindow;
 
 // The Qt application object, its windows and its message loop, for the entry
@@ -19,7 +21,8 @@ class TQtToolkit final : public IToolkit {
  public:
   // `programName` is argument 0. Qt sees no other argument: the switches are
   // ours, and some ("-display", "-platform") would mean something to Qt.
-  TQtToolkit(const char* programName, IPlatform& platform);
+  // `endSignals`, when given, are the signals that end the run in order.
+  TQtToolkit(const char* programName, IPlatform& platform, const TEndSignals* endSignals = nullptr);
   ~TQtToolkit() override;
   TQtToolkit(const TQtToolkit&) = delete;
   TQtToolkit& operator=(const TQtToolkit&) = delete;
@@ -32,17 +35,22 @@ class TQtToolkit final : public IToolkit {
   void RunMessageLoop() override;
   void DestroyWindows() override;
   void ShowException(const std::string& message) override;
+  bool EndRequested() override;
 
   TSaverWindow* SaverWindow() const { return FSaver.get(); }
 
  private:
   void Fail(std::exception_ptr error);
+  void EndOnRequest();
 
   std::string FProgramName;
   int FArgc = 1;
   char* FArgv[2];
   IPlatform& FPlatform;
+  const TEndSignals* FEndSignals;
   std::unique_ptr<QApplication> FApplication;
+  // Watches the end signals while the loop runs.
+  std::unique_ptr<QSocketNotifier> FEndNotifier;
   std::unique_ptr<TSaverWindow> FSaver;
   std::unique_ptr<QWidget> FDialog;
   bool FHasMainWindow = false;

@@ -56,9 +56,11 @@ class TFakeToolkit final : public IToolkit {
     if (FailDestroy) throw std::runtime_error("cannot write");
   }
   void ShowException(const std::string& message) override { Log.push_back("error " + message); }
+  bool EndRequested() override { return EndAsked; }
 
   TLog& Log;
   bool CanStart = true;
+  bool EndAsked = false;
   bool FailCreate = false;
   bool FailDestroy = false;
 };
@@ -145,6 +147,20 @@ TEST_F(EntryRun, NoDisplayEndsWithItsOwnCodeAfterTheLock) {
   EXPECT_EQ(Run({"/s"}), ExitNoDisplay);
   EXPECT_NE(ExitNoDisplay, 0);
   EXPECT_EQ(Log, (TLog{"lock", "init Saver", "release", "destroy"}));
+}
+
+TEST_F(EntryRun, EndRequestBeforeAnyWindowEndsInOrderWithNothingShown) {
+  Toolkit.EndAsked = true;
+  for (const char* mode : {"/s", "/p", "/c"}) {
+    Log.clear();
+    std::vector<std::string> args{mode};
+    if (args[0] == "/p") args.push_back("1234");
+    EXPECT_EQ(Run(args), 0) << mode;
+    ASSERT_EQ(Log.size(), 4u) << mode;
+    EXPECT_EQ(Log[0], "lock");
+    EXPECT_EQ(Log[2], "release");
+    EXPECT_EQ(Log[3], "destroy");
+  }
 }
 
 }  // namespace

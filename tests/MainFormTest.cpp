@@ -400,6 +400,49 @@ TEST_F(MainForm, PreviewWhoseParentWentClosesItself) {
   EXPECT_EQ(Host.CloseRequests, 0);
 }
 
+// ---- An end request from outside
+
+TEST_F(MainForm, EndRequestClosesWhereInputWouldNotAndSavesByMode) {
+  // Before the first paint there is nothing to stop and nothing to save.
+  TMainForm& early = Make(Saver);
+  early.FormCreate();
+  early.EndOnRequest();
+  EXPECT_TRUE(Host.Closed);
+  early.FormDestroy();
+  EXPECT_FALSE(fs::exists(IniPath()));
+
+  // A preview, which no input closes, closes without touching the show.
+  Host.Closed = false;
+  TMainForm& preview = Running(Preview, 3000);
+  preview.EndOnRequest();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_TRUE(Log.empty());
+  preview.FormDestroy();
+  EXPECT_EQ(Slurp(IniPath()).find("FirstRun"), std::string::npos);
+  Host.CloseRequests = 0;
+  preview.EndOnRequest();  // destroyed: asks nothing more
+  EXPECT_EQ(Host.CloseRequests, 0);
+
+  // The full-screen saver ends as a key ends it, first run included.
+  Host.Closed = false;
+  TMainForm& saver = Running(Saver);
+  saver.EndOnRequest();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "cursor-show"}));
+  saver.FormDestroy();
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(MainForm, EndRequestStillAsksForThePasswordWhereThePlatformDoes) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  TMainForm& form = Running(Saver);
+  form.EndOnRequest();
+  EXPECT_FALSE(Host.Closed);
+  EXPECT_EQ(Log.back(), "resume");
+}
+
 // ---- The message filter and presenting
 
 TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {

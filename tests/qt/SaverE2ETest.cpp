@@ -1,7 +1,8 @@
 // The real moonglow program under a virtual X server: run modes, closing by
-// input, the settings it leaves behind, and the preview inside a foreign
-// window. Run through run-under-xvfb.sh, which provides the display.
+// input and by signal, the settings it leaves behind, and the preview inside a
+// foreign window. Run through run-under-xvfb.sh, which provides the display.
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <xcb/xcb.h>
 
@@ -9,9 +10,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +23,7 @@
 namespace {
 
 const char* const Title = "The Real Moonglow Screen Saver";
+const char* const DialogTitle = "Moonglow Setup";
 
 struct TGeometry {
   int X = 0, Y = 0, Width = 0, Height = 0;
@@ -133,8 +137,14 @@ class SaverE2E : public ::testing::Test {
 
   QString IniPath() const { return FDir.filePath("ZELMoonGlow3xx.ini"); }
 
-  std::unique_ptr<QProcess> Start(const QStringList& args) {
+  // `ignored`, when not 0, is a signal the program starts with ignored, as
+  // nohup starts it; the other end signals start with their default.
+  std::unique_ptr<QProcess> Start(const QStringList& args, int ignored = 0) {
     auto process = std::make_unique<QProcess>();
+    process->setChildProcessModifier([ignored] {
+      for (int number : {SIGTERM, SIGINT, SIGHUP}) ::signal(number, SIG_DFL);
+      if (ignored) ::signal(ignored, SIG_IGN);
+    });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("MOONGLOW_CONFIG_DIR", FDir.path());
     env.insert("XDG_RUNTIME_DIR", FDir.path());
@@ -149,13 +159,13 @@ class SaverE2E : public ::testing::Test {
     return process.state() == QProcess::NotRunning || process.waitForFinished(milliseconds);
   }
 
-  // The saver's top-level window once it is on screen.
-  std::optional<xcb_window_t> WaitForSaverWindow(QProcess& process) {
+  // The saver's (or the dialog's) top-level window once it is on screen.
+  std::optional<xcb_window_t> WaitForSaverWindow(QProcess& process, const char* title = Title) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 10000 && process.state() == QProcess::Running) {
       for (xcb_window_t w : X.Children(X.Root())) {
-        if (X.Viewable(w) && X.Name(w) == Title) return w;
+        if (X.Viewable(w) && X.Name(w) == title) return w;
       }
       QThread::msleep(50);
     }
@@ -173,12 +183,17 @@ class SaverE2E : public ::testing::Test {
     EXPECT_TRUE(WaitForShow(window));
   }
 
-  // Lit pixels in `window` within a few seconds: the show is drawn and shown.
+  // The show drawn and shown in `window` within a few seconds: some pixels
+  // are lit, but far fewer than before the window's first paint, when it
+  // shows what lay beneath it (the root's weave, a preview parent's white).
   bool WaitForShow(xcb_window_t window) {
+    const std::optional<TGeometry> g = X.Geometry(window);
+    if (!g) return false;
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 8000) {
-      if (X.LitPixels(window) > 0) return true;
+      const int lit = X.LitPixels(window);
+      if (lit > 0 && lit < g->Width * g->Height / 4) return true;
       QThread::msleep(100);
     }
     return false;
@@ -195,10 +210,29 @@ class SaverE2E : public ::testing::Test {
     return false;
   }
 
+  // The preview's window inside `parent` once it is on screen.
+  std::optional<xcb_window_t> WaitForPreview(QProcess& process, xcb_window_t parent) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000 && process.state() == QProcess::Running) {
+      for (xcb_window_t w : X.Children(parent)) {
+        if (X.Viewable(w)) return w;
+      }
+      QThread::msleep(50);
+    }
+    return std::nullopt;
+  }
+
   QString Settings() const {
     QFile file(IniPath());
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll());
+  }
+
+  void WriteSettings(const QByteArray& text) const {
+    QFile file(IniPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
   }
 
   QTemporaryDir FDir;
@@ -265,15 +299,7 @@ TEST_F(SaverE2E, PreviewLivesInItsParentAndEndsWithIt) {
   const xcb_window_t parent = X.CreateWindow(40, 30, 152, 112);
   auto saver = Start({"/p", QString::number(parent)});
 
-  std::optional<xcb_window_t> child;
-  QElapsedTimer timer;
-  timer.start();
-  while (!child && timer.elapsed() < 10000 && saver->state() == QProcess::Running) {
-    for (xcb_window_t w : X.Children(parent)) {
-      if (X.Viewable(w)) child = w;
-    }
-    QThread::msleep(50);
-  }
+  const std::optional<xcb_window_t> child = WaitForPreview(*saver, parent);
   ASSERT_TRUE(child);
   ExpectShowAt(*child, 0, 0, 152, 112);
 
@@ -295,6 +321,129 @@ TEST_F(SaverE2E, PreviewOfAMissingWindowEndsAtOnce) {
   ASSERT_TRUE(Exited(*saver, 5000));
   EXPECT_EQ(saver->exitCode(), 0);
   EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+// ---- Ending by signal, as saver hosts and terminals end a run
+
+// Whether the process has its own handler for `number` yet.
+bool Catches(qint64 pid, int number) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigCgt:", 0) == 0) {
+      const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+      return (mask >> (number - 1)) & 1u;
+    }
+  }
+  return false;
+}
+
+enum class TSaved { FirstRunEnded, AllButFirstRun, Untouched };
+
+struct TEndCase {
+  const char* Name;
+  QStringList Args;  // /p gets the id of a parent window the test makes
+  int Signal;
+  TSaved Saved;
+};
+
+void PrintTo(const TEndCase& c, std::ostream* os) { *os << c.Name; }
+
+class SaverEndsOnSignal : public SaverE2E, public ::testing::WithParamInterface<TEndCase> {};
+
+TEST_P(SaverEndsOnSignal, EndsInOrderAndSavesByMode) {
+  const TEndCase& c = GetParam();
+  const QByteArray before = "[Environment]\nFireCount=7\n";
+  WriteSettings(before);
+
+  QStringList args = c.Args;
+  std::optional<xcb_window_t> parent;
+  if (args == QStringList{"/p"}) {
+    parent = X.CreateWindow(40, 30, 152, 112);
+    args << QString::number(*parent);
+  }
+  auto process = Start(args);
+  const qint64 pid = process->processId();
+  ASSERT_GT(pid, 0);
+  if (c.Saved == TSaved::Untouched) {
+    ASSERT_TRUE(WaitForSaverWindow(*process, DialogTitle));
+  } else {
+    const std::optional<xcb_window_t> window =
+        parent ? WaitForPreview(*process, *parent) : WaitForSaverWindow(*process);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(WaitForShow(*window));
+  }
+
+  // The signal again and again until the program has gone: none of them may
+  // cut the orderly end short.
+  QElapsedTimer timer;
+  timer.start();
+  while (process->state() != QProcess::NotRunning && timer.elapsed() < 5000) {
+    ::kill(static_cast<pid_t>(pid), c.Signal);
+    process->waitForFinished(5);
+  }
+  const qint64 elapsed = timer.elapsed();
+  ASSERT_EQ(process->state(), QProcess::NotRunning);
+  EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process->exitCode(), 0);
+  EXPECT_LT(elapsed, 1000);
+
+  const QString ini = Settings();
+  const auto keys = ini.count(QRegularExpression("^\\w+=", QRegularExpression::MultilineOption));
+  switch (c.Saved) {
+    case TSaved::FirstRunEnded:
+      EXPECT_EQ(keys, 46);
+      EXPECT_TRUE(ini.contains("FirstRun=0"));
+      EXPECT_TRUE(ini.contains("FireCount=7"));
+      break;
+    case TSaved::AllButFirstRun:
+      EXPECT_EQ(keys, 45);
+      EXPECT_FALSE(ini.contains("FirstRun"));
+      EXPECT_TRUE(ini.contains("FireCount=7"));
+      break;
+    case TSaved::Untouched:
+      EXPECT_EQ(ini.toUtf8(), before);
+      break;
+  }
+  if (parent) X.DestroyWindow(*parent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SaverEndsOnSignal,
+    ::testing::Values(TEndCase{"SaverTerm", {"/s"}, SIGTERM, TSaved::FirstRunEnded},
+                      TEndCase{"DebugInt", {"/d"}, SIGINT, TSaved::AllButFirstRun},
+                      TEndCase{"DebugHup", {"/d"}, SIGHUP, TSaved::AllButFirstRun},
+                      TEndCase{"PreviewInt", {"/p"}, SIGINT, TSaved::AllButFirstRun},
+                      TEndCase{"PreviewHup", {"/p"}, SIGHUP, TSaved::AllButFirstRun},
+                      TEndCase{"ConfigureTerm", {"/c"}, SIGTERM, TSaved::Untouched}),
+    [](const ::testing::TestParamInfo<TEndCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(SaverE2E, SignalDuringStartUpEndsTheRunBeforeAnyWindow) {
+  auto saver = Start({"/s"});
+  const qint64 pid = saver->processId();
+  ASSERT_GT(pid, 0);
+  // The moment the handler is in place, long before the display is opened.
+  QElapsedTimer timer;
+  timer.start();
+  while (!Catches(pid, SIGTERM) && timer.elapsed() < 10000) {
+  }
+  ASSERT_TRUE(Catches(pid, SIGTERM));
+  ::kill(static_cast<pid_t>(pid), SIGTERM);
+
+  ASSERT_TRUE(Exited(*saver, 5000));
+  EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(saver->exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+TEST_F(SaverE2E, SignalIgnoredAtStartStaysIgnored) {
+  auto saver = Start({"/d"}, SIGHUP);
+  ASSERT_TRUE(WaitForSaverWindow(*saver));
+  ::kill(static_cast<pid_t>(saver->processId()), SIGHUP);
+  EXPECT_FALSE(Exited(*saver, 500));
+  ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
+  ASSERT_TRUE(Exited(*saver, 5000));
+  EXPECT_EQ(saver->exitCode(), 0);
 }
 
 }  // namespace
