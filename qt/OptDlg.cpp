@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -99,6 +100,37 @@ QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& c
   FitToWidth(label, label->text(), bounds.Width);
   return label;
 }
+
+// A group box drawn as the layout expects it: the frame's top edge runs
+// through the middle of the caption, which covers it, so the whole box below
+// the caption's line is free for the controls the layout places there. (Some
+// styles start the frame below the caption, where the layout has controls.)
+class TGroupFrame : public QGroupBox {
+ public:
+  TGroupFrame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int line = metrics.height();
+    constexpr int Indent = 8;
+    constexpr int Pad = 2;
+    const QRect text(Indent, 0, metrics.horizontalAdvance(title()) + 2 * Pad, line);
+    // Drawn here rather than by the style, which decides itself where a
+    // titled frame starts; the frame is left out behind the caption, so the
+    // caption shows on whatever the box stands on.
+    if (!title().isEmpty()) painter.setClipRegion(QRegion(rect()).subtracted(QRegion(text)));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(palette().color(QPalette::Window).darker(135));
+    painter.drawRoundedRect(
+        QRectF(rect().adjusted(0, line / 2, 0, 0)).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    if (title().isEmpty()) return;
+    painter.setClipping(false);
+    style()->drawItemText(&painter, text, Qt::AlignCenter, palette(), isEnabled(), title(),
+                          QPalette::WindowText);
+  }
+};
 
 // A spin box whose edit field follows the dialog's rules for typed text:
 // keystrokes that cannot make a number are refused, and when editing ends a
@@ -191,7 +223,7 @@ void TOptDialog::CreateHeader() {
 }
 
 void TOptDialog::CreateThemeGroup() {
-  FThemeGroup = new QGroupBox(Text(ThemeGroupFrame().Caption), this);
+  FThemeGroup = new TGroupFrame(Text(ThemeGroupFrame().Caption), this);
   FThemeGroup->setObjectName(Text(ThemeGroupFrame().Name));
   FThemeGroup->setGeometry(Rect(ThemeGroupFrame().Bounds));
   for (const TStaticDef& s : StaticTable())
@@ -269,7 +301,7 @@ void TOptDialog::CreateControls() {
         break;
       }
       case TControlKind::RadioGroup: {
-        auto* group = new QGroupBox(Text(c.Caption), parent);
+        auto* group = new TGroupFrame(Text(c.Caption), parent);
         group->setGeometry(Rect(c.Bounds));
         bound.Radio = new QButtonGroup(group);
         for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
