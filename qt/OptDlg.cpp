@@ -9,10 +9,12 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <exception>
 
@@ -27,17 +29,24 @@ namespace moonglow {
 namespace {
 
 const char* const IconResource = ":/moonglow/moonglow.png";
+// Narrower than this a caption no longer reads well; a wider one is cut.
+constexpr int MinCaptionStretch = 50;
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 QRect Rect(const TBounds& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
 
-// The dialog's own font first; where it is missing, the nearest Japanese
-// proportional gothic this machine has.
-QFont DialogQFont(const TFontDef& def, const QStringList& fallbacks) {
-  QFont font;
+// The layout's own face first, then its stand-ins of the same widths, then
+// whatever Japanese proportional gothic this machine has.
+QFont FontFor(TFontRole role) {
+  const TFontDef& def = role == TFontRole::Title     ? TitleFont
+                        : role == TFontRole::Version ? VersionFont
+                                                     : DialogFont;
   QStringList families{QString::fromUtf8(def.Family)};
-  families.append(fallbacks);
+  for (const char* standIn : def.StandIns)
+    if (standIn) families.append(QString::fromUtf8(standIn));
+  if (role == TFontRole::Dialog) families.append({"VL PGothic", "Noto Sans CJK JP"});
+  QFont font;
   font.setFamilies(families);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(def.PixelHeight);
@@ -45,39 +54,83 @@ QFont DialogQFont(const TFontDef& def, const QStringList& fallbacks) {
   return font;
 }
 
-QFont FontFor(TFontRole role) {
-  static const QStringList gothic{"MS PGothic", "Noto Sans CJK JP", "IPAPGothic", "VL PGothic",
-                                  "sans-serif"};
-  static const QStringList arial{"Liberation Sans", "Arimo", "Helvetica", "sans-serif"};
-  switch (role) {
-    case TFontRole::Title:
-      return DialogQFont(TitleFont, arial);
-    case TFontRole::Version:
-      return DialogQFont(VersionFont, arial);
-    case TFontRole::Dialog:
-      break;
-  }
-  return DialogQFont(DialogFont, gothic);
+int TextWidth(const QFont& font, const QString& text) {
+  return QFontMetrics(font).horizontalAdvance(text);
 }
 
-// Fallback fonts set Japanese wider than the dialog's own font; a caption
-// that no longer fits its place is narrowed rather than cut off.
+// A stand-in font may set a caption wider than the layout's face; rather than
+// be cut off, the caption is narrowed until it fits its room. Measured in the
+// font the widget draws with, so set that font first.
 void FitToWidth(QWidget* w, const QString& text, int room) {
-  const int wide = QFontMetrics(w->font()).horizontalAdvance(text);
-  if (wide <= room || wide <= 0) return;
   QFont f = w->font();
-  f.setStretch(std::max(60, room * 100 / wide));
-  w->setFont(f);
+  int wide = TextWidth(f, text);
+  // Glyphs missing from a face come from another one, which may not narrow
+  // in step: measure again after every try.
+  for (int stretch = 100; wide > room && stretch > MinCaptionStretch;) {
+    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
+    f.setStretch(stretch);
+    wide = TextWidth(f, text);
+  }
+  if (f != w->font()) w->setFont(f);
+}
+
+// The width a check box or radio button keeps for its indicator and the gap
+// before its text.
+int IndicatorRoom(const QWidget* w, bool radio) {
+  const QStyle* style = w->style();
+  return radio ? style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                     style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w)
+               : style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                     style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w);
 }
 
 QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& caption,
-                  const TBounds& bounds) {
+                  const TBounds& bounds, TFontRole font = TFontRole::Dialog) {
   auto* label = new QLabel(Text(caption), parent);
   label->setObjectName(Text(name));
-  label->setGeometry(Rect(bounds));
+  if (font != TFontRole::Dialog) label->setFont(FontFor(font));
+  label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  // The layout gives a caption the height of a line of the face it was drawn
+  // in. A taller stand-in keeps the caption's foot where the layout puts it
+  // and grows upwards, away from the control below it.
+  QRect r = Rect(bounds);
+  const int line = QFontMetrics(label->font()).height();
+  if (line > r.height()) r.setTop(r.bottom() + 1 - line);
+  label->setGeometry(r);
   FitToWidth(label, label->text(), bounds.Width);
   return label;
 }
+
+// A group box drawn as the layout expects it: the frame's top edge runs
+// through the middle of the caption, which covers it, so the whole box below
+// the caption's line is free for the controls the layout places there. (Some
+// styles start the frame below the caption, where the layout has controls.)
+class TGroupFrame : public QGroupBox {
+ public:
+  TGroupFrame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int line = metrics.height();
+    constexpr int Indent = 8;
+    constexpr int Pad = 2;
+    const QRect text(Indent, 0, metrics.horizontalAdvance(title()) + 2 * Pad, line);
+    // Drawn here rather than by the style, which decides itself where a
+    // titled frame starts; the frame is left out behind the caption, so the
+    // caption shows on whatever the box stands on.
+    if (!title().isEmpty()) painter.setClipRegion(QRegion(rect()).subtracted(QRegion(text)));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(palette().color(QPalette::Window).darker(135));
+    painter.drawRoundedRect(
+        QRectF(rect().adjusted(0, line / 2, 0, 0)).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    if (title().isEmpty()) return;
+    painter.setClipping(false);
+    style()->drawItemText(&painter, text, Qt::AlignCenter, palette(), isEnabled(), title(),
+                          QPalette::WindowText);
+  }
+};
 
 // A spin box whose edit field follows the dialog's rules for typed text:
 // keystrokes that cannot make a number are refused, and when editing ends a
@@ -131,6 +184,8 @@ TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
   CreateButtons();
   SetTabOrder();
   FormCreate();
+  // Taken when the window is first activated.
+  if (QWidget* first = findChild<QWidget*>(Text(InitialFocus()))) first->setFocus();
 }
 
 TOptDialog::~TOptDialog() { FormDestroy(); }
@@ -153,9 +208,8 @@ void TOptDialog::CreateHeader() {
 
   for (const TStaticDef& s : StaticTable()) {
     if (s.Place != TPlace::Form) continue;
-    QLabel* label = MakeLabel(this, s.Name, s.Caption, s.Bounds);
-    label->setFont(FontFor(s.Font));
-    if (s.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QLabel* label = MakeLabel(this, s.Name, s.Caption, s.Bounds, s.Font);
+    if (s.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     if (s.Name == "LabelVersion") LabelVersion = label;
   }
 
@@ -169,7 +223,7 @@ void TOptDialog::CreateHeader() {
 }
 
 void TOptDialog::CreateThemeGroup() {
-  FThemeGroup = new QGroupBox(Text(ThemeGroupFrame().Caption), this);
+  FThemeGroup = new TGroupFrame(Text(ThemeGroupFrame().Caption), this);
   FThemeGroup->setObjectName(Text(ThemeGroupFrame().Name));
   FThemeGroup->setGeometry(Rect(ThemeGroupFrame().Bounds));
   for (const TStaticDef& s : StaticTable())
@@ -241,19 +295,21 @@ void TOptDialog::CreateControls() {
       case TControlKind::CheckBox: {
         auto* check = new QCheckBox(Text(c.Caption), parent);
         check->setGeometry(Rect(c.Bounds));
-        FitToWidth(check, check->text(), c.Bounds.Width - 18);
+        FitToWidth(check, check->text(), c.Bounds.Width - IndicatorRoom(check, false));
         bound.Check = check;
         widget = check;
         break;
       }
       case TControlKind::RadioGroup: {
-        auto* group = new QGroupBox(Text(c.Caption), parent);
+        auto* group = new TGroupFrame(Text(c.Caption), parent);
         group->setGeometry(Rect(c.Bounds));
         bound.Radio = new QButtonGroup(group);
         for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
           auto* radio = new QRadioButton(Text(RadioItems()[static_cast<std::size_t>(item)]), group);
           radio->setObjectName(Text(c.Name + "Item" + std::to_string(item)));
-          radio->setGeometry(Rect(RadioItemBounds(c.Bounds, item)));
+          const TBounds itemBounds = RadioItemBounds(c.Bounds, item);
+          radio->setGeometry(Rect(itemBounds));
+          FitToWidth(radio, radio->text(), itemBounds.Width - IndicatorRoom(radio, true));
           bound.Radio->addButton(radio, item);
         }
         widget = group;

@@ -317,6 +317,8 @@ const std::vector<std::string>& TabOrder() {
   return order;
 }
 
+const std::string& InitialFocus() { return TabOrder().front(); }
+
 std::int16_t SpinPosition(std::int32_t field) {
   // Conversion of an out-of-range value to a signed type is modular in C++20.
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(field)));

@@ -98,14 +98,22 @@ const std::vector<TTabDef>& TabTable();
 
 enum class TFontRole { Dialog, Title, Version };
 
+// A font of the layout. Every pixel of the layout was measured in `Family`;
+// where it is missing, the stand-ins come next, in order: faces drawn to the
+// same advance widths, so captions keep the room the layout gives them. A
+// front end tries them in this order before it lets its toolkit choose.
 struct TFontDef {
   const char* Family;
+  std::array<const char*, 3> StandIns;
   int PixelHeight;
   bool Bold;
 };
-inline constexpr TFontDef DialogFont{"ＭＳ Ｐゴシック", 12, false};
-inline constexpr TFontDef TitleFont{"Arial", 13, true};
-inline constexpr TFontDef VersionFont{"Arial", 12, true};
+// IPA P Gothic shares the dialog face's proportional widths; Liberation Sans
+// and Arimo share Arial's.
+inline constexpr TFontDef DialogFont{
+    "ＭＳ Ｐゴシック", {"MS PGothic", "IPAPGothic", "IPA Pゴシック"}, 12, false};
+inline constexpr TFontDef TitleFont{"Arial", {"Liberation Sans", "Arimo", nullptr}, 13, true};
+inline constexpr TFontDef VersionFont{"Arial", {"Liberation Sans", "Arimo", nullptr}, 12, true};
 
 // Labels that carry no setting.
 struct TStaticDef {
@@ -154,6 +162,10 @@ TBounds RadioItemBounds(const TBounds& group, int item);
 // inside the tabbed control (tab by tab) and inside the theme group. Spin
 // boxes stand for their edit fields.
 const std::vector<std::string>& TabOrder();
+// The control that holds the focus when the dialog opens: the first of the
+// tab order, the OK button. Enter pressed at once therefore saves, and the
+// arrow keys move no setting before the user has chosen a control.
+const std::string& InitialFocus();
 
 // One value per control in ControlTable() order: a spin box's or slider's
 // position, 1 or 0 for a check box, the selected item of a radio group.

@@ -19,6 +19,8 @@ namespace {
 constexpr int IdButtonOk = 1001;
 constexpr int IdButtonInitial = 1002;
 constexpr int IdFirstControl = 1100;
+// Narrower than this a caption no longer reads well; a wider one is cut.
+constexpr int MinCaptionStretch = 50;
 
 int ButtonId(std::size_t button) {
   switch (button) {
@@ -36,10 +38,44 @@ struct TCreateParams {
   std::exception_ptr* Error;
 };
 
-HFONT MakeFont(const TFontDef& font, int dpi) {
-  const std::wstring family = Widen(font.Family);
+int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool HasFace(HDC dc, const std::wstring& face) {
+  if (face.empty() || face.size() >= LF_FACESIZE) return false;
+  LOGFONTW query{};
+  query.lfCharSet = DEFAULT_CHARSET;
+  face.copy(query.lfFaceName, face.size());
+  bool found = false;
+  EnumFontFamiliesExW(dc, &query, &CountFace, reinterpret_cast<LPARAM>(&found), 0);
+  return found;
+}
+
+// The layout's face where the system has it, else its first stand-in of the
+// same widths; with neither, the layout's face is asked for all the same and
+// the font mapper picks by character set.
+std::wstring ChooseFace(const TFontDef& font) {
+  std::wstring chosen = Widen(font.Family);
+  if (HDC dc = GetDC(nullptr)) {
+    if (!HasFace(dc, chosen)) {
+      for (const char* standIn : font.StandIns) {
+        if (standIn && HasFace(dc, Widen(standIn))) {
+          chosen = Widen(standIn);
+          break;
+        }
+      }
+    }
+    ReleaseDC(nullptr, dc);
+  }
+  return chosen;
+}
+
+HFONT MakeFont(const TFontDef& font, TFontRole role, int dpi) {
+  const std::wstring family = ChooseFace(font);
   // The dialog face is a Japanese one; the header faces are Latin.
-  const BYTE charset = font.Family == DialogFont.Family ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
+  const BYTE charset = role == TFontRole::Dialog ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
   return CreateFontW(-MulDiv(font.PixelHeight, dpi, 96), 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
                      FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family.c_str());
@@ -58,6 +94,7 @@ TOptDialog::~TOptDialog() {
   if (FWindow) DestroyWindow(FWindow);
   for (HFONT font : {FDialogFont, FTitleFont, FVersionFont})
     if (font) DeleteObject(font);
+  for (HFONT font : FNarrowFonts) DeleteObject(font);
   for (HICON icon : {FHeaderIcon, FBigIcon, FSmallIcon})
     if (icon) DestroyIcon(icon);
 }
@@ -200,6 +237,53 @@ int TOptDialog::LineHeight(HFONT font) const {
   return height;
 }
 
+int TOptDialog::TextWidth(HFONT font, const std::wstring& text) const {
+  int width = 0;
+  if (HDC dc = GetDC(FWindow)) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size))
+      width = size.cx;
+    SelectObject(dc, old);
+    ReleaseDC(FWindow, dc);
+  }
+  return width;
+}
+
+void TOptDialog::FitText(HWND control, int room) {
+  // A stand-in face may set a caption wider than the layout's face; rather
+  // than be cut off (a static control wraps its last word out of sight), the
+  // caption gets a narrower cut of its font, measured again after every try.
+  const std::wstring text = WindowText(control);
+  auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  if (text.empty() || !font || room <= 0) return;
+  int wide = TextWidth(font, text);
+  if (wide <= room) return;
+  LOGFONTW shape{};
+  if (!GetObjectW(font, sizeof shape, &shape)) return;
+  TEXTMETRICW metrics{};
+  if (HDC dc = GetDC(FWindow)) {
+    HGDIOBJ old = SelectObject(dc, font);
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(FWindow, dc);
+  }
+  if (metrics.tmAveCharWidth <= 0) return;
+  HFONT narrow = nullptr;
+  for (int stretch = 100; wide > room && stretch > MinCaptionStretch;) {
+    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
+    shape.lfWidth = std::max<LONG>(1, metrics.tmAveCharWidth * stretch / 100);
+    HFONT next = CreateFontIndirectW(&shape);
+    if (!next) break;
+    if (narrow) DeleteObject(narrow);
+    narrow = next;
+    wide = TextWidth(narrow, text);
+  }
+  if (!narrow) return;
+  FNarrowFonts.push_back(narrow);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
+}
+
 void TOptDialog::PlaceFrame() {
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
   // The client area is the table's, at this screen's resolution, centred on
@@ -260,6 +344,15 @@ HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, 
                              std::to_string(GetLastError()));
   }
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  // Captions must show whole in their room: a label's is its width, a check
+  // box's or radio button's what its indicator leaves.
+  const DWORD kind = style & BS_TYPEMASK;
+  if (std::wstring_view(windowClass) == WC_STATICW) {
+    FitText(control, Px(bounds.Width));
+  } else if (std::wstring_view(windowClass) == WC_BUTTONW &&
+             (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON)) {
+    FitText(control, Px(bounds.Width) - IndicatorRoom());
+  }
   return control;
 }
 
@@ -283,9 +376,9 @@ void TOptDialog::BuildControls() {
     if (screen) ReleaseDC(FWindow, screen);
     if (FDpi <= 0) FDpi = 96;
   }
-  FDialogFont = MakeFont(DialogFont, FDpi);
-  FTitleFont = MakeFont(TitleFont, FDpi);
-  FVersionFont = MakeFont(VersionFont, FDpi);
+  FDialogFont = MakeFont(DialogFont, TFontRole::Dialog, FDpi);
+  FTitleFont = MakeFont(TitleFont, TFontRole::Title, FDpi);
+  FVersionFont = MakeFont(VersionFont, TFontRole::Version, FDpi);
   PlaceFrame();
 
   FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -575,7 +668,7 @@ void TOptDialog::FormCreate() {
   FSettings = std::make_unique<TMyIniFile>(FSettingsPath);
   FSettings->ReadSettings();
   SetValues(LoadControls(*FSettings));
-  if (HWND first = Control(TabOrder().front()))
+  if (HWND first = Control(InitialFocus()))
     SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
 }
 

@@ -84,6 +84,12 @@ class TOptDialog final : public IDialogKeys, public IMainWindow {
   int Px(int pixels) const;
   // Height of a line of text in `font`, in device pixels.
   int LineHeight(HFONT font) const;
+  int TextWidth(HFONT font, const std::wstring& text) const;
+  // Narrows the font of `control` until its text fits `room` device pixels.
+  void FitText(HWND control, int room);
+  // What a check box or radio button keeps for its indicator and the gap
+  // before its text, in device pixels.
+  int IndicatorRoom() const { return GetSystemMetrics(SM_CXMENUCHECK) + Px(4); }
 
   void SetSpin(std::size_t index, std::int32_t position);
   std::int32_t SpinValue(std::size_t index) const;
@@ -108,6 +114,8 @@ class TOptDialog final : public IDialogKeys, public IMainWindow {
   HFONT FDialogFont = nullptr;
   HFONT FTitleFont = nullptr;
   HFONT FVersionFont = nullptr;
+  // Narrowed cuts of the fonts above, for captions that would not fit.
+  std::vector<HFONT> FNarrowFonts;
   HICON FHeaderIcon = nullptr;
   HICON FBigIcon = nullptr;
   HICON FSmallIcon = nullptr;

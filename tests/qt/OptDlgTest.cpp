@@ -6,14 +6,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -200,6 +204,27 @@ TEST_F(OptDlgTest, EscapeTheCloseBoxAndEnterInAFieldCancel) {
 // ---------------------------------------------------------------------------
 // Saving: OK and initial values.
 
+TEST_F(OptDlgTest, OpensOnOkSoEnterAtOnceSaves) {
+  auto dlg = Open();
+  QApplication::setActiveWindow(dlg.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  EXPECT_EQ(focus->objectName().toStdString(), InitialFocus());
+  EXPECT_EQ(focus, Button(*dlg, ButtonOk));
+  // No theme weight moves on an arrow key before the user picks a control.
+  QTest::keyClick(focus, Qt::Key_Right);
+  EXPECT_EQ(Child<QSlider>(*dlg, "TrackBarAllCast")->value(), 40);
+
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+  int keys = 0;
+  for (const QByteArray& line : ReadFile().split('\n'))
+    if (line.contains('=')) ++keys;
+  EXPECT_EQ(keys, 45);
+}
+
 TEST_F(OptDlgTest, OkOnAFreshSystemWritesEveryKeyButFirstRun) {
   ASSERT_FALSE(FileExists());
   auto dlg = Open();
@@ -354,6 +379,10 @@ TEST_F(OptDlgTest, WidgetsMatchTheControlTable) {
   EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
   EXPECT_FALSE(dlg->windowIcon().isNull());
   EXPECT_EQ(Child<QLabel>(*dlg, "LabelVersion")->text(), "Version 3.01");
+  // OK holds the focus at opening and so takes Enter; away from the buttons,
+  // cancel is the default.
+  QApplication::setActiveWindow(dlg.get());
+  Child<QSpinBox>(*dlg, "UpDownFireCount")->setFocus();
   EXPECT_TRUE(Button(*dlg, ButtonCancel)->isDefault());
   EXPECT_EQ(Button(*dlg, ButtonCancel)->text(), QString::fromUtf8("ｷｬﾝｾﾙ"));
   EXPECT_EQ(Button(*dlg, ButtonInitial)->text(), QString::fromUtf8("初期値"));
@@ -381,7 +410,8 @@ TEST_F(OptDlgTest, WidgetsMatchTheControlTable) {
       EXPECT_EQ(spin->geometry(), QRect(c.Bounds.Left, c.Bounds.Top, 64, 20));
       QLabel* caption = Child<QLabel>(*dlg, c.CaptionName);
       EXPECT_EQ(caption->text().toStdString(), c.Caption);
-      EXPECT_EQ(caption->geometry().top(), c.Bounds.Top - 12);
+      // The caption stands on its field; a taller font grows it upwards.
+      EXPECT_EQ(caption->geometry().bottom() + 1, c.Bounds.Top);
       EXPECT_EQ(caption->isEnabled(), c.Enabled);
     } else if (auto* slider = qobject_cast<QSlider*>(w)) {
       EXPECT_EQ(slider->minimum(), 0);
@@ -406,6 +436,118 @@ TEST_F(OptDlgTest, WidgetsMatchTheControlTable) {
   EXPECT_FALSE(Child<QSpinBox>(*dlg, "UpDownFireLengthBotan")->isEnabled());
   EXPECT_FALSE(Child<QLabel>(*dlg, "LabelFireLengthBotan")->isEnabled());
   EXPECT_TRUE(Child<QSpinBox>(*dlg, "UpDownFireLengthKiku")->isEnabled());
+}
+
+// Text set in `w`'s own font, as wide as it draws.
+int DrawnWidth(const QWidget& w, const QString& text) {
+  return QFontMetrics(w.font()).horizontalAdvance(text);
+}
+
+// `w`'s rectangle in the coordinates of `top`.
+QRect RectIn(const QWidget& top, const QWidget& w) {
+  return QRect(w.mapTo(&top, QPoint(0, 0)), w.size());
+}
+
+// Every caption shows whole, in the font it is drawn in, and stays clear of
+// the control it names; checked on every page.
+void ExpectCaptionsWholeAndClear(const QDialog& dlg) {
+  auto child = [&](const std::string& name) {
+    return dlg.findChild<QWidget*>(QString::fromStdString(name));
+  };
+  for (const TStaticDef& s : StaticTable()) {
+    auto* label = qobject_cast<QLabel*>(child(s.Name));
+    ASSERT_NE(label, nullptr) << s.Name;
+    EXPECT_LE(DrawnWidth(*label, label->text()), label->contentsRect().width()) << s.Name;
+    EXPECT_GE(label->height(), QFontMetrics(label->font()).height()) << s.Name;
+  }
+  for (const TTabDef& tab : TabTable()) {
+    auto* label = qobject_cast<QLabel*>(child(tab.Name + "Description"));
+    ASSERT_NE(label, nullptr) << tab.Name;
+    EXPECT_LE(DrawnWidth(*label, label->text()), label->contentsRect().width()) << tab.Name;
+  }
+  const auto indicator = [](const QWidget& w, QStyle::PixelMetric a, QStyle::PixelMetric b) {
+    return w.style()->pixelMetric(a, nullptr, &w) + w.style()->pixelMetric(b, nullptr, &w);
+  };
+  for (const TControlDef& c : ControlTable()) {
+    SCOPED_TRACE(c.Name);
+    QWidget* control = child(c.Name);
+    ASSERT_NE(control, nullptr);
+    if (auto* check = qobject_cast<QCheckBox*>(control)) {
+      EXPECT_LE(DrawnWidth(*check, check->text()) +
+                    indicator(*check, QStyle::PM_IndicatorWidth, QStyle::PM_CheckBoxLabelSpacing),
+                check->width());
+    }
+    for (auto* radio : control->findChildren<QRadioButton*>()) {
+      EXPECT_LE(
+          DrawnWidth(*radio, radio->text()) + indicator(*radio, QStyle::PM_ExclusiveIndicatorWidth,
+                                                        QStyle::PM_RadioButtonLabelSpacing),
+          radio->width())
+          << radio->text().toStdString();
+    }
+    if (c.CaptionName.empty()) continue;
+    auto* caption = qobject_cast<QLabel*>(child(c.CaptionName));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_LE(DrawnWidth(*caption, caption->text()), caption->contentsRect().width());
+    EXPECT_GE(caption->height(), QFontMetrics(caption->font()).height());
+    EXPECT_FALSE(RectIn(dlg, *caption).intersects(RectIn(dlg, *control)))
+        << "caption " << RectIn(dlg, *caption).x() << "+" << RectIn(dlg, *caption).width()
+        << " control " << RectIn(dlg, *control).x();
+  }
+}
+
+TEST_F(OptDlgTest, CaptionsShowWholeBesideTheirControls) {
+  auto dlg = Open();
+  // The header title is set in its own bold face, not the dialog's.
+  QLabel* title = Child<QLabel>(*dlg, "LabelTitle");
+  EXPECT_TRUE(title->font().bold());
+  EXPECT_EQ(title->font().pixelSize(), 13);
+  QTabWidget* pages = Child<QTabWidget>(*dlg, "PageControl");
+  for (int page = 0; page < pages->count(); ++page) {
+    SCOPED_TRACE(page);
+    pages->setCurrentIndex(page);
+    ExpectCaptionsWholeAndClear(*dlg);
+  }
+}
+
+// The same on a system without the layout's fonts or their stand-ins: the
+// test program runs itself again with a font configuration that offers only
+// faces of other widths.
+TEST_F(OptDlgTest, CaptionsShowWholeWithoutTheLayoutsFonts) {
+  if (qEnvironmentVariableIsSet("MOONGLOW_OTHER_FONTS")) {
+    const QStringList families = QFontDatabase::families();
+    EXPECT_FALSE(families.contains("IPAPGothic"));
+    EXPECT_FALSE(families.contains("Liberation Sans"));
+    auto dlg = Open();
+    for (int page = 0; page < 5; ++page) {
+      Child<QTabWidget>(*dlg, "PageControl")->setCurrentIndex(page);
+      ExpectCaptionsWholeAndClear(*dlg);
+    }
+    return;
+  }
+  QStringList dirs;
+  for (const char* dir : {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/opentype/noto",
+                          "/usr/share/fonts/truetype/noto"})
+    if (std::filesystem::is_directory(dir)) dirs << dir;
+  if (dirs.isEmpty()) GTEST_SKIP() << "no other faces to try";
+  QFile conf(FDir.filePath("fonts.conf"));
+  ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+  conf.write("<?xml version=\"1.0\"?>\n<fontconfig>\n");
+  for (const QString& dir : dirs) conf.write("<dir>" + dir.toUtf8() + "</dir>\n");
+  conf.write("<cachedir>" + FDir.filePath("cache").toUtf8() + "</cachedir>\n</fontconfig>\n");
+  conf.close();
+
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("FONTCONFIG_FILE", conf.fileName());
+  env.insert("MOONGLOW_OTHER_FONTS", "1");
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_filter=OptDlgTest.CaptionsShowWholeWithoutTheLayoutsFonts"});
+  ASSERT_TRUE(child.waitForFinished(60000));
+  const QByteArray output = child.readAll();
+  EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+  EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }
 
 TEST_F(OptDlgTest, SpinBoxesStepStopAndRefuseText) {

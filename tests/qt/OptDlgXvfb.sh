@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs `moonglow /c` on a private virtual X server: the options dialog must
 # open with a 367 x 434 client area, close on Escape without writing, and
-# write the settings file when OK is clicked. A screenshot of the dialog is
-# kept at the given path for people to look at.
+# write the settings file when OK is clicked or Enter is pressed at once.
+# Screenshots of the dialog are kept for people to look at: the given path as
+# it opens, and the path with -tab2 ... -tab5 before .png for the other pages.
 #
 #   OptDlgXvfb.sh <moonglow executable> <screenshot.png>
 # Exit code 77 (skipped) only when there is no xvfb-run.
@@ -76,7 +77,13 @@ expect_exit_zero() {
   [ "$rc" -eq 0 ] || fail "$1: exit code $rc"
 }
 
-# 1. Size, screenshot, Escape.
+# Takes a picture of the dialog's client area.
+screenshot() {
+  import -window root -crop "${width}x${height}+${x}+${y}" +repage "$1" || fail "no screenshot $1"
+  echo "screenshot: $1"
+}
+
+# 1. Size, a screenshot of every page, Escape.
 if open_dialog; then
   info=$(xwininfo -id "$wid")
   width=$(echo "$info" | awk '/Width:/ {print $2}')
@@ -85,26 +92,47 @@ if open_dialog; then
   [ "$width" = 367 ] && [ "$height" = 434 ] || fail "client area ${width} x ${height}, want 367 x 434"
   x=$(echo "$info" | awk '/Absolute upper-left X:/ {print $4}')
   y=$(echo "$info" | awk '/Absolute upper-left Y:/ {print $4}')
-  import -window root -crop "${width}x${height}+${x}+${y}" +repage "$shot" ||
-    fail "no screenshot"
-  echo "screenshot: $shot"
+  screenshot "$shot"
+  # The focus starts on OK; six Tabs on (initial values, cancel, the three
+  # fields) it reaches the page tabs, where Right turns the page.
+  xdotool key --delay 50 Tab Tab Tab Tab Tab Tab
+  page=2
+  while [ $page -le 5 ]; do
+    xdotool key Right
+    sleep 0.3
+    screenshot "${shot%.png}-tab$page.png"
+    page=$((page + 1))
+  done
   xdotool key Escape
   expect_exit_zero "Escape"
   [ -e "$ini" ] && fail "Escape wrote the settings file"
 fi
+
+# Checks that the settings file holds every key but the first-run flag.
+expect_full_file() {
+  if [ -e "$ini" ]; then
+    keys=$(grep -c '=' "$ini")
+    [ "$keys" -eq 45 ] || fail "$1 wrote $keys keys, want 45"
+    grep -q '^FirstRun' "$ini" && fail "$1 wrote FirstRun"
+  else
+    fail "$1 wrote no settings file"
+  fi
+}
 
 # 2. OK writes every key but the first-run flag.
 if open_dialog; then
   # The OK button's middle, in client coordinates.
   xdotool mousemove --window "$wid" 52 416 click 1
   expect_exit_zero "OK"
-  if [ -e "$ini" ]; then
-    keys=$(grep -c '=' "$ini")
-    [ "$keys" -eq 45 ] || fail "OK wrote $keys keys, want 45"
-    grep -q '^FirstRun' "$ini" && fail "OK wrote FirstRun"
-  else
-    fail "OK wrote no settings file"
-  fi
+  expect_full_file "OK"
+fi
+
+# 3. Enter at once presses OK, which holds the focus at opening.
+rm -f "$ini"
+if open_dialog; then
+  xdotool key Return
+  expect_exit_zero "Enter"
+  expect_full_file "Enter at opening"
 fi
 
 if [ "$failures" -eq 0 ]; then

@@ -64,6 +64,17 @@ RECT RectInParent(HWND control) {
   return rect;
 }
 
+// Height of a line of `control`'s text in its font.
+int LineHeightOf(HWND control) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return metrics.tmHeight;
+}
+
 std::wstring TooltipText(HWND tooltip, HWND owner, HWND control) {
   wchar_t buffer[256] = {};
   TTTOOLINFOW tool{};
@@ -179,17 +190,114 @@ TEST_F(OptDialog, FrameCaptionAndFont) {
   EXPECT_EQ(WindowText(dialog.Window()), L"Moonglow Setup");
   EXPECT_TRUE(IsWindowVisible(dialog.Window()));
 
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("EditFireCount"), WM_GETFONT, 0, 0)),
-             sizeof font, &font);
-  EXPECT_STREQ(font.lfFaceName, L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");  // ＭＳ Ｐゴシック
+  // The layout's face, or where the system lacks it a stand-in of its widths.
+  auto faceOf = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return font;
+  };
+  auto isFaceOf = [](const LOGFONTW& font, const TFontDef& def) {
+    if (font.lfFaceName == Widen(def.Family)) return true;
+    for (const char* standIn : def.StandIns)
+      if (standIn && font.lfFaceName == Widen(standIn)) return true;
+    return false;
+  };
+  LOGFONTW font = faceOf(Control("EditFireCount"));
+  EXPECT_TRUE(isFaceOf(font, DialogFont)) << Narrow(font.lfFaceName);
   EXPECT_EQ(font.lfHeight, -12);
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("LabelTitle"), WM_GETFONT, 0, 0)),
-             sizeof font, &font);
-  EXPECT_STREQ(font.lfFaceName, L"Arial");
+  EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+  font = faceOf(Control("LabelTitle"));
+  EXPECT_TRUE(isFaceOf(font, TitleFont)) << Narrow(font.lfFaceName);
   EXPECT_EQ(font.lfWeight, FW_BOLD);
+  EXPECT_EQ(font.lfHeight, -13);
   EXPECT_EQ(WindowText(Control("LabelVersion")), L"Version 3.01");
   Screenshot(L"options-dialog", [this] { Pump(100); });
+}
+
+// The width `control`'s text takes in the font it is drawn in.
+int DrawnWidth(HWND control) {
+  const std::wstring text = WindowText(control);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size.cx;
+}
+
+int Width(HWND control) {
+  RECT r{};
+  GetClientRect(control, &r);
+  return r.right;
+}
+
+TEST_F(OptDialog, CaptionsShowWholeBesideTheirControls) {
+  TOptDialog& dialog = Open();
+  // A static control wraps a caption too wide for it, and its height shows
+  // one line: the rest would be cut off.
+  for (const TStaticDef& s : StaticTable())
+    EXPECT_LE(DrawnWidth(Control(s.Name.c_str())), Width(Control(s.Name.c_str()))) << s.Name;
+  for (const TTabDef& tab : TabTable()) {
+    HWND description = Control((tab.Name + ".Description").c_str());
+    EXPECT_LE(DrawnWidth(description), Width(description)) << tab.Name;
+  }
+  const int indicator = GetSystemMetrics(SM_CXMENUCHECK);
+  const auto& table = ControlTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const TControlDef& def = table[i];
+    SCOPED_TRACE(def.Name);
+    HWND value = Control(def.Name.c_str());
+    switch (def.Kind) {
+      case TControlKind::CheckBox:
+        EXPECT_LE(DrawnWidth(value) + indicator, Width(value));
+        break;
+      case TControlKind::RadioGroup:
+        for (int item = 0; item < 3; ++item) {
+          HWND radio = dialog.RadioItem(i, item);
+          EXPECT_LE(DrawnWidth(radio) + indicator, Width(radio)) << item;
+        }
+        break;
+      case TControlKind::SpinBox:
+      case TControlKind::Slider: {
+        HWND caption = Control(def.CaptionName.c_str());
+        EXPECT_LE(DrawnWidth(caption), Width(caption));
+        RECT text{};
+        GetClientRect(caption, &text);
+        EXPECT_GE(text.bottom, LineHeightOf(caption));
+        // The caption and its control share a parent.
+        const RECT captionRect = RectInParent(caption);
+        std::vector<HWND> parts{value};
+        if (def.Kind == TControlKind::SpinBox) parts.push_back(Control(def.EditName.c_str()));
+        for (HWND part : parts) {
+          RECT partRect = RectInParent(part), overlap{};
+          EXPECT_FALSE(IntersectRect(&overlap, &captionRect, &partRect))
+              << "caption " << captionRect.left << ".." << captionRect.right << " x "
+              << captionRect.top << ".." << captionRect.bottom << ", control " << partRect.left
+              << ".." << partRect.right << " x " << partRect.top << ".." << partRect.bottom;
+        }
+        break;
+      }
+    }
+  }
+  // A picture of every page.
+  for (int tab = 0; tab < 5; ++tab) {
+    Focus(Control("PageControl"));
+    while (SendMessageW(Control("PageControl"), TCM_GETCURSEL, 0, 0) < tab)
+      Key(Control("PageControl"), VK_RIGHT);
+    EXPECT_EQ(SendMessageW(Control("PageControl"), TCM_GETCURSEL, 0, 0), tab);
+    Screenshot((L"options-dialog-tab" + std::to_wstring(tab + 1)).c_str(), [this] { Pump(100); });
+  }
+}
+
+TEST_F(OptDialog, OpensOnOkSoEnterAtOnceSaves) {
+  Open();
+  EXPECT_EQ(GetFocus(), Control(InitialFocus().c_str()));
+  EXPECT_EQ(GetFocus(), Control("ButtonOk"));
+  Key(GetFocus(), VK_RETURN);
+  EXPECT_TRUE(FClosed);
+  EXPECT_EQ(Keys(ReadFile(FPath)).size(), 45u);
 }
 
 TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
