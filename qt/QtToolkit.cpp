@@ -73,9 +73,9 @@ void TQtToolkit::ShowPreviewParent(TWindowHandle) {
 }
 
 void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
-  FSaver = std::make_unique<TSaverWindow>(mode, parent, FPlatform, DefaultSettingsPath(),
-                                          FireThreadFactory(DefaultPixelRate()),
-                                          [this](std::exception_ptr e) { Fail(e); });
+  FSaver = std::make_unique<TSaverWindow>(
+      mode, parent, FPlatform, DefaultSettingsPath(), FireThreadFactory(DefaultPixelRate()),
+      [this](const std::string& message) { ShowException(message); });
   FHasMainWindow = FSaver->Start();
 }
 
@@ -85,15 +85,9 @@ void TQtToolkit::CreateOptionsDialog() {
   FHasMainWindow = true;
 }
 
-void TQtToolkit::Fail(std::exception_ptr error) {
-  if (!FLoopError) FLoopError = error;
-  QCoreApplication::exit(0);
-}
-
 void TQtToolkit::RunMessageLoop() {
   if (!FApplication || !FHasMainWindow) return;
   QApplication::exec();
-  if (FLoopError) std::rethrow_exception(std::exchange(FLoopError, nullptr));
 }
 
 void TQtToolkit::DestroyWindows() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <string>
 
@@ -36,8 +35,6 @@ class TQtToolkit final : public IToolkit {
   TSaverWindow* SaverWindow() const { return FSaver.get(); }
 
  private:
-  void Fail(std::exception_ptr error);
-
   std::string FProgramName;
   int FArgc = 1;
   char* FArgv[2];
@@ -46,7 +43,6 @@ class TQtToolkit final : public IToolkit {
   std::unique_ptr<TSaverWindow> FSaver;
   std::unique_ptr<QWidget> FDialog;
   bool FHasMainWindow = false;
-  std::exception_ptr FLoopError;
 };
 
 }  // namespace moonglow
