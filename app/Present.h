@@ -17,8 +17,8 @@ std::vector<TRect> TakeFrame(TCanvas& canvas, std::uint32_t* dest, std::size_t d
 
 // The refresh rate assumed when the display does not tell its own.
 inline constexpr double DefaultRefreshHertz = 60.0;
-// Bounds of the present interval in milliseconds: faster than 250 frames a
-// second only spends the main thread, slower than 10 makes the show stutter.
+// Bounds of the present interval in milliseconds: more than 250 frames a
+// second only keep the main thread busy, fewer than ten make the show stutter.
 inline constexpr int MinPresentMilliseconds = 4;
 inline constexpr int MaxPresentMilliseconds = 100;
 
