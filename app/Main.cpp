@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <exception>
+#include <utility>
 
 #include "settings/IniFile.h"
 #include "show/Clock.h"
@@ -35,6 +36,20 @@ std::int32_t Extent(std::int32_t from, std::int32_t to) {
   const std::int64_t d = static_cast<std::int64_t>(to) - from;
   return d < 0 ? 0 : d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
 }
+
+// Holds a flag set for one scope, however the scope is left; scopes nest (the
+// error box may open while the password prompt is open).
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& flag) : FFlag(flag), FBefore(std::exchange(flag, true)) {}
+  ~TFlagScope() { FFlag = FBefore; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& FFlag;
+  const bool FBefore;
+};
 
 }  // namespace
 
@@ -91,7 +106,8 @@ void TMainForm::FormActivate() {
 }
 
 void TMainForm::FormPaint() {
-  if (FShowStarted || FDestroyed) return;
+  // After a failure nothing starts: the box's own repaints included.
+  if (FShowStarted || FDestroyed || FFailed) return;
   auto settings = std::make_unique<TMyIniFile>(FSettingsPath);
   settings->ReadSettings();
   auto canvas = std::make_unique<TCanvas>(FHost.ClientWidth(), FHost.ClientHeight());
@@ -113,7 +129,7 @@ void TMainForm::FormPaint() {
 }
 
 bool TMainForm::ReactsToInput() const {
-  return FShowStarted && (FRunMode == Saver || FRunMode == Debug);
+  return FShowStarted && !FFailed && (FRunMode == Saver || FRunMode == Debug);
 }
 
 void TMainForm::FormMouseMove(std::int32_t x, std::int32_t y) {
@@ -132,7 +148,12 @@ void TMainForm::FormKeyDown() {
 }
 
 bool TMainForm::FormCloseQuery() {
-  if (FRunMode != Saver && FRunMode != Debug) return true;
+  if (FPrompting) return false;
+  if (FCloseAllowed || FDestroyed) return true;
+  if (FRunMode != Saver && FRunMode != Debug) {
+    FCloseAllowed = true;
+    return true;
+  }
   // A show already told to end is not touched again: it may be gone.
   IShowThread* thread = FTerminateRequested ? nullptr : FShowThread.get();
 
@@ -141,7 +162,9 @@ bool TMainForm::FormCloseQuery() {
   if (thread) thread->Suspend();
 
   bool permission = true;
-  if (!FIsNT && FPlatform.ScreenSaveUsePassword()) {
+  // A failed saver ends without asking: the check may be what failed.
+  if (!FFailed && !FIsNT && FPlatform.ScreenSaveUsePassword()) {
+    const TFlagScope prompting(FPrompting);
     if (std::unique_ptr<IPasswordCheck> check = FPlatform.OpenPasswordCheck()) {
       FHost.ShowCursor(true);
       if (!check->Verify(FHost.Handle())) {
@@ -154,12 +177,17 @@ bool TMainForm::FormCloseQuery() {
     }
   }
 
+  // A handler that failed while the prompt was open has ended the run: its
+  // own close was refused only because this one was still undecided.
+  if (FFailed) permission = true;
+
   if (permission) {
     if (thread) {
       thread->Terminate();
       FTerminateRequested = true;
     }
     FHost.ShowCursor(true);
+    FCloseAllowed = true;
   } else if (thread) {
     thread->Resume();
   }
@@ -204,6 +232,22 @@ void TMainForm::CheckParent() {
 
 void TMainForm::EndOnRequest() {
   if (!FDestroyed) FHost.Close();
+}
+
+void TMainForm::HandlerFailed(const std::string& message) noexcept {
+  if (FFailed) return;
+  FFailed = true;
+  // Neither step may throw back into the toolkit's loop; a box that cannot be
+  // shown has nobody left to tell, and the close is asked for all the same.
+  try {
+    const TFlagScope prompting(FPrompting);
+    FHost.ShowError(message);
+  } catch (...) {
+  }
+  try {
+    FHost.Close();
+  } catch (...) {
+  }
 }
 
 }  // namespace moonglow

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,9 @@ class IMainFormHost {
   // The toolkit's close operation: it asks FormCloseQuery and, when that
   // allows it, closes the window and so ends the message loop.
   virtual void Close() = 0;
+  // The application's standard error box; returns when the user has
+  // dismissed it.
+  virtual void ShowError(const std::string& message) = 0;
 };
 
 // What the saver window needs of its show thread.
@@ -70,13 +74,16 @@ bool DropsSystemCommand(std::uint32_t message, std::uint64_t wParam);
 
 // The saver window's rules, the same for every toolkit: sizing by run mode,
 // when input closes it, the first-paint start of the show, the close query
-// with the password check, and the orderly end. The toolkit's window owns one
-// and calls its handlers from its own events.
+// with the password check, what a failed handler does, and the orderly end.
+// The toolkit's window owns one and calls every handler through Guard.
 class TMainForm {
  public:
   // Movement beyond this many pixels from the start position, in either
   // direction, ends the saver.
   static constexpr std::int32_t MoveThreshold = 200;
+  // How often a preview looks whether its parent window still exists: often
+  // enough that it never lingers visibly after its dialog has gone.
+  static constexpr int ParentCheckMilliseconds = 250;
 
   TMainForm(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform, IMainFormHost& host,
             std::string settingsPath, TShowThreadFactory newShowThread);
@@ -94,13 +101,16 @@ class TMainForm {
   void FormMouseMove(std::int32_t x, std::int32_t y);
   void FormMouseDown();
   void FormKeyDown();
-  // The close permission.
+  // The close permission. A close asked for while one of this window's
+  // prompts is open (the password check or the error box, each with its own
+  // message loop) is refused, so the first close decides alone; once a close
+  // has been allowed, later ones are allowed again and do nothing more.
   bool FormCloseQuery();
   // Stops the show thread for good, then saves and frees the settings. A
   // refused write is thrown after everything else has been done.
   void FormDestroy();
   // A preview whose parent window has gone closes itself: it never keeps
-  // running invisibly. The toolkit calls this now and then.
+  // running invisibly. The toolkit calls this every ParentCheckInterval().
   void CheckParent();
   // The system asks the saver to end (on Linux, the signal a saver host stops
   // its saver with). The window closes by its mode's close rule, the close
@@ -108,6 +118,23 @@ class TMainForm {
   // in Preview as well, so the run ends the way a close by input ends it and
   // the settings are saved as that mode saves them.
   void EndOnRequest();
+
+  // Milliseconds between two CheckParent calls; 0 when the mode has no parent
+  // window to watch.
+  int ParentCheckInterval() const { return FRunMode == Preview ? ParentCheckMilliseconds : 0; }
+
+  // Runs one of the toolkit's handlers for this window. No exception leaves
+  // it: a failure goes to HandlerFailed, so none crosses the toolkit's loop.
+  template <class Handler>
+  void Guard(Handler&& handler) noexcept;
+  // A handler failed. After that the saver cannot be trusted to keep drawing
+  // or to close properly, and an unattended saver must give the desktop back:
+  // the message is shown in the error box, then the window closes by its
+  // mode's rule, without a password check, and the run ends as any other
+  // does (the show stops and the settings are written once, in FormDestroy).
+  // Only the first failure is shown; input and paints do nothing more.
+  void HandlerFailed(const std::string& message) noexcept;
+  bool Failed() const { return FFailed; }
 
   TRunMode RunMode() const { return FRunMode; }
   TWindowHandle ParentWindow() const { return FParentWindow; }
@@ -135,6 +162,9 @@ class TMainForm {
   bool FShowStarted = false;
   bool FTerminateRequested = false;
   bool FDestroyed = false;
+  bool FPrompting = false;  // a prompt of this window is open
+  bool FCloseAllowed = false;
+  bool FFailed = false;
   // The seed counter's start, the calendar time in seconds at construction.
   std::uint32_t FSeedCounter;
 
@@ -144,5 +174,16 @@ class TMainForm {
   std::unique_ptr<TShowEnv> FEnv;
   std::unique_ptr<IShowThread> FShowThread;
 };
+
+template <class Handler>
+void TMainForm::Guard(Handler&& handler) noexcept {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    HandlerFailed(e.what());
+  } catch (...) {
+    HandlerFailed("Unknown exception");
+  }
+}
 
 }  // namespace moonglow

@@ -70,14 +70,11 @@ bool TQtToolkit::Initialize(TRunMode mode) {
 bool TQtToolkit::EndRequested() { return FEndSignals && FEndSignals->Requested(); }
 
 void TQtToolkit::EndOnRequest() {
-  try {
-    if (FSaver) {
-      FSaver->Form().EndOnRequest();
-    } else if (FDialog) {
-      FDialog->close();  // the close box, which cancels
-    }
-  } catch (...) {
-    Fail(std::current_exception());
+  if (FSaver) {
+    TMainForm& form = FSaver->Form();
+    form.Guard([&form] { form.EndOnRequest(); });
+  } else if (FDialog) {
+    FDialog->close();  // the close box, which cancels
   }
 }
 
@@ -91,9 +88,9 @@ void TQtToolkit::ShowPreviewParent(TWindowHandle) {
 }
 
 void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
-  FSaver = std::make_unique<TSaverWindow>(mode, parent, FPlatform, DefaultSettingsPath(),
-                                          FireThreadFactory(DefaultPixelRate()),
-                                          [this](std::exception_ptr e) { Fail(e); });
+  FSaver = std::make_unique<TSaverWindow>(
+      mode, parent, FPlatform, DefaultSettingsPath(), FireThreadFactory(DefaultPixelRate()),
+      [this](const std::string& message) { ShowException(message); });
   FHasMainWindow = FSaver->Start();
 }
 
@@ -101,11 +98,6 @@ void TQtToolkit::CreateOptionsDialog() {
   FDialog = NewOptionsDialog(DefaultSettingsPath());
   FDialog->show();
   FHasMainWindow = true;
-}
-
-void TQtToolkit::Fail(std::exception_ptr error) {
-  if (!FLoopError) FLoopError = error;
-  QCoreApplication::exit(0);
 }
 
 void TQtToolkit::RunMessageLoop() {
@@ -124,7 +116,6 @@ void TQtToolkit::RunMessageLoop() {
   }
   QApplication::exec();
   FEndNotifier.reset();
-  if (FLoopError) std::rethrow_exception(std::exchange(FLoopError, nullptr));
 }
 
 void TQtToolkit::DestroyWindows() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <string>
 
@@ -40,7 +39,6 @@ class TQtToolkit final : public IToolkit {
   TSaverWindow* SaverWindow() const { return FSaver.get(); }
 
  private:
-  void Fail(std::exception_ptr error);
   void EndOnRequest();
 
   std::string FProgramName;
@@ -54,7 +52,6 @@ class TQtToolkit final : public IToolkit {
   std::unique_ptr<TSaverWindow> FSaver;
   std::unique_ptr<QWidget> FDialog;
   bool FHasMainWindow = false;
-  std::exception_ptr FLoopError;
 };
 
 }  // namespace moonglow

@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
-#include <cmath>
 
 #include "app/Entry.h"
 #include "app/Present.h"
@@ -22,8 +21,6 @@ namespace {
 
 // The window as it was laid out before it is sized at run time.
 constexpr int DesignWidth = 483, DesignHeight = 540;
-// How often a preview looks whether its parent window still exists.
-constexpr int ParentCheckMilliseconds = 250;
 
 QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
 
@@ -31,11 +28,11 @@ QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
 
 TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
                            std::string settingsPath, TShowThreadFactory newShowThread,
-                           TFailureHandler onFailure)
+                           TErrorBox showError)
     : QWidget(nullptr, runMode == Preview
                            ? Qt::WindowFlags(Qt::FramelessWindowHint)
                            : Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      FOnFailure(std::move(onFailure)),
+      FShowError(std::move(showError)),
       FForm(runMode, parentWindow, platform, *this, std::move(settingsPath),
             std::move(newShowThread)) {
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
@@ -51,10 +48,9 @@ TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatfo
   resize(DesignWidth, DesignHeight);
 
   FPresentTimer.setTimerType(Qt::PreciseTimer);
-  connect(&FPresentTimer, &QTimer::timeout, this, &TSaverWindow::Present);
-  FParentTimer.setInterval(ParentCheckMilliseconds);
+  connect(&FPresentTimer, &QTimer::timeout, this, [this] { FForm.Guard([this] { Present(); }); });
   connect(&FParentTimer, &QTimer::timeout, this,
-          [this] { Guard([this] { FForm.CheckParent(); }); });
+          [this] { FForm.Guard([this] { FForm.CheckParent(); }); });
 }
 
 TSaverWindow::~TSaverWindow() {
@@ -65,22 +61,12 @@ TSaverWindow::~TSaverWindow() {
   delete FForeignParent;
 }
 
-template <class Handler>
-void TSaverWindow::Guard(Handler&& handler) {
-  try {
-    handler();
-  } catch (...) {
-    if (FOnFailure) FOnFailure(std::current_exception());
-  }
-}
-
 bool TSaverWindow::Start() {
   if (!FForm.FormCreate()) return false;
   switch (FForm.RunMode()) {
     case Preview:
       EmbedInParent();
       show();
-      FParentTimer.start();
       break;
     case Debug:
       // Without a window manager nothing would maximise the window: take the
@@ -102,6 +88,7 @@ bool TSaverWindow::Start() {
     activateWindow();
     setFocus();
   }
+  if (const int interval = FForm.ParentCheckInterval()) FParentTimer.start(interval);
   return true;
 }
 
@@ -141,6 +128,10 @@ std::optional<TRect> TSaverWindow::WindowRect(TWindowHandle window) {
   return X11WindowRect(window);
 }
 
+void TSaverWindow::ShowError(const std::string& message) {
+  if (FShowError) FShowError(message);
+}
+
 TPoint TSaverWindow::CursorPos() {
   const QPoint p = QCursor::pos();
   return {p.x(), p.y()};
@@ -159,10 +150,10 @@ bool TSaverWindow::event(QEvent* event) {
     case QEvent::KeyPress:
       // Every key ends the saver, Tab and the modifiers included, so none of
       // them may go to focus handling first.
-      Guard([this] { FForm.FormKeyDown(); });
+      FForm.Guard([this] { FForm.FormKeyDown(); });
       return true;
     case QEvent::WindowActivate:
-      Guard([this] { FForm.FormActivate(); });
+      FForm.Guard([this] { FForm.FormActivate(); });
       break;
     default:
       break;
@@ -180,7 +171,17 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
     }
     for (const QRect& r : background) painter.fillRect(r, Qt::black);
   }
-  Guard([this] { FForm.FormPaint(); });
+  // The first paint starts the show, from the loop just after this paint
+  // rather than inside it: a failure opens the error box, whose own loop
+  // must not run within a paint of this window. Later paints start nothing.
+  if (!FForm.ShowStarted()) {
+    QMetaObject::invokeMethod(
+        this, [this] { FForm.Guard([this] { StartShow(); }); }, Qt::QueuedConnection);
+  }
+}
+
+void TSaverWindow::StartShow() {
+  FForm.FormPaint();
   if (FFrame.isNull() && FForm.Canvas()) StartPresenting();
 }
 
@@ -189,9 +190,8 @@ void TSaverWindow::StartPresenting() {
   if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
   FFrame = QImage(canvas.Width(), canvas.Height(), QImage::Format_RGB32);
   FFrame.fill(Qt::black);
-  QScreen* screen = this->screen();
-  const double hz = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
-  FPresentTimer.start(std::clamp(static_cast<int>(std::lround(1000.0 / hz)), 4, 100));
+  const QScreen* screen = this->screen();
+  FPresentTimer.start(PresentInterval(screen ? screen->refreshRate() : 0.0));
 }
 
 void TSaverWindow::Present() {
@@ -207,17 +207,23 @@ void TSaverWindow::Present() {
 }
 
 void TSaverWindow::mousePressEvent(QMouseEvent*) {
-  Guard([this] { FForm.FormMouseDown(); });
+  FForm.Guard([this] { FForm.FormMouseDown(); });
 }
 
 void TSaverWindow::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
-  Guard([this, p] { FForm.FormMouseMove(p.x(), p.y()); });
+  FForm.Guard([this, p] { FForm.FormMouseMove(p.x(), p.y()); });
 }
 
 void TSaverWindow::closeEvent(QCloseEvent* event) {
-  bool allowed = true;
-  Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  bool allowed = false;
+  FForm.Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  // A query that failed has ended the run, but the close it asked for came
+  // while this one was under way, and Qt lets no close into its own: this
+  // one is that close.
+  if (!allowed && FForm.Failed()) {
+    FForm.Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  }
   event->setAccepted(allowed);
   // This is the application's main window: its close ends the run. A preview
   // is no top-level window to Qt, so Qt would not end the loop by itself.

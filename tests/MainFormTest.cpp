@@ -6,12 +6,13 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/Present.h"
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
 #include "tests/FileText.h"
@@ -24,14 +25,18 @@ using TLog = std::vector<std::string>;
 
 class TFakePasswordCheck final : public IPasswordCheck {
  public:
-  TFakePasswordCheck(TLog& log, bool answer) : Log(log), Answer(answer) {}
+  TFakePasswordCheck(TLog& log, bool answer, std::function<void()> whileOpen)
+      : Log(log), Answer(answer), WhileOpen(std::move(whileOpen)) {}
   ~TFakePasswordCheck() override { Log.push_back("unload-password"); }
   bool Verify(TWindowHandle owner) override {
     Log.push_back("verify " + std::to_string(owner));
+    // What the prompt's own message loop delivers meanwhile.
+    if (WhileOpen) WhileOpen();
     return Answer;
   }
   TLog& Log;
   bool Answer;
+  std::function<void()> WhileOpen;
 };
 
 class TFakePlatform final : public IPlatform {
@@ -45,7 +50,7 @@ class TFakePlatform final : public IPlatform {
     if (!HasPasswordService) return nullptr;
     const bool answer = Answers.empty() ? true : Answers.front();
     if (!Answers.empty()) Answers.erase(Answers.begin());
-    return std::make_unique<TFakePasswordCheck>(Log, answer);
+    return std::make_unique<TFakePasswordCheck>(Log, answer, WhilePromptOpen);
   }
   void SetScreenSaverRunning(bool running) override {
     Log.push_back(running ? "notice-on" : "notice-off");
@@ -59,6 +64,7 @@ class TFakePlatform final : public IPlatform {
   bool UsePassword = false;
   bool HasPasswordService = true;
   std::vector<bool> Answers;  // the password check's answers, in turn
+  std::function<void()> WhilePromptOpen;
 };
 
 class TFakeHost final : public IMainFormHost {
@@ -88,6 +94,10 @@ class TFakeHost final : public IMainFormHost {
     ++CloseRequests;
     if (Form && Form->FormCloseQuery()) Closed = true;
   }
+  void ShowError(const std::string& message) override {
+    Log.push_back("error: " + message);
+    if (WhileErrorShown) WhileErrorShown();
+  }
 
   TLog& Log;
   TMainForm* Form = nullptr;
@@ -99,6 +109,7 @@ class TFakeHost final : public IMainFormHost {
   bool ParentExists = true;
   int CloseRequests = 0;
   bool Closed = false;
+  std::function<void()> WhileErrorShown;  // what the box's own loop delivers
 };
 
 class TFakeShowThread final : public IShowThread {
@@ -121,6 +132,7 @@ struct MainForm : ::testing::Test {
     Form = std::make_unique<TMainForm>(mode, parent, Platform, Host, IniPath().string(),
                                        [this](TShowEnv& env) -> std::unique_ptr<IShowThread> {
                                          ++ThreadsMade;
+                                         if (ThreadFails) throw std::runtime_error("no thread");
                                          Env = &env;
                                          Log.push_back("thread");
                                          return std::make_unique<TFakeShowThread>(Log);
@@ -145,6 +157,7 @@ struct MainForm : ::testing::Test {
   TFakeHost Host{Log};
   std::unique_ptr<TMainForm> Form;
   int ThreadsMade = 0;
+  bool ThreadFails = false;
   TShowEnv* Env = nullptr;
 };
 
@@ -345,6 +358,142 @@ TEST_F(MainForm, PreviewClosesWithoutTouchingTheShow) {
   EXPECT_TRUE(Log.empty());
 }
 
+TEST_F(MainForm, CloseAskedForDuringThePasswordPromptIsRefused) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false, true};
+  TMainForm& form = Running(Saver);
+  // Typing the password reaches the window too, and so does a close from
+  // outside: neither may start a second query under the first.
+  Platform.WhilePromptOpen = [&] {
+    form.FormKeyDown();
+    EXPECT_FALSE(form.FormCloseQuery());
+  };
+  form.FormKeyDown();
+  EXPECT_FALSE(Host.Closed);
+  EXPECT_EQ(Host.CloseRequests, 2);
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "cursor-hide", "close-ime",
+                       "unload-password", "resume"}));
+
+  // The refusal did not stick: the next close asks again and is allowed.
+  Platform.WhilePromptOpen = nullptr;
+  Log.clear();
+  form.FormKeyDown();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "unload-password", "terminate",
+                       "cursor-show"}));
+}
+
+TEST_F(MainForm, AllowedCloseIsAllowedAgainWithoutDoingAnythingTwice) {
+  TMainForm& form = Running(Saver);
+  EXPECT_TRUE(form.FormCloseQuery());
+  Log.clear();
+  EXPECT_TRUE(form.FormCloseQuery());
+  form.FormKeyDown();
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Host.CursorCount, 0);
+}
+
+// ---- A failed handler
+
+TEST_F(MainForm, FailedHandlerIsShownOnceAndEndsTheRunInOrder) {
+  TMainForm& form = Running(Saver);
+  form.Guard([] { throw std::runtime_error("disk on fire"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_TRUE(form.Failed());
+  EXPECT_EQ(Log, (TLog{"error: disk on fire", "suspend", "terminate", "cursor-show"}));
+
+  // Whatever fails afterwards is not shown again, and input does nothing.
+  Log.clear();
+  form.Guard([] { throw 42; });
+  form.Guard([&] { form.FormKeyDown(); });
+  form.Guard([&] { form.FormMouseMove(-5000, -5000); });
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Host.CloseRequests, 1);
+
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"join"}));
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(MainForm, FailedHandlerEndsWithoutAskingForThePassword) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  TMainForm& form = Running(Saver);
+  form.Guard([] { throw std::runtime_error("lost"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"error: lost", "suspend", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, FailingPasswordCheckEndsTheRun) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.WhilePromptOpen = [] { throw std::runtime_error("no password service"); };
+  TMainForm& form = Running(Saver);
+  form.Guard([&] { form.FormKeyDown(); });
+  EXPECT_TRUE(Host.Closed);
+  // Asked once; the close after the failure asks no more.
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "unload-password",
+                       "error: no password service", "suspend", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, HandlerFailingWhileThePromptIsOpenEndsTheRunWhenItCloses) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  TMainForm& form = Running(Saver);
+  Platform.WhilePromptOpen = [&] { form.Guard([] { throw std::runtime_error("paint"); }); };
+  form.FormKeyDown();
+  // The failure's own close came while the prompt was open and was refused;
+  // the prompt's refusal then counts for nothing.
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Host.CloseRequests, 2);
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "error: paint", "cursor-hide",
+                       "close-ime", "unload-password", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, CloseWhileTheErrorIsShownWaitsForTheBox) {
+  TMainForm& form = Running(Debug);
+  Host.WhileErrorShown = [&] {
+    form.Guard([&] { form.FormKeyDown(); });
+    EXPECT_FALSE(form.FormCloseQuery());
+    EXPECT_FALSE(Host.Closed);
+  };
+  form.Guard([] { throw std::runtime_error("x"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"error: x", "suspend", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, FailedFirstPaintIsShownOnceAndEndsTheRun) {
+  ThreadFails = true;
+  TMainForm& form = Make(Saver);
+  form.FormCreate();
+  Log.clear();
+  // Showing the box paints the window again: that must not try once more.
+  Host.WhileErrorShown = [&] { form.Guard([&] { form.FormPaint(); }); };
+  form.Guard([&] { form.FormPaint(); });
+  form.Guard([&] { form.FormPaint(); });
+  EXPECT_EQ(ThreadsMade, 1);
+  EXPECT_EQ(Log, (TLog{"error: no thread", "cursor-show"}));
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_FALSE(form.ShowStarted());
+  EXPECT_EQ(form.Canvas(), nullptr);
+  // Nothing of the show was kept, so nothing is written.
+  form.FormDestroy();
+  EXPECT_FALSE(fs::exists(IniPath()));
+}
+
+TEST_F(MainForm, FailedPreviewClosesAndStopsTheShowOnlyAtTheEnd) {
+  TMainForm& form = Running(Preview, 3000);
+  form.Guard([] { throw std::runtime_error("gone"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"error: gone"}));
+  Log.clear();
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join"}));
+}
+
 // ---- The end of the run
 
 TEST_F(MainForm, EveryModeStopsTheShowBeforeSavingTheSettings) {
@@ -443,7 +592,7 @@ TEST_F(MainForm, EndRequestStillAsksForThePasswordWhereThePlatformDoes) {
   EXPECT_EQ(Log.back(), "resume");
 }
 
-// ---- The message filter and presenting
+// ---- The message filter
 
 TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {
   EXPECT_TRUE(DropsSystemCommand(274, 61536));  // WM_SYSCOMMAND, SC_CLOSE
@@ -452,35 +601,6 @@ TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {
   EXPECT_FALSE(DropsSystemCommand(274, 61775));
   EXPECT_FALSE(DropsSystemCommand(274, 61728));  // SC_MINIMIZE
   EXPECT_FALSE(DropsSystemCommand(273, 61536));
-}
-
-TEST(MainFormPresent, CopiesOnlyWhatChangedSinceTheLastFrame) {
-  TCanvas canvas(130, 70);  // tiles of 64: three across, two down
-  std::vector<std::uint32_t> frame(130 * 70, 0x12345678u);
-  EXPECT_TRUE(TakeFrame(canvas, frame.data(), 130).empty());
-  EXPECT_EQ(frame[0], 0x12345678u);
-
-  canvas.SetPixel(129, 69, 0x0000FF);  // red, in the last tile
-  canvas.SetPixel(1, 1, 0xFF0000);     // blue, in the first
-  const std::vector<TRect> changed = TakeFrame(canvas, frame.data(), 130);
-  ASSERT_EQ(changed.size(), 2u);
-  EXPECT_EQ(frame[69 * 130 + 129], 0xFFFF0000u);
-  EXPECT_EQ(frame[1 * 130 + 1], 0xFF0000FFu);
-  EXPECT_EQ(frame[0], 0xFF000000u);             // the rest of the first tile: black
-  EXPECT_EQ(frame[0 * 130 + 64], 0x12345678u);  // an untouched tile stays as it was
-  EXPECT_EQ(frame[69 * 130 + 63], 0x12345678u);
-  EXPECT_TRUE(TakeFrame(canvas, frame.data(), 130).empty());
-}
-
-TEST(MainFormPresent, WritesRowsAtTheImageStride) {
-  TCanvas canvas(3, 2);
-  canvas.SetPixel(2, 1, 0x00FF00);
-  std::vector<std::uint32_t> frame(5 * 2, 7u);  // five pixels per row, two of them padding
-  TakeFrame(canvas, frame.data(), 5);
-  EXPECT_EQ(frame[5 + 2], 0xFF00FF00u);
-  EXPECT_EQ(frame[3], 7u);
-  EXPECT_EQ(frame[4], 7u);
-  EXPECT_EQ(frame[8], 7u);
 }
 
 // ---- With the real show thread
