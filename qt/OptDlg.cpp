@@ -113,8 +113,8 @@ class TSpinEdit : public QSpinBox {
 
 }  // namespace
 
-TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
-    : QDialog(parent), FSettingsPath(settingsPath) {
+TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent, IFileServices& files)
+    : QDialog(parent), FSettingsPath(settingsPath), FFiles(files) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
   setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
@@ -137,7 +137,7 @@ TOptDialog::~TOptDialog() { FormDestroy(); }
 
 void TOptDialog::FormCreate() {
   LabelVersion->setText(QString::fromUtf8(VersionCaption));
-  Settings = std::make_unique<TMyIniFile>(FSettingsPath);
+  Settings = std::make_unique<TMyIniFile>(FSettingsPath, FFiles);
   Settings->ReadSettings();
   ShowControls(LoadControls(*Settings));
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "qt/LinuxPlatform.h"
 #include "settings/IniFile.h"
 
 namespace {
@@ -23,9 +24,10 @@ int main(int argc, char** argv) {
   const bool loop = argc == 3;
   if (loop && std::strcmp(argv[2], "--loop") != 0) return Usage();
   const std::string file = argv[1];
+  TLinuxFileServices files;
   try {
     for (std::int32_t round = 0;; ++round) {
-      TMyIniFile settings(file);
+      TMyIniFile settings(file, files);
       settings.ReadSettings();
       if (loop) settings.FireCount = 1 + round % 10;
       settings.WriteSettings(TRunMode::Saver);

@@ -43,6 +43,9 @@ leftover_bytes() {
 }
 
 broken=0
+left=0   # kills after which there were more temporary files than before
+most=0   # the most temporary files seen at once
+count=0
 for _ in $(seq 1 "$kills"); do
   "$writer" "$file" --loop &
   pid=$!
@@ -52,6 +55,10 @@ for _ in $(seq 1 "$kills"); do
   if ! mask "$file" | cmp -s - "$dir/reference"; then
     broken=$((broken + 1))
   fi
+  now=$(leftovers)
+  [ "$now" -gt "$count" ] && left=$((left + 1))
+  [ "$now" -gt "$most" ] && most=$now
+  count=$now
 done
 after_kills=$(leftovers)
 after_kills_bytes=$(leftover_bytes)
@@ -64,6 +71,8 @@ mask "$file" | cmp -s - "$dir/reference" || broken=$((broken + 1))
 echo "file size:                      $size bytes"
 echo "kills:                          $kills"
 echo "file not whole after a kill:    $broken"
+echo "kills that left a temporary file: $left"
+echo "most temporary files at once:   $most"
 echo "temporary files after the kills: $after_kills ($after_kills_bytes bytes)"
 echo "clean write afterwards:         exit $clean_rc"
 echo "temporary files after it:       $after_clean"
