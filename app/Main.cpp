@@ -108,7 +108,7 @@ void TMainForm::FormActivate() {
 void TMainForm::FormPaint() {
   // After a failure nothing starts: the box's own repaints included.
   if (FShowStarted || FDestroyed || FFailed) return;
-  auto settings = std::make_unique<TMyIniFile>(FSettingsPath);
+  auto settings = std::make_unique<TMyIniFile>(FSettingsPath, FPlatform.FileServices());
   settings->ReadSettings();
   auto canvas = std::make_unique<TCanvas>(FHost.ClientWidth(), FHost.ClientHeight());
   std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,

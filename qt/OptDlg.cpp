@@ -166,8 +166,8 @@ class TSpinEdit : public QSpinBox {
 
 }  // namespace
 
-TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
-    : QDialog(parent), FSettingsPath(settingsPath) {
+TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent, IFileServices& files)
+    : QDialog(parent), FSettingsPath(settingsPath), FFiles(files) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
   setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
@@ -192,7 +192,7 @@ TOptDialog::~TOptDialog() { FormDestroy(); }
 
 void TOptDialog::FormCreate() {
   LabelVersion->setText(QString::fromUtf8(VersionCaption));
-  Settings = std::make_unique<TMyIniFile>(FSettingsPath);
+  Settings = std::make_unique<TMyIniFile>(FSettingsPath, FFiles);
   Settings->ReadSettings();
   ShowControls(LoadControls(*Settings));
 }

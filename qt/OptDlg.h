@@ -26,7 +26,9 @@ class TMyIniFile;
 class TOptDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit TOptDialog(const std::string& settingsPath, QWidget* parent = nullptr);
+  // The settings file is written through `files`, which outlives the dialog.
+  explicit TOptDialog(const std::string& settingsPath, QWidget* parent = nullptr,
+                      IFileServices& files = PortableFileServices());
   ~TOptDialog() override;
 
   // The form's handlers, named as the controls and events they are bound to.
@@ -65,6 +67,7 @@ class TOptDialog : public QDialog {
   };
 
   std::string FSettingsPath;
+  IFileServices& FFiles;
   std::unique_ptr<TMyIniFile> Settings;
   std::array<TBoundControl, ControlCount> FControls{};
   QLabel* LabelVersion = nullptr;

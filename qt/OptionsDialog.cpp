@@ -4,8 +4,8 @@
 
 namespace moonglow {
 
-std::unique_ptr<QWidget> NewOptionsDialog(const std::string& settingsPath) {
-  return std::make_unique<TOptDialog>(settingsPath);
+std::unique_ptr<QWidget> NewOptionsDialog(const std::string& settingsPath, IFileServices& files) {
+  return std::make_unique<TOptDialog>(settingsPath, nullptr, files);
 }
 
 }  // namespace moonglow

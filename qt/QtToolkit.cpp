@@ -95,7 +95,7 @@ void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
 }
 
 void TQtToolkit::CreateOptionsDialog() {
-  FDialog = NewOptionsDialog(DefaultSettingsPath());
+  FDialog = NewOptionsDialog(DefaultSettingsPath(), FPlatform.FileServices());
   FDialog->show();
   FHasMainWindow = true;
 }

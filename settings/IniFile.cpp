@@ -53,7 +53,8 @@ constexpr std::int32_t NoLimit = 2147483647;
 EIniFileError::EIniFileError(const std::string& fileName)
     : std::runtime_error(fileName + " に書き込めません") {}
 
-TMyIniFile::TMyIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
+TMyIniFile::TMyIniFile(std::string fileName, IFileServices& files)
+    : FFileName(std::move(fileName)), FFiles(files) {}
 
 void TMyIniFile::LoadDefaults() {
   FirstRun = Defaults.FirstRun;
@@ -75,7 +76,8 @@ void TMyIniFile::LoadDefaults() {
 }
 
 void TMyIniFile::ReadSettings() {
-  TProfileFile ini(FFileName);
+  TProfileFile ini(FFileName, FFiles);
+  FReadFailed = ini.ReadFailed();
   FirstRun = ini.ReadBool(Environment, "FirstRun", Defaults.FirstRun);
   // 10 is the size of the show's slot table.
   FireCount = InRange(ini.ReadInteger(Environment, "FireCount", Defaults.FireCount), 1, 10,
@@ -122,7 +124,8 @@ void TMyIniFile::ReadFireParam(TProfileFile& ini, TFireParam& param, const char*
 }
 
 void TMyIniFile::WriteSettings(TRunMode runMode) {
-  TProfileFile ini(FFileName);
+  TProfileFile ini(FFileName, FFiles);
+  if (FReadFailed) throw EIniFileError(ini.FullName());
   // One rewrite of the file for all the keys; a refusal still stops at the
   // refused key with the keys before it stored.
   ini.BeginUpdate();

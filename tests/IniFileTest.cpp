@@ -279,6 +279,36 @@ TEST_F(IniFileTest, RefusedWriteReportsTheFileAndChangesNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 }
 
+TEST_F(IniFileTest, ARecordReadFromAnUnreadableFileNeverStoresItsDefaults) {
+  fs::create_directories(File);  // something that cannot be read as a file
+  TMyIniFile s(File.string());
+  s.ReadSettings();
+  ExpectDefaults(s);
+  try {
+    s.WriteSettings(TRunMode::Saver);
+    FAIL() << "the defaults were stored over an unreadable file";
+  } catch (const EIniFileError& e) {
+    EXPECT_EQ(std::string(e.what()), File.string() + " に書き込めません");
+  }
+  EXPECT_TRUE(fs::is_directory(File));
+
+  // The user's file is back, readable: the record still holds defaults, not
+  // the user's values, and must not put them over the file.
+  fs::remove(File);
+  const std::string own = "[Environment]\nFireCount=7\ngFactor=12345\n[Kiku]\nSeedCount=499\n";
+  Spit(File, own);
+  EXPECT_THROW(s.WriteSettings(TRunMode::Saver), EIniFileError);
+  EXPECT_EQ(Slurp(File), own);
+
+  s.ReadSettings();
+  EXPECT_EQ(s.gFactor, 12345);
+  s.WriteSettings(TRunMode::Saver);
+  TMyIniFile again(File.string());
+  again.ReadSettings();
+  EXPECT_EQ(again.FireCount, 7);
+  EXPECT_EQ(again.Kiku.SeedCount, 499);
+}
+
 TEST_F(IniFileTest, FiftyMegabytesOfJunkThenASave) {
   std::mt19937 gen(7);
   std::string junk(50u << 20, '\0');

@@ -84,9 +84,10 @@ HFONT MakeFont(const TFontDef& font, TFontRole role, int dpi) {
 }  // namespace
 
 TOptDialog::TOptDialog(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
-                       std::function<void()> onClose)
+                       std::function<void()> onClose, IFileServices& files)
     : FInstance(instance),
       FSettingsPath(std::move(settingsPath)),
+      FFiles(files),
       FShowError(std::move(showError)),
       FOnClose(std::move(onClose)) {}
 
@@ -665,7 +666,7 @@ void TOptDialog::SetValues(const TControlValues& values) {
 
 void TOptDialog::FormCreate() {
   SetWindowTextW(Control("LabelVersion"), Widen(VersionCaption).c_str());
-  FSettings = std::make_unique<TMyIniFile>(FSettingsPath);
+  FSettings = std::make_unique<TMyIniFile>(FSettingsPath, FFiles);
   FSettings->ReadSettings();
   SetValues(LoadControls(*FSettings));
   if (HWND first = Control(InitialFocus()))
@@ -772,9 +773,10 @@ void TOptDialog::MoveFocus(bool backward) {
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
-                                          TErrorBox showError, std::function<void()> onClose) {
+                                          TErrorBox showError, std::function<void()> onClose,
+                                          IFileServices& files) {
   auto dialog = std::make_unique<TOptDialog>(instance, std::move(settingsPath),
-                                             std::move(showError), std::move(onClose));
+                                             std::move(showError), std::move(onClose), files);
   dialog->Create();
   return dialog;
 }

@@ -28,8 +28,9 @@ class TOptDialog final : public IDialogKeys, public IMainWindow {
  public:
   // `onClose` runs when the dialog closes (OK, initial values, cancel,
   // Escape, the close box); the program then ends.
+  // The settings file is written through `files`, which outlives the dialog.
   TOptDialog(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
-             std::function<void()> onClose);
+             std::function<void()> onClose, IFileServices& files = PortableFileServices());
   ~TOptDialog() override;
   TOptDialog(const TOptDialog&) = delete;
   TOptDialog& operator=(const TOptDialog&) = delete;
@@ -101,6 +102,7 @@ class TOptDialog final : public IDialogKeys, public IMainWindow {
 
   HINSTANCE FInstance;
   std::string FSettingsPath;
+  IFileServices& FFiles;
   TErrorBox FShowError;
   std::function<void()> FOnClose;
   std::unique_ptr<TMyIniFile> FSettings;
