@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/TextEncoding.h"
 #include "settings/FileServices.h"
+#include "settings/TextEncoding.h"
 
 namespace moonglow {
 
