@@ -21,7 +21,7 @@ using namespace moonglow;
 struct TBenchWorld {
   TCanvas Canvas{800, 600};
   TMyIniFile Settings{""};
-  TShowEnv Env{Canvas, Settings, Saver, 12345u};
+  TShowEnv Env{Canvas, Settings, false, 12345u};
   TBenchWorld() {
     Settings.LoadDefaults();
     Settings.FirstRun = false;

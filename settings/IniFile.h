@@ -4,8 +4,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/RunMode.h"
-
 namespace moonglow {
 
 // The bare file name of the settings file; the directory is the platform's.
@@ -40,9 +38,10 @@ class TMyIniFile {
 
   // Fills every field from the file; never fails (defaults and fallbacks).
   void ReadSettings();
-  // Writes every field; FirstRun = 0 only when `runMode` is Saver. Throws
+  // Writes every field, FirstRun = 0 first only when `clearFirstRun` (the
+  // caller knows whether this run ends the first-run state). Throws
   // EIniFileError at the first refused key, leaving the earlier keys written.
-  void WriteSettings(TRunMode runMode);
+  void WriteSettings(bool clearFirstRun);
 
   // Every field at its default, FirstRun true: what a missing file reads as,
   // and what the options dialog's initial-values button sets.

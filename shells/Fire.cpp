@@ -277,7 +277,7 @@ void TFire::TraceBurst() {
 }
 
 void TFire::ScaleForPreview() {
-  if (Env.RunMode != Preview) return;
+  if (!Env.IsPreview) return;
   Lifetime = static_cast<double>(0.25L * Lifetime);
   V0 = static_cast<double>(0.25L * V0);
 }

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 
-#include "app/RunMode.h"
 #include "show/Canvas.h"
 #include "show/Random.h"
 
@@ -30,12 +29,12 @@ class IShowTrace {
 // it lives as long as the show thread and is touched by the show thread only
 // once the show has started.
 struct TShowEnv {
-  TCanvas& Canvas;          // the saver window's client area
-  TMyIniFile& Settings;     // read by the show and the shells; FirstRun cleared by the show
-  TRunMode RunMode;         // Preview quarters lifetimes and speeds
-  std::uint32_t SeedCounter;// reseeds Random at every shell construction, then +1
-  TRandom Random{};         // the show thread's generator
-  TPalette Palette{};       // built by the show thread's constructor
+  TCanvas& Canvas;            // the saver window's client area
+  TMyIniFile& Settings;       // read by the show and the shells; FirstRun cleared by the show
+  bool IsPreview;             // a preview quarters lifetimes and speeds
+  std::uint32_t SeedCounter;  // reseeds Random at every shell construction, then +1
+  TRandom Random{};           // the show thread's generator
+  TPalette Palette{};         // built by the show thread's constructor
   IShowTrace* Trace = nullptr;
   std::int32_t VisitingSlot = 0;  // the slot the show loop is stepping, for the trace
 

@@ -92,17 +92,17 @@ TEST(Render, PeonyShowGoldenHash) {
 }
 
 TEST(Render, WholeShowRepeatsAndSeedsDiffer) {
-  const auto render = [](std::uint32_t seed, TRunMode mode) {
-    TShowWorld world(400, 300, mode);
+  const auto render = [](std::uint32_t seed, bool preview) {
+    TShowWorld world(400, 300, preview);
     world.Settings.FirstRun = true;
     return Render(world, seed, 300000);
   };
-  const TRun a = render(7, Saver), b = render(7, Saver), c = render(8, Saver);
+  const TRun a = render(7, false), b = render(7, false), c = render(8, false);
   EXPECT_EQ(a.PixelHash, b.PixelHash);
   EXPECT_EQ(a.Trace.Text, b.Trace.Text);
   EXPECT_NE(a.PixelHash, c.PixelHash);
   EXPECT_EQ(a.Trace.Text.rfind("theme Shidare 11\n", 0), 0u);  // the first run's willows
-  const TRun p = render(7, Preview), q = render(7, Preview);
+  const TRun p = render(7, true), q = render(7, true);
   EXPECT_EQ(p.PixelHash, q.PixelHash);
   EXPECT_NE(p.PixelHash, a.PixelHash);
 }

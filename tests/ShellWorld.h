@@ -16,7 +16,7 @@ namespace moonglow {
 struct ShellWorld {
   TCanvas Canvas{800, 600};
   TMyIniFile Settings{""};
-  TShowEnv Env{Canvas, Settings, Saver, 1u};
+  TShowEnv Env{Canvas, Settings, false, 1u};
   ShellWorld() {
     Settings.LoadDefaults();
     BuildPalette(Env.Palette);

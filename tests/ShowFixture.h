@@ -18,8 +18,8 @@ struct TShowWorld {
   TMyIniFile Settings{""};
   TShowEnv Env;
 
-  explicit TShowWorld(std::int32_t width = 800, std::int32_t height = 600, TRunMode mode = Saver)
-      : Canvas(width, height), Env{Canvas, Settings, mode, 1u} {
+  explicit TShowWorld(std::int32_t width = 800, std::int32_t height = 600, bool preview = false)
+      : Canvas(width, height), Env{Canvas, Settings, preview, 1u} {
     Settings.LoadDefaults();
     Settings.FirstRun = false;
     BuildPalette(Env.Palette);

@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
 
   TCanvas canvas(options.Width, options.Height);
   TTracePrinter tracer;
-  TShowEnv env{canvas, settings, options.Preview ? Preview : Saver, options.Seed};
+  TShowEnv env{canvas, settings, options.Preview, options.Seed};
   if (options.Trace) env.Trace = &tracer;
 
   // With --trace, standard output carries the trace lines only.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string_view>
 
+#include "app/RunMode.h"
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
 
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
       SingleTheme(settings, theme);
       c.Apply(settings);
       TCanvas canvas(c.Width, c.Height);
-      TShowEnv env{canvas, settings, c.Mode, seed++};
+      TShowEnv env{canvas, settings, c.Mode == Preview, seed++};
       TCounter counter;
       env.Trace = &counter;
       TFireShow show(env);
