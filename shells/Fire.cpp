@@ -272,8 +272,17 @@ void TFire::ChooseBigSeed() {
   }
 }
 
+TBurstRecord TFire::BurstRecord() const {
+  return {.KindName = KindName,
+          .SeedNum = SeedNum,
+          .BurstX = BurstX,
+          .BurstY = BurstY,
+          .Lifetime = Lifetime,
+          .V0 = V0};
+}
+
 void TFire::TraceBurst() {
-  if (Env.Trace) Env.Trace->Burst(Env.VisitingSlot, *this);
+  if (Env.Trace) Env.Trace->Burst(Env.VisitingSlot, BurstRecord());
 }
 
 void TFire::ScaleForPreview() {

@@ -66,6 +66,9 @@ class TFire {
   // The trail slot for the current Tick: Tick mod TrailLen, never negative.
   std::int32_t TrailSlot() const;
 
+  // This burst as the trace tells of it.
+  TBurstRecord BurstRecord() const;
+
   // The kind's parameter block in the settings record.
   const TFireParam& Param() const { return *FParam; }
 

@@ -1,29 +1,15 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "show/Canvas.h"
+#include "show/Palette.h"
 #include "show/Random.h"
+#include "show/Trace.h"
 
 namespace moonglow {
 
 class TMyIniFile;
-class TFire;
-
-// 256 colours 0x00BBGGRR, built once by BuildPalette.
-using TPalette = std::array<TColorRef, 256>;
-void BuildPalette(TPalette& palette);
-
-// Where the show reports what it does, for the render tool's --trace.
-class IShowTrace {
- public:
-  virtual ~IShowTrace() = default;
-  virtual void Theme(const char* themeName, std::int32_t launchesLeft) = 0;
-  // At the end of each Explode (or where it stops early), for the shell in
-  // slot `slot`.
-  virtual void Burst(std::int32_t slot, const TFire& shell) = 0;
-};
 
 // Everything a shell and the show loop reach outside themselves. One per show;
 // it lives as long as the show thread and is touched by the show thread only

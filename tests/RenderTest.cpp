@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "ShowFixture.h"
@@ -29,8 +30,8 @@ struct TTextTrace final : IShowTrace {
     ++Themes;
     OnlyPeonies = OnlyPeonies && std::string(name) == "Botan";
   }
-  void Burst(std::int32_t slot, const TFire& shell) override {
-    Text += BurstTraceLine(slot, shell) + "\n";
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
+    Text += BurstTraceLine(slot, burst) + "\n";
     ++Bursts;
   }
   std::string Text;
@@ -123,6 +124,15 @@ TEST(Render, TraceLineFormat) {
   const std::string burst = trace.Text.substr(trace.Text.find('\n') + 1);
   EXPECT_EQ(burst.rfind("burst 3 Botan 0 ", 0), 0u) << burst;
   EXPECT_NE(burst.find(".000 "), std::string::npos) << burst;
+
+  // A record alone makes the line: rounded to three decimals, and nothing cut
+  // off however large a runaway value grows (-DBL_MAX prints 314 characters).
+  EXPECT_EQ(BurstTraceLine(7, {"Kiku", 120, 400.3336, -0.0004, 9999, 2.5}),
+            "burst 7 Kiku 120 400.334 -0.000 9999.000 2.500");
+  const double most = -std::numeric_limits<double>::max();
+  const std::string huge = BurstTraceLine(0, {"Hachi", 0, most, most, most, most});
+  EXPECT_EQ(huge.size(), std::string("burst 0 Hachi 0 ").size() + 4 * 314 + 3);
+  EXPECT_TRUE(huge.ends_with(".000")) << huge;
 }
 
 }  // namespace

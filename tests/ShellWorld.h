@@ -30,7 +30,9 @@ struct ShellWorld {
 
 struct BurstCounter : IShowTrace {
   void Theme(const char*, std::int32_t) override {}
-  void Burst(std::int32_t, const TFire& shell) override { SeedNums.push_back(shell.SeedNum); }
+  void Burst(std::int32_t, const TBurstRecord& burst) override {
+    SeedNums.push_back(burst.SeedNum);
+  }
   std::vector<std::int32_t> SeedNums;
 };
 

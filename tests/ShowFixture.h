@@ -41,8 +41,8 @@ struct TRecordingTrace final : IShowTrace {
   void Theme(const char* name, std::int32_t launchesLeft) override {
     Themes.push_back(std::string(name) + " " + std::to_string(launchesLeft));
   }
-  void Burst(std::int32_t slot, const TFire& shell) override {
-    Bursts.push_back({slot, shell.KindName, shell.SeedNum});
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
+    Bursts.push_back({slot, burst.KindName, burst.SeedNum});
   }
   std::vector<std::string> Themes;
   std::vector<TBurstLine> Bursts;

@@ -128,8 +128,8 @@ class TTracePrinter final : public IShowTrace {
   void Theme(const char* themeName, std::int32_t launchesLeft) override {
     std::puts(ThemeTraceLine(themeName, launchesLeft).c_str());
   }
-  void Burst(std::int32_t slot, const TFire& shell) override {
-    std::puts(BurstTraceLine(slot, shell).c_str());
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
+    std::puts(BurstTraceLine(slot, burst).c_str());
   }
 };
 

@@ -97,7 +97,7 @@ constexpr std::int32_t TThemeCount = 5;
 
 struct TCounter final : IShowTrace {
   void Theme(const char*, std::int32_t) override { ++Themes; }
-  void Burst(std::int32_t, const TFire&) override { ++Bursts; }
+  void Burst(std::int32_t, const TBurstRecord&) override { ++Bursts; }
   std::uint64_t Themes = 0, Bursts = 0;
 };
 
