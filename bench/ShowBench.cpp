@@ -12,7 +12,7 @@
 #include "settings/IniFile.h"
 #include "shells/Fire.h"
 #include "shells/Kinds.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "ShowFixture.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 #include "show/Trace.h"
 
 namespace moonglow {

@@ -13,8 +13,7 @@
 #include <string_view>
 
 #include "settings/IniFile.h"
-#include "shells/Fire.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 #include "show/Trace.h"
 #include "tools/Png.h"
 

@@ -10,7 +10,7 @@
 
 #include "app/RunMode.h"
 #include "settings/IniFile.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 
 namespace {
 
