@@ -113,7 +113,7 @@ void TMainForm::FormPaint() {
   auto canvas = std::make_unique<TCanvas>(FHost.ClientWidth(), FHost.ClientHeight());
   std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
                                              .Settings = *settings,
-                                             .RunMode = FRunMode,
+                                             .IsPreview = FRunMode == Preview,
                                              .SeedCounter = FSeedCounter,
                                              .Random = {},
                                              .Palette = {},
@@ -216,7 +216,7 @@ void TMainForm::FormDestroy() {
   std::exception_ptr writeError;
   if (FSettings) {
     try {
-      FSettings->WriteSettings(FRunMode);
+      FSettings->WriteSettings(EndsFirstRun(FRunMode));
     } catch (...) {
       writeError = std::current_exception();
     }

@@ -123,15 +123,15 @@ void TMyIniFile::ReadFireParam(TProfileFile& ini, TFireParam& param, const char*
   param.dtFactor = InRange(ini.ReadInteger(section, "dtFactor", defaults.dtFactor), 1, NoLimit, 10);
 }
 
-void TMyIniFile::WriteSettings(TRunMode runMode) {
+void TMyIniFile::WriteSettings(bool clearFirstRun) {
   TProfileFile ini(FFileName, FFiles);
   if (FReadFailed) throw EIniFileError(ini.FullName());
   // One rewrite of the file for all the keys; a refusal still stops at the
   // refused key with the keys before it stored.
   ini.BeginUpdate();
-  // Only the end of a full-screen show ends the first-run state; the field
-  // itself is never stored.
-  if (runMode == TRunMode::Saver) ini.WriteBool(Environment, "FirstRun", false);
+  // The field itself is never stored: a write either ends the first-run
+  // state or leaves the key as the file has it.
+  if (clearFirstRun) ini.WriteBool(Environment, "FirstRun", false);
   ini.WriteInteger(Environment, "FireCount", FireCount);
   ini.WriteInteger(Environment, "gFactor", gFactor);
   ini.WriteInteger(Environment, "kFactor", kFactor);

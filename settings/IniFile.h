@@ -4,7 +4,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/RunMode.h"
 #include "settings/FileServices.h"
 
 namespace moonglow {
@@ -42,12 +41,13 @@ class TMyIniFile {
 
   // Fills every field from the file; never fails (defaults and fallbacks).
   void ReadSettings();
-  // Writes every field; FirstRun = 0 only when `runMode` is Saver. Throws
+  // Writes every field, FirstRun = 0 first only when `clearFirstRun` (the
+  // caller knows whether this run ends the first-run state). Throws
   // EIniFileError at the first refused key, leaving the earlier keys written.
   // A record whose last read found the file there but unreadable holds
   // defaults, not the user's values: it writes nothing and throws, even if
   // the file has become readable since.
-  void WriteSettings(TRunMode runMode);
+  void WriteSettings(bool clearFirstRun);
 
   // Every field at its default, FirstRun true: what a missing file reads as,
   // and what the options dialog's initial-values button sets.

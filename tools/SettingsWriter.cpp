@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
       TMyIniFile settings(file, files);
       settings.ReadSettings();
       if (loop) settings.FireCount = 1 + round % 10;
-      settings.WriteSettings(TRunMode::Saver);
+      settings.WriteSettings(/*clearFirstRun=*/true);  // as the saver ends a run
       if (!loop) return 0;
     }
   } catch (const EIniFileError& e) {
