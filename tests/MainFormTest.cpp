@@ -755,5 +755,33 @@ TEST_F(MainForm, RealShowStopsPromptlyInEveryMode) {
   EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
 }
 
+TEST_F(MainForm, RealShowStartsAgainAtANewHostWindowSize) {
+  Host.ParentRect = {0, 0, 320, 240};
+  auto form =
+      std::make_unique<TMainForm>(Saver, 3000, Platform, Host, IniPath().string(),
+                                  FireThreadFactory(DefaultPixelRate()), TWindowOwner::SaverHost);
+  Host.Form = form.get();
+  ASSERT_TRUE(form->FormCreate());
+  form->FormPaint();
+  for (const TRect r : {TRect{0, 0, 640, 480}, TRect{0, 0, 200, 100}}) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Host.ParentRect = r;
+    form->CheckParent();
+    ASSERT_NE(form->Canvas(), nullptr);
+    EXPECT_EQ(form->Canvas()->Width(), r.Right);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The show at the last size draws: the restarted thread runs.
+  const std::uint64_t writes = [&] {
+    const std::lock_guard lock(form->Canvas()->Mutex());
+    return form->Canvas()->Writes();
+  }();
+  EXPECT_GT(writes, 0u);
+  form->EndOnRequest();
+  form->FormDestroy();
+  Host.Form = nullptr;
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace moonglow
