@@ -124,26 +124,25 @@ void TMainForm::FormPaint() {
   FShowStarted = true;
 }
 
-TRunMode TMainForm::ShowRunMode(std::int32_t width, std::int32_t height) const {
-  // A settings page's preview runs a host window of thumbnail size: the full
+bool TMainForm::ShowsAsPreview(std::int32_t width, std::int32_t height) const {
+  // A settings page's preview gives a host window of thumbnail size: the full
   // show's bursts would not fit in it.
-  if (Hosted() && (width < HostPreviewBelowWidth || height < HostPreviewBelowHeight)) {
-    return Preview;
-  }
-  return FRunMode;
+  return FRunMode == Preview ||
+         (Hosted() && (width < HostPreviewBelowWidth || height < HostPreviewBelowHeight));
 }
 
 void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
   const std::int32_t width = FHost.ClientWidth(), height = FHost.ClientHeight();
   auto canvas = std::make_unique<TCanvas>(width, height);
-  std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
-                                             .Settings = settings,
-                                             .RunMode = ShowRunMode(width, height),
-                                             .SeedCounter = seedCounter,
-                                             .Random = {},
-                                             .Palette = {},
-                                             .Trace = nullptr,
-                                             .VisitingSlot = 0});
+  std::unique_ptr<TShowEnv> env(
+      new TShowEnv{.Canvas = *canvas,
+                   .Settings = settings,
+                   .RunMode = ShowsAsPreview(width, height) ? Preview : FRunMode,
+                   .SeedCounter = seedCounter,
+                   .Random = {},
+                   .Palette = {},
+                   .Trace = nullptr,
+                   .VisitingSlot = 0});
   auto thread = FNewShowThread(*env);
   FCanvas = std::move(canvas);
   FEnv = std::move(env);

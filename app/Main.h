@@ -173,7 +173,8 @@ class TMainForm {
  private:
   bool ReactsToInput() const;
   bool TakeParentSize();
-  TRunMode ShowRunMode(std::int32_t width, std::int32_t height) const;
+  // Whether the show in a window this large gets the preview's scaling.
+  bool ShowsAsPreview(std::int32_t width, std::int32_t height) const;
   void StartShow(TMyIniFile& settings, std::uint32_t seedCounter);
   // Returns the seed counter the show had reached (the start value when no
   // show ran), for a show that goes on after it.
