@@ -67,21 +67,32 @@ TShowThreadFactory FireThreadFactory(std::uint64_t pixelRate) {
 
 TMainForm::TMainForm(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
                      IMainFormHost& host, std::string settingsPath,
-                     TShowThreadFactory newShowThread)
+                     TShowThreadFactory newShowThread, TWindowOwner owner)
     : FRunMode(runMode),
       FParentWindow(parentWindow),
       FPlatform(platform),
       FHost(host),
       FSettingsPath(std::move(settingsPath)),
       FNewShowThread(std::move(newShowThread)),
+      FOwner(owner),
       // Whole seconds of calendar time; only the low 32 bits matter.
       FSeedCounter(static_cast<std::uint32_t>(std::time(nullptr))) {}
 
 TMainForm::~TMainForm() { StopShow(); }
 
+bool TMainForm::TakeParentSize() {
+  const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
+  if (!parent) return false;
+  FHost.SetSize(Extent(parent->Left, parent->Right), Extent(parent->Top, parent->Bottom));
+  return true;
+}
+
 bool TMainForm::FormCreate() {
   FIsNT = FPlatform.IsNT();
   FHost.SetPosition(0, 0);
+  // A host's window is the host's business: its cursor stays as the host set
+  // it, and the host tells the system whatever it tells.
+  if (Hosted()) return TakeParentSize();
   switch (FRunMode) {
     case Saver:
       FHost.SetSize(FHost.ScreenWidth(), FHost.ScreenHeight());
@@ -89,12 +100,8 @@ bool TMainForm::FormCreate() {
       FHost.ShowCursor(false);
       if (!FIsNT) FPlatform.SetScreenSaverRunning(true);
       break;
-    case Preview: {
-      const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
-      if (!parent) return false;
-      FHost.SetSize(Extent(parent->Left, parent->Right), Extent(parent->Top, parent->Bottom));
-      break;
-    }
+    case Preview:
+      return TakeParentSize();
     default:
       break;
   }
@@ -102,7 +109,7 @@ bool TMainForm::FormCreate() {
 }
 
 void TMainForm::FormActivate() {
-  if (FRunMode != Preview) FPlatform.CloseImeStatusWindow(FHost.Handle());
+  if (FRunMode != Preview && !Hosted()) FPlatform.CloseImeStatusWindow(FHost.Handle());
 }
 
 void TMainForm::FormPaint() {
@@ -110,26 +117,42 @@ void TMainForm::FormPaint() {
   if (FShowStarted || FDestroyed || FFailed) return;
   auto settings = std::make_unique<TMyIniFile>(FSettingsPath, FPlatform.FileServices());
   settings->ReadSettings();
-  auto canvas = std::make_unique<TCanvas>(FHost.ClientWidth(), FHost.ClientHeight());
-  std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
-                                             .Settings = *settings,
-                                             .IsPreview = FRunMode == Preview,
-                                             .SeedCounter = FSeedCounter,
-                                             .Random = {},
-                                             .Palette = {},
-                                             .Trace = nullptr,
-                                             .VisitingSlot = 0});
-  auto thread = FNewShowThread(*env);
-  FCanvas = std::move(canvas);
+  // The record is kept only once its show runs: a show that cannot start
+  // leaves nothing to write.
+  StartShow(*settings, FSeedCounter);
   FSettings = std::move(settings);
-  FEnv = std::move(env);
-  FShowThread = std::move(thread);
-  FShowThread->Resume();
   FShowStarted = true;
 }
 
+bool TMainForm::ShowsAsPreview(std::int32_t width, std::int32_t height) const {
+  // A settings page's preview gives a host window of thumbnail size: the full
+  // show's bursts would not fit in it.
+  return FRunMode == Preview ||
+         (Hosted() && (width < HostPreviewBelowWidth || height < HostPreviewBelowHeight));
+}
+
+void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
+  const std::int32_t width = FHost.ClientWidth(), height = FHost.ClientHeight();
+  auto canvas = std::make_unique<TCanvas>(width, height);
+  std::unique_ptr<TShowEnv> env(
+      new TShowEnv{.Canvas = *canvas,
+                   .Settings = settings,
+                   .IsPreview = ShowsAsPreview(width, height),
+                   .SeedCounter = seedCounter,
+                   .Random = {},
+                   .Palette = {},
+                   .Trace = nullptr,
+                   .VisitingSlot = 0});
+  auto thread = FNewShowThread(*env);
+  FCanvas = std::move(canvas);
+  FEnv = std::move(env);
+  FShowThread = std::move(thread);
+  FTerminateRequested = false;
+  FShowThread->Resume();
+}
+
 bool TMainForm::ReactsToInput() const {
-  return FShowStarted && !FFailed && (FRunMode == Saver || FRunMode == Debug);
+  return FShowStarted && !FFailed && !Hosted() && (FRunMode == Saver || FRunMode == Debug);
 }
 
 void TMainForm::FormMouseMove(std::int32_t x, std::int32_t y) {
@@ -150,7 +173,9 @@ void TMainForm::FormKeyDown() {
 bool TMainForm::FormCloseQuery() {
   if (FPrompting) return false;
   if (FCloseAllowed || FDestroyed) return true;
-  if (FRunMode != Saver && FRunMode != Debug) {
+  // Only the saver's own full-screen windows stop the show and show the
+  // cursor here; the others stop it as they go.
+  if ((FRunMode != Saver && FRunMode != Debug) || Hosted()) {
     FCloseAllowed = true;
     return true;
   }
@@ -194,8 +219,8 @@ bool TMainForm::FormCloseQuery() {
   return permission;
 }
 
-void TMainForm::StopShow() {
-  if (!FShowThread) return;
+std::uint32_t TMainForm::StopShow() {
+  if (!FShowThread) return FSeedCounter;
   if (!FTerminateRequested) {
     FShowThread->Suspend();
     FShowThread->Terminate();
@@ -203,7 +228,10 @@ void TMainForm::StopShow() {
   }
   FShowThread->WaitFor();
   FShowThread.reset();
+  // The thread has ended: its counter can be read.
+  const std::uint32_t seedCounter = FEnv->SeedCounter;
   FEnv.reset();
+  return seedCounter;
 }
 
 void TMainForm::FormDestroy() {
@@ -222,12 +250,31 @@ void TMainForm::FormDestroy() {
     }
     FSettings.reset();
   }
-  if (FRunMode == Saver && !FIsNT) FPlatform.SetScreenSaverRunning(false);
+  if (FRunMode == Saver && !FIsNT && !Hosted()) FPlatform.SetScreenSaverRunning(false);
   if (writeError) std::rethrow_exception(writeError);
 }
 
 void TMainForm::CheckParent() {
-  if (FRunMode == Preview && !FDestroyed && !FHost.WindowRect(FParentWindow)) FHost.Close();
+  if ((FRunMode != Preview && !Hosted()) || FDestroyed) return;
+  const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
+  if (!parent) {
+    FHost.Close();
+    return;
+  }
+  if (!Hosted()) return;
+  const std::int32_t width = Extent(parent->Left, parent->Right);
+  const std::int32_t height = Extent(parent->Top, parent->Bottom);
+  if (width == FHost.ClientWidth() && height == FHost.ClientHeight()) return;
+  FHost.SetSize(width, height);
+  // Before the first paint there is no show yet, and the first paint starts
+  // it at the new size; once the window is closing, none starts again.
+  if (!FShowThread || FTerminateRequested || FCloseAllowed || FFailed) return;
+  // The shells keep the positions and speeds of the size they were launched
+  // in, so the show starts again at the new size rather than carrying them
+  // over; the settings stay as read, and the seeds go on where they were.
+  const std::uint32_t seedCounter = StopShow();
+  FCanvas.reset();
+  StartShow(*FSettings, seedCounter);
 }
 
 void TMainForm::EndOnRequest() {

@@ -89,9 +89,21 @@ void TQtToolkit::ShowPreviewParent(TWindowHandle) {
 
 void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
   FSaver = std::make_unique<TSaverWindow>(
-      mode, parent, FPlatform, DefaultSettingsPath(), FireThreadFactory(DefaultPixelRate()),
+      mode, parent, FPlatform, DefaultSettingsPath(),
+      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
       [this](const std::string& message) { ShowException(message); });
   FHasMainWindow = FSaver->Start();
+}
+
+bool TQtToolkit::CreateHostedWindow(const THostWindow& window) {
+  FHosted = true;
+  const TWindowHandle parent = window.RootWindow ? X11RootWindow() : window.Window;
+  FSaver = std::make_unique<TSaverWindow>(
+      Saver, parent, FPlatform, DefaultSettingsPath(),
+      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
+      [this](const std::string& message) { ShowException(message); }, TWindowOwner::SaverHost);
+  FHasMainWindow = FSaver->Start();
+  return FHasMainWindow;
 }
 
 void TQtToolkit::CreateOptionsDialog() {
@@ -130,7 +142,9 @@ void TQtToolkit::DestroyWindows() {
 
 void TQtToolkit::ShowException(const std::string& message) {
   std::fprintf(stderr, "moonglow: %s\n", message.c_str());
-  if (!FApplication) return;
+  // Under a saver host the box would wait, unseen behind the host's windows,
+  // for a click the host never lets through.
+  if (!FApplication || FHosted) return;
   const QString caption = QGuiApplication::applicationDisplayName();
   QMessageBox::critical(nullptr, caption, QString::fromStdString(message));
 }

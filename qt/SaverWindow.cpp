@@ -24,17 +24,31 @@ constexpr int DesignWidth = 483, DesignHeight = 540;
 
 QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
 
+Qt::WindowFlags FlagsFor(TRunMode runMode, TWindowOwner owner, TWindowHandle parentWindow) {
+  if (owner == TWindowOwner::SaverHost) {
+    // Input belongs to the host: it goes through this window to the host's.
+    const Qt::WindowFlags flags =
+        Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus;
+    // Over the root window there is no host window to sit in: an unmanaged
+    // window covers the root window instead, as its child.
+    if (parentWindow == X11RootWindow()) {
+      return flags | Qt::Window | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
+    }
+    return flags;
+  }
+  if (runMode == Preview) return Qt::FramelessWindowHint;
+  return Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+}
+
 }  // namespace
 
 TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
                            std::string settingsPath, TShowThreadFactory newShowThread,
-                           TErrorBox showError)
-    : QWidget(nullptr, runMode == Preview
-                           ? Qt::WindowFlags(Qt::FramelessWindowHint)
-                           : Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+                           TErrorBox showError, TWindowOwner owner)
+    : QWidget(nullptr, FlagsFor(runMode, owner, parentWindow)),
       FShowError(std::move(showError)),
       FForm(runMode, parentWindow, platform, *this, std::move(settingsPath),
-            std::move(newShowThread)) {
+            std::move(newShowThread), owner) {
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -42,9 +56,12 @@ TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatfo
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
   setAutoFillBackground(false);
-  setMouseTracking(true);
-  // A preview sits inside someone else's dialog and must not take its keys.
-  setFocusPolicy(runMode == Preview ? Qt::NoFocus : Qt::StrongFocus);
+  const bool takesInput = runMode != Preview && owner == TWindowOwner::RunMode;
+  setMouseTracking(takesInput);
+  // A preview sits inside someone else's dialog and must not take its keys,
+  // and a host's window gets none.
+  setFocusPolicy(takesInput ? Qt::StrongFocus : Qt::NoFocus);
+  if (!takesInput) setAttribute(Qt::WA_ShowWithoutActivating);
   resize(DesignWidth, DesignHeight);
 
   FPresentTimer.setTimerType(Qt::PreciseTimer);
@@ -61,8 +78,19 @@ TSaverWindow::~TSaverWindow() {
   delete FForeignParent;
 }
 
+bool TSaverWindow::OverRootWindow() const {
+  return FForm.Hosted() && FForm.ParentWindow() == X11RootWindow();
+}
+
 bool TSaverWindow::Start() {
   if (!FForm.FormCreate()) return false;
+  if (FForm.Hosted()) {
+    if (!OverRootWindow()) EmbedInParent();
+    show();
+    if (OverRootWindow()) raise();
+    FParentTimer.start(FForm.ParentCheckInterval());
+    return true;
+  }
   switch (FForm.RunMode()) {
     case Preview:
       EmbedInParent();
@@ -197,6 +225,13 @@ void TSaverWindow::StartPresenting() {
 void TSaverWindow::Present() {
   TCanvas* canvas = FForm.Canvas();
   if (!canvas || FFrame.isNull()) return;
+  if (canvas->Width() != FFrame.width() || canvas->Height() != FFrame.height()) {
+    // The show started again at a new window size, on a new canvas that
+    // starts black.
+    FFrame = QImage(canvas->Width(), canvas->Height(), QImage::Format_RGB32);
+    FFrame.fill(Qt::black);
+    update();
+  }
   auto* pixels = reinterpret_cast<std::uint32_t*>(FFrame.bits());
   const auto stride = static_cast<std::size_t>(FFrame.bytesPerLine()) / sizeof(std::uint32_t);
   QRegion changed;

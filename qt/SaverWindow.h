@@ -26,12 +26,16 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   // The application's standard error box.
   using TErrorBox = std::function<void(const std::string& message)>;
 
+  // With `owner` SaverHost, `parentWindow` is the host's window: the window
+  // is made inside it, or for the root window as an unmanaged window over it,
+  // and lets all input through to what lies below.
   TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
-               std::string settingsPath, TShowThreadFactory newShowThread, TErrorBox showError);
+               std::string settingsPath, TShowThreadFactory newShowThread, TErrorBox showError,
+               TWindowOwner owner = TWindowOwner::RunMode);
   ~TSaverWindow() override;
 
   // Sizes the window for its run mode and shows it. False when it must not
-  // run: a preview whose parent window does not exist.
+  // run: a preview's parent window or the host's window does not exist.
   bool Start();
   // Stops the show for good and saves the settings; a refused write throws.
   void Finish();
@@ -61,6 +65,7 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
 
  private:
   void EmbedInParent();
+  bool OverRootWindow() const;
   void StartShow();
   void StartPresenting();
   void Present();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -82,7 +83,7 @@ class TFakeHost final : public IMainFormHost {
   std::int32_t ScreenHeight() override { return 768; }
   std::optional<TRect> WindowRect(TWindowHandle window) override {
     if (window != ParentId || !ParentExists) return std::nullopt;
-    return TRect{100, 50, 252, 162};
+    return ParentRect;
   }
   TPoint CursorPos() override { return Cursor; }
   void ShowCursor(bool show) override {
@@ -106,6 +107,7 @@ class TFakeHost final : public IMainFormHost {
   TPoint Cursor{500, 400};
   int CursorCount = 0;  // shown minus hidden, as the system counts
   TWindowHandle ParentId = 3000;
+  TRect ParentRect{100, 50, 252, 162};
   bool ParentExists = true;
   int CloseRequests = 0;
   bool Closed = false;
@@ -128,22 +130,26 @@ struct MainForm : ::testing::Test {
 
   fs::path IniPath() const { return Dir / SettingsFileName; }
 
-  TMainForm& Make(TRunMode mode, TWindowHandle parent = 0) {
-    Form = std::make_unique<TMainForm>(mode, parent, Platform, Host, IniPath().string(),
-                                       [this](TShowEnv& env) -> std::unique_ptr<IShowThread> {
-                                         ++ThreadsMade;
-                                         if (ThreadFails) throw std::runtime_error("no thread");
-                                         Env = &env;
-                                         Log.push_back("thread");
-                                         return std::make_unique<TFakeShowThread>(Log);
-                                       });
+  TMainForm& Make(TRunMode mode, TWindowHandle parent = 0,
+                  TWindowOwner owner = TWindowOwner::RunMode) {
+    Form = std::make_unique<TMainForm>(
+        mode, parent, Platform, Host, IniPath().string(),
+        [this](TShowEnv& env) -> std::unique_ptr<IShowThread> {
+          ++ThreadsMade;
+          if (ThreadFails) throw std::runtime_error("no thread");
+          Env = &env;
+          Log.push_back("thread");
+          return std::make_unique<TFakeShowThread>(Log);
+        },
+        owner);
     Host.Form = Form.get();
     return *Form;
   }
 
   // Created, painted once and with the log cleared: a running saver.
-  TMainForm& Running(TRunMode mode, TWindowHandle parent = 0) {
-    TMainForm& form = Make(mode, parent);
+  TMainForm& Running(TRunMode mode, TWindowHandle parent = 0,
+                     TWindowOwner owner = TWindowOwner::RunMode) {
+    TMainForm& form = Make(mode, parent, owner);
     form.FormCreate();
     form.FormPaint();
     Log.clear();
@@ -592,6 +598,129 @@ TEST_F(MainForm, EndRequestStillAsksForThePasswordWhereThePlatformDoes) {
   EXPECT_EQ(Log.back(), "resume");
 }
 
+// ---- In a saver host's window
+
+struct HostedForm : MainForm {
+  TMainForm& Hosted() { return Running(Saver, 3000, TWindowOwner::SaverHost); }
+};
+
+TEST_F(HostedForm, TakesTheHostWindowsSizeAndLeavesCursorAndSystemAlone) {
+  Platform.NT = false;  // no running notice either: the host tells the system
+  TMainForm& form = Make(Saver, 3000, TWindowOwner::SaverHost);
+  EXPECT_TRUE(form.FormCreate());
+  EXPECT_EQ(Host.Position, (TPoint{0, 0}));
+  EXPECT_EQ(Host.Width, 152);
+  EXPECT_EQ(Host.Height, 112);
+  form.FormActivate();
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(form.ParentCheckInterval(), TMainForm::ParentCheckMilliseconds);
+
+  Host.ParentExists = false;
+  EXPECT_FALSE(Make(Saver, 3000, TWindowOwner::SaverHost).FormCreate());
+}
+
+TEST_F(HostedForm, TakesNoInputAndEndsOnlyWhenAskedSavingAsTheFullScreenShow) {
+  Platform.NT = false;
+  Platform.UsePassword = true;  // the host locks the screen, not the saver
+  TMainForm& form = Hosted();
+  form.FormKeyDown();
+  form.FormMouseDown();
+  form.FormMouseMove(5000, 5000);
+  EXPECT_EQ(Host.CloseRequests, 0);
+  form.EndOnRequest();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_TRUE(Log.empty());  // no prompt, no cursor; the show stops as the window goes
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join"}));
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(HostedForm, SmallWindowGetsThePreviewsScalingLargeOneTheFullShow) {
+  Hosted();  // 152 x 112: a settings page's preview
+  EXPECT_TRUE(Env->IsPreview);
+  for (const TRect r : {TRect{0, 0, 399, 768}, TRect{0, 0, 1024, 299}}) {
+    Host.ParentRect = r;
+    Hosted();
+    EXPECT_TRUE(Env->IsPreview);
+  }
+  Host.ParentRect = {0, 0, 400, 300};
+  Hosted();
+  EXPECT_FALSE(Env->IsPreview);
+}
+
+TEST_F(HostedForm, FollowsTheHostWindowsSizeByStartingTheShowAgain) {
+  TMainForm& form = Hosted();
+  form.CheckParent();  // same size: nothing happens
+  EXPECT_TRUE(Log.empty());
+  const TMyIniFile* settings = form.Settings();
+  Env->SeedCounter = 1234;
+
+  Host.ParentRect = {0, 0, 1280, 1024};
+  form.CheckParent();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join", "thread", "resume"}));
+  EXPECT_EQ(Host.Width, 1280);
+  ASSERT_NE(form.Canvas(), nullptr);
+  EXPECT_EQ(form.Canvas()->Width(), 1280);
+  EXPECT_EQ(form.Canvas()->Height(), 1024);
+  EXPECT_FALSE(Env->IsPreview);  // grown past the preview's size
+  EXPECT_EQ(Env->SeedCounter, 1234u);
+  EXPECT_EQ(form.Settings(), settings);  // read once, written once
+
+  // Once the window closes no show starts again; the host window's going
+  // closes it as well.
+  Log.clear();
+  form.EndOnRequest();
+  Host.ParentRect = {0, 0, 800, 600};
+  form.CheckParent();
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "thread"), 0);
+  Host.Closed = false;
+  Host.ParentExists = false;
+  TMainForm& other = Hosted();
+  other.CheckParent();
+  EXPECT_TRUE(Host.Closed);
+}
+
+TEST_F(HostedForm, ResizeBeforeTheFirstPaintOnlySizesTheWindow) {
+  TMainForm& form = Make(Saver, 3000, TWindowOwner::SaverHost);
+  form.FormCreate();
+  Host.ParentRect = {0, 0, 640, 480};
+  form.CheckParent();
+  EXPECT_TRUE(Log.empty());
+  form.FormPaint();
+  EXPECT_EQ(form.Canvas()->Width(), 640);
+  EXPECT_FALSE(Env->IsPreview);
+}
+
+TEST_F(HostedForm, CopiesEndingTogetherLeaveOneWholeFile) {
+  // One copy per monitor, all stopped by the host at the same moment.
+  for (int round = 0; round < 20; ++round) {
+    constexpr int Copies = 4;
+    std::vector<TLog> logs(Copies);  // each copy logs alone: no shared log between threads
+    std::vector<std::unique_ptr<TFakeHost>> hosts;
+    std::vector<std::unique_ptr<TMainForm>> copies;
+    for (TLog& log : logs) {
+      hosts.push_back(std::make_unique<TFakeHost>(log));
+      copies.push_back(std::make_unique<TMainForm>(
+          Saver, 3000, Platform, *hosts.back(), IniPath().string(),
+          [&log](TShowEnv&) -> std::unique_ptr<IShowThread> {
+            return std::make_unique<TFakeShowThread>(log);
+          },
+          TWindowOwner::SaverHost));
+      copies.back()->FormCreate();
+      copies.back()->FormPaint();
+    }
+    std::vector<std::thread> ends;
+    for (auto& copy : copies) ends.emplace_back([&copy] { copy->FormDestroy(); });
+    for (std::thread& end : ends) end.join();
+    const std::string text = Slurp(IniPath());
+    EXPECT_NE(text.find("FirstRun=0"), std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '='), 46) << text;
+    std::size_t leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(Dir)) leftovers += entry.path() != IniPath();
+    EXPECT_EQ(leftovers, 0u);
+  }
+}
+
 // ---- The message filter
 
 TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {
@@ -623,6 +752,34 @@ TEST_F(MainForm, RealShowStopsPromptlyInEveryMode) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     Host.Form = nullptr;
   }
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(MainForm, RealShowStartsAgainAtANewHostWindowSize) {
+  Host.ParentRect = {0, 0, 320, 240};
+  auto form =
+      std::make_unique<TMainForm>(Saver, 3000, Platform, Host, IniPath().string(),
+                                  FireThreadFactory(DefaultPixelRate()), TWindowOwner::SaverHost);
+  Host.Form = form.get();
+  ASSERT_TRUE(form->FormCreate());
+  form->FormPaint();
+  for (const TRect r : {TRect{0, 0, 640, 480}, TRect{0, 0, 200, 100}}) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Host.ParentRect = r;
+    form->CheckParent();
+    ASSERT_NE(form->Canvas(), nullptr);
+    EXPECT_EQ(form->Canvas()->Width(), r.Right);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The show at the last size draws: the restarted thread runs.
+  const std::uint64_t writes = [&] {
+    const std::lock_guard lock(form->Canvas()->Mutex());
+    return form->Canvas()->Writes();
+  }();
+  EXPECT_GT(writes, 0u);
+  form->EndOnRequest();
+  form->FormDestroy();
+  Host.Form = nullptr;
   EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
 }
 
