@@ -73,7 +73,7 @@ int RunEntry(const std::vector<std::string>& args, IPlatform& platform, IToolkit
   }
   if (linuxAddition && !toolkit.HostsSavers()) return ExitRefused;
   if (command.Kind == TCommandKind::AddToXscreensaver) {
-    return AddToXscreensaver(io.Environment, out, err);
+    return AddToXscreensaver(io.Environment, platform.FileServices(), out, err);
   }
 
   // A saver host starts a copy for every monitor at once: only the saver's
