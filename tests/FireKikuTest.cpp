@@ -138,7 +138,10 @@ TEST(Kiku3Burst, DefaultSettings) {
     EXPECT_DOUBLE_EQ(f->Dt, 0.01);
     EXPECT_TRUE(f->RingV1 >= v / 2 + 1 && f->RingV1 <= v / 2 + v / 10);
     EXPECT_TRUE(f->RingV2 >= v / 4 + 1 && f->RingV2 <= v / 4 + v / 20);
-    EXPECT_TRUE(f->RingV3 >= v / 6 + 1 && f->RingV3 <= v / 6 + v / 30);
+    // v / 6 is inexact: the shell rounds it through long double, and the 32-bit
+    // build works out these bounds with the x87's extra precision. A bit's slack.
+    const double slack = 1e-9;
+    EXPECT_TRUE(f->RingV3 >= v / 6 + 1 - slack && f->RingV3 <= v / 6 + v / 30 + slack);
     for (int p = 1; p <= 3; ++p) EXPECT_TRUE(f->PhaseColors[p] >= 1 && f->PhaseColors[p] <= 7);
   }
   w.Settings.Kiku3.Life = 201;  // Lifetime 200 when RandomUpTo draws 1

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -23,7 +24,8 @@ using namespace moonglow;
 
 constexpr const char* Usage =
     "usage: moonglow-render [options]\n"
-    "  --size WxH     canvas size in pixels (default 800x600)\n"
+    "  --size WxH     canvas size in pixels (default 800x600; at most 7680x4320\n"
+    "                 pixels in all)\n"
     "  --seed N       the seed counter's start (default: the calendar time)\n"
     "  --steps N      slot visits of the show loop (default 2000000)\n"
     "  --ini PATH     settings file (default: the built-in defaults)\n"
@@ -47,6 +49,11 @@ struct TOptions {
 
 // Largest canvas side accepted, to keep a typo from asking for gigabytes.
 constexpr std::int32_t MaxSide = 16384;
+// Largest canvas in all: 8K UHD. The tool needs about 16 bytes a pixel at its
+// peak (the canvas, then the PNG's rows, its zlib stream and the file's bytes
+// side by side), so this keeps it near half a gigabyte.
+constexpr std::int32_t MaxWidth = 7680, MaxHeight = 4320;
+constexpr std::int64_t MaxPixels = std::int64_t{MaxWidth} * MaxHeight;
 
 template <typename T>
 bool ParseNumber(std::string_view text, T& value) {
@@ -64,6 +71,15 @@ bool ParseSize(std::string_view text, std::int32_t& width, std::int32_t& height)
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "moonglow-render: %s\n%s", message.c_str(), Usage);
+  return 2;
+}
+
+// A well-formed size that is too large: the limit says it all, no usage.
+int FailTooLarge(std::int32_t width, std::int32_t height) {
+  std::fprintf(stderr,
+               "moonglow-render: canvas %dx%d is too large: at most %lld pixels in all "
+               "(%dx%d)\n",
+               width, height, static_cast<long long>(MaxPixels), MaxWidth, MaxHeight);
   return 2;
 }
 
@@ -101,6 +117,8 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
         if (!ParseSize(value, options.Width, options.Height))
           return Fail("bad --size '" + std::string(value) + "': expected WxH, each 1.." +
                       std::to_string(MaxSide));
+        if (std::int64_t{options.Width} * options.Height > MaxPixels)
+          return FailTooLarge(options.Width, options.Height);
       } else if (arg == "--seed") {
         if (!ParseNumber(value, options.Seed))
           return Fail("bad --seed '" + std::string(value) + "': expected 0..4294967295");

@@ -16,6 +16,23 @@ for args in "--size 0x5" "--size 12" "--size 10x99999" "--seed -1" "--seed x" "-
   grep -q "^moonglow-render: " "$dir/err" || fail "no message for '$args'"
 done
 
+# A canvas past the limit is refused in one line naming it; one at the limit
+# keeps the whole tool, PNG buffers included, well under a gigabyte.
+for size in 16384x16384 7681x4320; do
+  "$tool" --size "$size" --steps 1 --out "$dir/x.png" >/dev/null 2>"$dir/err" &&
+    fail "--size $size accepted"
+  [ "$(wc -l <"$dir/err")" -eq 1 ] && grep -q "at most 33177600 pixels in all (7680x4320)" "$dir/err" ||
+    fail "--size $size: $(cat "$dir/err")"
+done
+[ -e "$dir/x.png" ] && fail "a refused size wrote a PNG"
+if [ -r /proc/self/status ]; then
+  peak=$("$tool" --size 4320x7680 --steps 2000 --bench --out "$dir/big.png" |
+    sed -n 's/^peak memory: \([0-9]*\) kB$/\1/p')
+  rm -f "$dir/big.png"
+  [ -n "$peak" ] || fail "no peak memory reported at the largest size"
+  [ "$peak" -lt 786432 ] || fail "peak memory $peak kB at the largest size"
+fi
+
 common="--seed 5 --steps 150000 --size 160x120"
 "$tool" $common --trace --out "$dir/a.png" >"$dir/a.txt" 2>/dev/null || fail "run a"
 "$tool" $common --trace --out "$dir/b.png" >"$dir/b.txt" 2>/dev/null || fail "run b"

@@ -104,7 +104,8 @@ TEST(InstanceLock, OneOwnerUntilTheProcessEnds) {
   DWORD waited = 0;
   HANDLE waiter = CreateThread(
       nullptr, 0,
-      [](void* mutex) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(mutex), 0); },
+      [](void* mutex)
+          WINAPI -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(mutex), 0); },
       byName, 0, nullptr);
   WaitForSingleObject(waiter, INFINITE);
   GetExitCodeThread(waiter, &waited);
@@ -115,7 +116,7 @@ TEST(InstanceLock, OneOwnerUntilTheProcessEnds) {
   first.ReleaseInstanceLock();
   waiter = CreateThread(
       nullptr, 0,
-      [](void* mutex) -> DWORD {
+      [](void* mutex) WINAPI -> DWORD {
         const DWORD result = WaitForSingleObject(static_cast<HANDLE>(mutex), 0);
         if (result == WAIT_OBJECT_0) ReleaseMutex(static_cast<HANDLE>(mutex));
         return result;

@@ -92,7 +92,7 @@ class TSaverProcess {
         HWND Found;
       } search{FInfo.dwProcessId, title, nullptr};
       EnumWindows(
-          [](HWND window, LPARAM data) -> BOOL {
+          [](HWND window, LPARAM data) WINAPI -> BOOL {
             auto* s = reinterpret_cast<TSearch*>(data);
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
