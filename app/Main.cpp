@@ -134,15 +134,14 @@ bool TMainForm::ShowsAsPreview(std::int32_t width, std::int32_t height) const {
 void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
   const std::int32_t width = FHost.ClientWidth(), height = FHost.ClientHeight();
   auto canvas = std::make_unique<TCanvas>(width, height);
-  std::unique_ptr<TShowEnv> env(
-      new TShowEnv{.Canvas = *canvas,
-                   .Settings = settings,
-                   .IsPreview = ShowsAsPreview(width, height),
-                   .SeedCounter = seedCounter,
-                   .Random = {},
-                   .Palette = {},
-                   .Trace = nullptr,
-                   .VisitingSlot = 0});
+  std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
+                                             .Settings = settings,
+                                             .IsPreview = ShowsAsPreview(width, height),
+                                             .SeedCounter = seedCounter,
+                                             .Random = {},
+                                             .Palette = {},
+                                             .Trace = nullptr,
+                                             .VisitingSlot = 0});
   auto thread = FNewShowThread(*env);
   FCanvas = std::move(canvas);
   FEnv = std::move(env);

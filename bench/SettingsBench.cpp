@@ -19,10 +19,10 @@ using namespace moonglow;
 namespace fs = std::filesystem;
 
 fs::path ScratchFile(const char* name) {
-  const fs::path dir = fs::temp_directory_path() /
-                       ("moonglow-bench-" + std::to_string(std::chrono::steady_clock::now()
-                                                               .time_since_epoch()
-                                                               .count()));
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("moonglow-bench-" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   fs::create_directories(dir);
   return dir / name;
 }
