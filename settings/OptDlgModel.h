@@ -15,40 +15,9 @@
 #include <vector>
 
 #include "settings/IniFile.h"
+#include "settings/Schema.h"
 
 namespace moonglow {
-
-// A control's place in client pixels at 96 dpi; the dialog is laid out for
-// that and not scaled.
-struct TBounds {
-  int Left = 0;
-  int Top = 0;
-  int Width = 0;
-  int Height = 0;
-};
-
-enum class TControlKind {
-  SpinBox,  // an edit field with an attached up-down control
-  Slider,   // a horizontal track bar
-  CheckBox,
-  RadioGroup,  // a captioned group of RadioItems()
-};
-
-// Which parent a control's rectangle is relative to: the form's client area,
-// the theme group box (its top-left corner, caption included), or the page of
-// tab `Tab` of the tabbed control.
-enum class TPlace { Form, ThemeGroup, Tab };
-
-// One setting of the record: either a global field or a field of a kind block.
-struct TSettingRef {
-  std::int32_t TMyIniFile::*Global = nullptr;
-  TFireParam TMyIniFile::*Block = nullptr;
-  std::int32_t TFireParam::*Int = nullptr;
-  bool TFireParam::*Flag = nullptr;
-
-  std::int32_t Get(const TMyIniFile& settings) const;
-  void Set(TMyIniFile& settings, std::int32_t value) const;
-};
 
 struct TControlDef {
   std::string Name;     // the control: UpDownFireCount, TrackBarAllCast, CheckBoxDrawLaunchKiku
@@ -75,7 +44,8 @@ struct TControlDef {
   TBounds CaptionBounds;
   std::string EditName;     // spin boxes: the edit field, EditFireCount
   std::string CaptionName;  // the caption label, LabelFireCount
-  TSettingRef Field;
+  const TSettingRow* Row = nullptr;
+  const TKindRow* Block = nullptr;  // the kind of a tab's control
 };
 
 // The 45 controls that carry a setting, in the transfer order: FireCount,

@@ -1,0 +1,100 @@
+#include "settings/OptDlg.h"
+
+#include <algorithm>
+
+namespace moonglow {
+
+namespace {
+// Narrower than this a caption no longer reads well; a wider one is cut.
+constexpr int MinCaptionStretch = 50;
+}  // namespace
+
+TOptDialog::TOptDialog(IOptDialogView& view, std::string settingsPath)
+    : FView(view), FSettingsPath(std::move(settingsPath)) {}
+
+TOptDialog::~TOptDialog() { FormDestroy(); }
+
+void TOptDialog::FormCreate() {
+  // The version label's caption comes with the layout's static texts.
+  FSettings = std::make_unique<TMyIniFile>(FSettingsPath);
+  FSettings->ReadSettings();
+  FView.ShowValues(LoadControls(*FSettings));
+}
+
+void TOptDialog::FormDestroy() { FSettings.reset(); }
+
+void TOptDialog::ButtonOkClick() {
+  if (!FSettings || FClosed) return;
+  if (const auto error = CommitControls(FView.ReadValues(), *FSettings)) {
+    // The dialog stays open with the user's values, so OK can be tried again.
+    FView.ShowError(*error);
+    return;
+  }
+  Close();
+}
+
+void TOptDialog::ButtonCancelClick() { Close(); }
+
+void TOptDialog::ButtonInitialClick() {
+  if (!FSettings || FClosed) return;
+  FView.ShowValues(DefaultControls());
+  ButtonOkClick();
+}
+
+void TOptDialog::TrackBarChange(std::size_t index, std::int32_t position) {
+  if (!FSettings || index >= ControlCount) return;
+  if (ControlTable()[index].Kind == TControlKind::Slider) StoreControl(index, position, *FSettings);
+}
+
+void TOptDialog::Close() {
+  if (FClosed) return;
+  FClosed = true;
+  FView.Close();
+}
+
+std::optional<std::string> TSpinField::Typed(std::string_view text) {
+  switch (CheckSpinText(Def(), text)) {
+    case TSpinTextState::Invalid:
+      return FText;
+    case TSpinTextState::Acceptable:
+      FPosition = SpinPositionFromText(Def(), text, FPosition);
+      break;
+    case TSpinTextState::Intermediate:
+      break;
+  }
+  FText = text;
+  return std::nullopt;
+}
+
+std::string TSpinField::Show(std::int32_t position) {
+  FPosition = position;
+  FText = SpinText(Def(), position);
+  return FText;
+}
+
+std::int32_t TSpinField::Position() const { return SpinPositionFromText(Def(), FText, FPosition); }
+
+int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthAt) {
+  int stretch = 100;
+  while (wide > room && stretch > MinCaptionStretch) {
+    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
+    wide = widthAt(stretch);
+  }
+  return stretch;
+}
+
+std::size_t NextInTabOrder(std::size_t current, bool backward,
+                           const std::function<bool(std::size_t)>& canFocus) {
+  const std::size_t count = TabOrder().size();
+  for (std::size_t step = 1; step <= count; ++step) {
+    std::size_t next;
+    if (current >= count)
+      next = backward ? count - step : step - 1;
+    else
+      next = backward ? (current + count - step) % count : (current + step) % count;
+    if (canFocus(next)) return next;
+  }
+  return count;
+}
+
+}  // namespace moonglow
