@@ -29,8 +29,6 @@ namespace moonglow {
 namespace {
 
 const char* const IconResource = ":/moonglow/moonglow.png";
-// Narrower than this a caption no longer reads well; a wider one is cut.
-constexpr int MinCaptionStretch = 50;
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -58,20 +56,16 @@ int TextWidth(const QFont& font, const QString& text) {
   return QFontMetrics(font).horizontalAdvance(text);
 }
 
-// A stand-in font may set a caption wider than the layout's face; rather than
-// be cut off, the caption is narrowed until it fits its room. Measured in the
-// font the widget draws with, so set that font first.
+// Measured in the font the widget draws with, so set that font first.
 void FitToWidth(QWidget* w, const QString& text, int room) {
   QFont f = w->font();
-  int wide = TextWidth(f, text);
-  // Glyphs missing from a face come from another one, which may not narrow
-  // in step: measure again after every try.
-  for (int stretch = 100; wide > room && stretch > MinCaptionStretch;) {
-    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
-    f.setStretch(stretch);
-    wide = TextWidth(f, text);
-  }
-  if (f != w->font()) w->setFont(f);
+  const int stretch = FitStretch(TextWidth(f, text), room, [&](int tried) {
+    f.setStretch(tried);
+    return TextWidth(f, text);
+  });
+  if (stretch == 100) return;
+  f.setStretch(stretch);
+  w->setFont(f);
 }
 
 // The width a check box or radio button keeps for its indicator and the gap
@@ -166,8 +160,8 @@ class TSpinEdit : public QSpinBox {
 
 }  // namespace
 
-TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
-    : QDialog(parent), FSettingsPath(settingsPath) {
+TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent)
+    : QDialog(parent), FDialog(*this, settingsPath) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
   setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
@@ -183,23 +177,14 @@ TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent)
   CreateControls();
   CreateButtons();
   SetTabOrder();
-  FormCreate();
+  FDialog.FormCreate();
   // Taken when the window is first activated.
   if (QWidget* first = findChild<QWidget*>(Text(InitialFocus()))) first->setFocus();
 }
 
-TOptDialog::~TOptDialog() { FormDestroy(); }
+TOptDialogView::~TOptDialogView() = default;
 
-void TOptDialog::FormCreate() {
-  LabelVersion->setText(QString::fromUtf8(VersionCaption));
-  Settings = std::make_unique<TMyIniFile>(FSettingsPath);
-  Settings->ReadSettings();
-  ShowControls(LoadControls(*Settings));
-}
-
-void TOptDialog::FormDestroy() { Settings.reset(); }
-
-void TOptDialog::CreateHeader() {
+void TOptDialogView::CreateHeader() {
   auto* icon = new QLabel(this);
   icon->setObjectName(Text(IconFrame().Name));
   icon->setGeometry(Rect(IconFrame().Bounds));
@@ -210,7 +195,6 @@ void TOptDialog::CreateHeader() {
     if (s.Place != TPlace::Form) continue;
     QLabel* label = MakeLabel(this, s.Name, s.Caption, s.Bounds, s.Font);
     if (s.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    if (s.Name == "LabelVersion") LabelVersion = label;
   }
 
   // The rule is drawn along the top edge of its place, as a sunken line.
@@ -222,7 +206,7 @@ void TOptDialog::CreateHeader() {
   rule->setGeometry(r.Left, r.Top, r.Width, 2);
 }
 
-void TOptDialog::CreateThemeGroup() {
+void TOptDialogView::CreateThemeGroup() {
   FThemeGroup = new TGroupFrame(Text(ThemeGroupFrame().Caption), this);
   FThemeGroup->setObjectName(Text(ThemeGroupFrame().Name));
   FThemeGroup->setGeometry(Rect(ThemeGroupFrame().Bounds));
@@ -230,7 +214,7 @@ void TOptDialog::CreateThemeGroup() {
     if (s.Place == TPlace::ThemeGroup) MakeLabel(FThemeGroup, s.Name, s.Caption, s.Bounds);
 }
 
-void TOptDialog::CreatePages() {
+void TOptDialogView::CreatePages() {
   FPageControl = new QTabWidget(this);
   FPageControl->setObjectName(Text(PageControlFrame().Name));
   FPageControl->setGeometry(Rect(PageControlFrame().Bounds));
@@ -245,7 +229,7 @@ void TOptDialog::CreatePages() {
   FPageControl->setCurrentIndex(0);
 }
 
-QWidget* TOptDialog::ParentFor(TPlace place, int tab) const {
+QWidget* TOptDialogView::ParentFor(TPlace place, int tab) const {
   switch (place) {
     case TPlace::ThemeGroup:
       return FThemeGroup;
@@ -254,10 +238,10 @@ QWidget* TOptDialog::ParentFor(TPlace place, int tab) const {
     case TPlace::Form:
       break;
   }
-  return const_cast<TOptDialog*>(this);
+  return const_cast<TOptDialogView*>(this);
 }
 
-void TOptDialog::CreateControls() {
+void TOptDialogView::CreateControls() {
   const auto& table = ControlTable();
   for (std::size_t i = 0; i < ControlCount; ++i) {
     const TControlDef& c = table[i];
@@ -287,7 +271,8 @@ void TOptDialog::CreateControls() {
         slider->setTickPosition(QSlider::TicksBelow);
         slider->setTickInterval(c.TickEvery);
         slider->setGeometry(Rect(c.Bounds));
-        connect(slider, &QSlider::valueChanged, this, [this, slider] { TrackBarChange(slider); });
+        connect(slider, &QSlider::valueChanged, this,
+                [this, i](int position) { FDialog.TrackBarChange(i, position); });
         bound.Slider = slider;
         widget = slider;
         break;
@@ -329,7 +314,7 @@ void TOptDialog::CreateControls() {
   }
 }
 
-void TOptDialog::CreateButtons() {
+void TOptDialogView::CreateButtons() {
   for (std::size_t i = 0; i < ButtonTable().size(); ++i) {
     const TButtonDef& b = ButtonTable()[i];
     auto* button = new QPushButton(Text(b.Caption), this);
@@ -341,12 +326,14 @@ void TOptDialog::CreateButtons() {
     button->setDefault(b.Default);
     FButtons[i] = button;
   }
-  connect(FButtons[ButtonOk], &QPushButton::clicked, this, &TOptDialog::ButtonOkClick);
-  connect(FButtons[ButtonCancel], &QPushButton::clicked, this, &TOptDialog::ButtonCancelClick);
-  connect(FButtons[ButtonInitial], &QPushButton::clicked, this, &TOptDialog::ButtonInitialClick);
+  connect(FButtons[ButtonOk], &QPushButton::clicked, this, [this] { FDialog.ButtonOkClick(); });
+  connect(FButtons[ButtonCancel], &QPushButton::clicked, this,
+          [this] { FDialog.ButtonCancelClick(); });
+  connect(FButtons[ButtonInitial], &QPushButton::clicked, this,
+          [this] { FDialog.ButtonInitialClick(); });
 }
 
-void TOptDialog::SetTabOrder() {
+void TOptDialogView::SetTabOrder() {
   QWidget* previous = nullptr;
   auto chain = [&](QWidget* w) {
     if (!w) return;
@@ -363,7 +350,10 @@ void TOptDialog::SetTabOrder() {
   }
 }
 
-TControlValues TOptDialog::ReadControls() const {
+TControlValues TOptDialogView::ReadValues() {
+  // Text still being typed counts as if its field had been left.
+  for (const TBoundControl& b : FControls)
+    if (b.Spin) b.Spin->interpretText();
   TControlValues values{};
   for (std::size_t i = 0; i < ControlCount; ++i) {
     const TBoundControl& b = FControls[i];
@@ -379,7 +369,7 @@ TControlValues TOptDialog::ReadControls() const {
   return values;
 }
 
-void TOptDialog::ShowControls(const TControlValues& values) {
+void TOptDialogView::ShowValues(const TControlValues& values) {
   for (std::size_t i = 0; i < ControlCount; ++i) {
     const TBoundControl& b = FControls[i];
     if (b.Spin) {
@@ -394,35 +384,12 @@ void TOptDialog::ShowControls(const TControlValues& values) {
   }
 }
 
-void TOptDialog::ButtonOkClick() {
-  // Text still being typed counts as if its field had been left.
-  for (const TBoundControl& b : FControls)
-    if (b.Spin) b.Spin->interpretText();
-  if (const auto error = CommitControls(ReadControls(), *Settings)) {
-    ShowWriteError(error->c_str());
-    return;
-  }
-  accept();
+void TOptDialogView::ShowError(const std::string& message) {
+  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), Text(message));
 }
 
-void TOptDialog::ButtonCancelClick() { QDialog::reject(); }
+void TOptDialogView::Close() { QDialog::done(QDialog::Accepted); }
 
-void TOptDialog::ButtonInitialClick() {
-  ShowControls(DefaultControls());
-  ButtonOkClick();
-}
-
-void TOptDialog::TrackBarChange(QSlider* sender) {
-  if (!Settings) return;
-  for (std::size_t i = 0; i < ControlCount; ++i)
-    if (FControls[i].Slider == sender) StoreControl(i, sender->value(), *Settings);
-}
-
-void TOptDialog::reject() { ButtonCancelClick(); }
-
-void TOptDialog::ShowWriteError(const char* message) {
-  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
-                        QString::fromUtf8(message));
-}
+void TOptDialogView::reject() { FDialog.ButtonCancelClick(); }
 
 }  // namespace moonglow

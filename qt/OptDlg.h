@@ -2,10 +2,9 @@
 
 #include <QDialog>
 #include <array>
-#include <memory>
 #include <string>
 
-#include "settings/OptDlgModel.h"
+#include "settings/OptDlg.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -18,31 +17,26 @@ class QTabWidget;
 
 namespace moonglow {
 
-class TMyIniFile;
-
-// The options dialog: edits the settings file at `settingsPath`. Every widget
-// is built from the control tables of settings/OptDlgModel.h, and values pass
-// between the widgets and the record only through that module's transfers.
-class TOptDialog : public QDialog {
+// The options dialog's window on Qt: widgets built from the tables of
+// settings/OptDlgModel.h, their events handed to the dialog's handlers.
+class TOptDialogView : public QDialog, public IOptDialogView {
   Q_OBJECT
  public:
-  explicit TOptDialog(const std::string& settingsPath, QWidget* parent = nullptr);
-  ~TOptDialog() override;
+  explicit TOptDialogView(const std::string& settingsPath, QWidget* parent = nullptr);
+  ~TOptDialogView() override;
 
-  // The form's handlers, named as the controls and events they are bound to.
-  void ButtonOkClick();
-  void ButtonCancelClick();
-  void ButtonInitialClick();
-  void TrackBarChange(QSlider* sender);
+  TOptDialog& Dialog() { return FDialog; }
+
+  void ShowValues(const TControlValues& values) override;
+  TControlValues ReadValues() override;
+  void ShowError(const std::string& message) override;
+  void Close() override;
 
  public slots:
   // Escape and the close box cancel, like the cancel button.
   void reject() override;
 
  private:
-  void FormCreate();
-  void FormDestroy();
-
   void CreateHeader();
   void CreateThemeGroup();
   void CreatePages();
@@ -50,11 +44,6 @@ class TOptDialog : public QDialog {
   void CreateButtons();
   void SetTabOrder();
   QWidget* ParentFor(TPlace place, int tab) const;
-
-  // Widgets ⇄ values in the transfer order.
-  TControlValues ReadControls() const;
-  void ShowControls(const TControlValues& values);
-  void ShowWriteError(const char* message);
 
   struct TBoundControl {
     QSpinBox* Spin = nullptr;
@@ -64,14 +53,13 @@ class TOptDialog : public QDialog {
     QLabel* Caption = nullptr;
   };
 
-  std::string FSettingsPath;
-  std::unique_ptr<TMyIniFile> Settings;
   std::array<TBoundControl, ControlCount> FControls{};
-  QLabel* LabelVersion = nullptr;
   QGroupBox* FThemeGroup = nullptr;
   QTabWidget* FPageControl = nullptr;
   std::array<QWidget*, 5> FPages{};
   std::array<QPushButton*, 3> FButtons{};
+  // Made once the widgets exist, which its handlers reach through this view.
+  TOptDialog FDialog;
 };
 
 }  // namespace moonglow

@@ -5,7 +5,7 @@
 namespace moonglow {
 
 std::unique_ptr<QWidget> NewOptionsDialog(const std::string& settingsPath) {
-  return std::make_unique<TOptDialog>(settingsPath);
+  return std::make_unique<TOptDialogView>(settingsPath);
 }
 
 }  // namespace moonglow
