@@ -300,6 +300,8 @@ void TOptDialogView::CreateControls() {
         widget = group;
         break;
       }
+      case TControlKind::None:
+        continue;
     }
     widget->setObjectName(Text(c.Name));
     if (!c.Hint.empty()) widget->setToolTip(Text(c.Hint));
