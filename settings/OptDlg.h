@@ -69,7 +69,8 @@ class TOptDialog {
 // refused.
 class TSpinField {
  public:
-  explicit TSpinField(std::size_t index = 0) : FIndex(index) {}
+  TSpinField() = default;
+  explicit TSpinField(std::size_t index) : FIndex(index) {}
 
   // The user changed the text to `text`. Returns the text to put back when
   // the keystroke is refused; the caret then goes to its end.
@@ -85,7 +86,7 @@ class TSpinField {
  private:
   const TControlDef& Def() const { return ControlTable().at(FIndex); }
 
-  std::size_t FIndex;
+  std::size_t FIndex = 0;
   std::int32_t FPosition = 0;
   std::string FText;
 };

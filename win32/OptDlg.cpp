@@ -19,8 +19,6 @@ namespace {
 constexpr int IdButtonOk = 1001;
 constexpr int IdButtonInitial = 1002;
 constexpr int IdFirstControl = 1100;
-// Narrower than this a caption no longer reads well; a wider one is cut.
-constexpr int MinCaptionStretch = 50;
 
 int ButtonId(std::size_t button) {
   switch (button) {
@@ -34,7 +32,7 @@ int ButtonId(std::size_t button) {
 }
 
 struct TCreateParams {
-  TOptDialog* Dialog;
+  TOptDialogView* Dialog;
   std::exception_ptr* Error;
 };
 
@@ -83,23 +81,25 @@ HFONT MakeFont(const TFontDef& font, TFontRole role, int dpi) {
 
 }  // namespace
 
-TOptDialog::TOptDialog(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
-                       std::function<void()> onClose)
+TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
+                               std::function<void()> onClose)
     : FInstance(instance),
-      FSettingsPath(std::move(settingsPath)),
       FShowError(std::move(showError)),
-      FOnClose(std::move(onClose)) {}
+      FOnClose(std::move(onClose)),
+      FDialog(*this, std::move(settingsPath)) {
+  for (std::size_t i = 0; i < ControlCount; ++i) FSpins[i] = TSpinField(i);
+}
 
-TOptDialog::~TOptDialog() {
+TOptDialogView::~TOptDialogView() {
   if (FWindow) DestroyWindow(FWindow);
   for (HFONT font : {FDialogFont, FTitleFont, FVersionFont})
     if (font) DeleteObject(font);
   for (HFONT font : FNarrowFonts) DeleteObject(font);
-  for (HICON icon : {FHeaderIcon, FBigIcon, FSmallIcon})
+  for (HICON icon : FIcons)
     if (icon) DestroyIcon(icon);
 }
 
-void TOptDialog::Create() {
+void TOptDialogView::Create() {
   std::exception_ptr error;
   // WM_INITDIALOG runs inside CreateDialogParam; a failure there is carried
   // out of the system's frames and thrown from here.
@@ -116,42 +116,45 @@ void TOptDialog::Create() {
   SetForegroundWindow(FWindow);
 }
 
-void TOptDialog::Destroy() {
-  FormDestroy();
+void TOptDialogView::Destroy() {
+  FDialog.FormDestroy();
   if (FWindow) DestroyWindow(FWindow);
 }
 
-INT_PTR CALLBACK TOptDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     const auto* params = reinterpret_cast<const TCreateParams*>(lParam);
-    TOptDialog* self = params->Dialog;
+    TOptDialogView* self = params->Dialog;
     self->FWindow = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     try {
       self->BuildControls();
-      self->FormCreate();
+      self->FDialog.FormCreate();
+      if (HWND first = self->Control(InitialFocus()))
+        SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
     } catch (...) {
       *params->Error = std::current_exception();
     }
     // The focus was placed on the first control of the tab order.
     return FALSE;
   }
-  auto* self = reinterpret_cast<TOptDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (const std::exception& e) {
-    self->FShowError(e.what());
-    return TRUE;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->FWindow = nullptr;
+    return FALSE;
   }
+  return PageProc(window, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK TOptDialog::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TOptDialogView::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
     return FALSE;
   }
-  auto* self = reinterpret_cast<TOptDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
   try {
     return self->ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
@@ -161,71 +164,54 @@ INT_PTR CALLBACK TOptDialog::PageProc(HWND window, UINT message, WPARAM wParam, 
   }
 }
 
-INT_PTR TOptDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
+  const bool spin = index < ControlCount && FEdits[index];
   switch (message) {
     case WM_CLOSE:
-      ButtonCancelClick();
-      return TRUE;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
-      FWindow = nullptr;
-      return FALSE;
-    default:
-      return ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
-  }
-}
-
-bool TOptDialog::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
+      FDialog.ButtonCancelClick();
+      return true;
     case WM_COMMAND: {
-      const int id = LOWORD(wParam);
       const int code = HIWORD(wParam);
-      if (code == BN_CLICKED && id == IdButtonOk) {
-        ButtonOkClick();
-        return true;
+      if (code == BN_CLICKED && LOWORD(wParam) == IdButtonOk) {
+        FDialog.ButtonOkClick();
+      } else if (code == BN_CLICKED && LOWORD(wParam) == IDCANCEL) {
+        FDialog.ButtonCancelClick();
+      } else if (code == BN_CLICKED && LOWORD(wParam) == IdButtonInitial) {
+        FDialog.ButtonInitialClick();
+      } else if (spin && code == EN_CHANGE) {
+        SpinTextChanged(index);
+      } else if (spin && code == EN_KILLFOCUS) {
+        SetSpin(index, FSpins[index].Position());
+      } else {
+        return spin;
       }
-      if (code == BN_CLICKED && id == IDCANCEL) {
-        ButtonCancelClick();
-        return true;
-      }
-      if (code == BN_CLICKED && id == IdButtonInitial) {
-        ButtonInitialClick();
-        return true;
-      }
-      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index == ControlCount || !FEdits[index]) return false;
-      if (code == EN_CHANGE) SpinTextChanged(index);
-      if (code == EN_KILLFOCUS) SpinEditDone(index);
       return true;
     }
-    case WM_HSCROLL: {
-      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index == ControlCount || ControlTable()[index].Kind != TControlKind::Slider) return false;
-      TrackBarChange(index);
+    case WM_HSCROLL:
+      if (index == ControlCount) return false;
+      FDialog.TrackBarChange(
+          index, static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0)));
       return true;
-    }
-    case WM_VSCROLL: {
-      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index == ControlCount || !FEdits[index]) return false;
-      if (LOWORD(wParam) == SB_THUMBPOSITION) SpinStepped(index);
-      return true;
-    }
+    case WM_VSCROLL:
+      // The up-down has written its new position into the field in the
+      // user's number format; show it as the dialog writes numbers elsewhere.
+      if (spin && LOWORD(wParam) == SB_THUMBPOSITION)
+        SetSpin(index,
+                static_cast<std::int32_t>(SendMessageW(FValueControls[index], UDM_GETPOS32, 0, 0)));
+      return spin;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->hwndFrom == FTabs && header->code == TCN_SELCHANGE) {
-        ShowPage(static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0)));
-        return true;
-      }
-      return false;
+      if (header->hwndFrom != FTabs || header->code != TCN_SELCHANGE) return false;
+      ShowPage(static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0)));
+      return true;
     }
     default:
       return false;
   }
 }
 
-int TOptDialog::Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
-
-int TOptDialog::LineHeight(HFONT font) const {
+int TOptDialogView::LineHeight(HFONT font) const {
   int height = 0;
   if (HDC dc = GetDC(FWindow)) {
     HGDIOBJ old = SelectObject(dc, font);
@@ -237,7 +223,7 @@ int TOptDialog::LineHeight(HFONT font) const {
   return height;
 }
 
-int TOptDialog::TextWidth(HFONT font, const std::wstring& text) const {
+int TOptDialogView::TextWidth(HFONT font, const std::wstring& text) const {
   int width = 0;
   if (HDC dc = GetDC(FWindow)) {
     HGDIOBJ old = SelectObject(dc, font);
@@ -250,18 +236,12 @@ int TOptDialog::TextWidth(HFONT font, const std::wstring& text) const {
   return width;
 }
 
-void TOptDialog::FitText(HWND control, int room) {
-  // A stand-in face may set a caption wider than the layout's face; rather
-  // than be cut off (a static control wraps its last word out of sight), the
-  // caption gets a narrower cut of its font, measured again after every try.
+void TOptDialogView::FitText(HWND control, int room) {
   const std::wstring text = WindowText(control);
   auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-  if (text.empty() || !font || room <= 0) return;
-  int wide = TextWidth(font, text);
-  if (wide <= room) return;
   LOGFONTW shape{};
-  if (!GetObjectW(font, sizeof shape, &shape)) return;
   TEXTMETRICW metrics{};
+  if (text.empty() || !font || room <= 0 || !GetObjectW(font, sizeof shape, &shape)) return;
   if (HDC dc = GetDC(FWindow)) {
     HGDIOBJ old = SelectObject(dc, font);
     GetTextMetricsW(dc, &metrics);
@@ -269,22 +249,26 @@ void TOptDialog::FitText(HWND control, int room) {
     ReleaseDC(FWindow, dc);
   }
   if (metrics.tmAveCharWidth <= 0) return;
-  HFONT narrow = nullptr;
-  for (int stretch = 100; wide > room && stretch > MinCaptionStretch;) {
-    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
+  // A narrower cut of the font: a static control would wrap its last word
+  // out of sight rather than cut it.
+  const auto cut = [&](int stretch) {
     shape.lfWidth = std::max<LONG>(1, metrics.tmAveCharWidth * stretch / 100);
-    HFONT next = CreateFontIndirectW(&shape);
-    if (!next) break;
+    return CreateFontIndirectW(&shape);
+  };
+  const int stretch = FitStretch(TextWidth(font, text), room, [&](int tried) {
+    HFONT narrow = cut(tried);
+    const int wide = narrow ? TextWidth(narrow, text) : 0;
     if (narrow) DeleteObject(narrow);
-    narrow = next;
-    wide = TextWidth(narrow, text);
+    return wide;
+  });
+  if (stretch == 100) return;
+  if (HFONT narrow = cut(stretch)) {
+    FNarrowFonts.push_back(narrow);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
   }
-  if (!narrow) return;
-  FNarrowFonts.push_back(narrow);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
 }
 
-void TOptDialog::PlaceFrame() {
+void TOptDialogView::PlaceFrame() {
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
   // The client area is the table's, at this screen's resolution, centred on
   // the work area.
@@ -299,20 +283,19 @@ void TOptDialog::PlaceFrame() {
   const int top = work.top + (work.bottom - work.top - height) / 2;
   SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  FBigIcon =
+  FIcons[1] =
       static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
                                     GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  FSmallIcon = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
-  if (FBigIcon) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FBigIcon));
-  if (FSmallIcon)
-    SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon));
+  FIcons[2] = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXSMICON),
+                                            GetSystemMetrics(SM_CYSMICON), 0));
+  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
+  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
 }
 
-HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style,
-                             DWORD exStyle, TPlace place, int tab, const TBounds& bounds,
-                             HFONT font, int id) {
+HWND TOptDialogView::MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style,
+                                 DWORD exStyle, TPlace place, int tab, const TBounds& bounds,
+                                 HFONT font, int id) {
   HWND parent = FWindow;
   int left = bounds.Left;
   int top = bounds.Top;
@@ -351,12 +334,14 @@ HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, 
     FitText(control, Px(bounds.Width));
   } else if (std::wstring_view(windowClass) == WC_BUTTONW &&
              (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON)) {
-    FitText(control, Px(bounds.Width) - IndicatorRoom());
+    // What a check box or radio button keeps for its indicator and the gap
+    // before its text.
+    FitText(control, Px(bounds.Width) - GetSystemMetrics(SM_CXMENUCHECK) - Px(4));
   }
   return control;
 }
 
-void TOptDialog::AddTooltip(HWND control, const std::string& hint) {
+void TOptDialogView::AddTooltip(HWND control, const std::string& hint) {
   if (hint.empty() || !FTooltip) return;
   std::wstring text = Widen(hint);
   TTTOOLINFOW tool{};
@@ -369,7 +354,7 @@ void TOptDialog::AddTooltip(HWND control, const std::string& hint) {
   SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void TOptDialog::BuildControls() {
+void TOptDialogView::BuildControls() {
   {
     HDC screen = GetDC(FWindow);
     FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -393,9 +378,9 @@ void TOptDialog::BuildControls() {
   // Header.
   HWND icon = MakeControl(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL | WS_VISIBLE, 0,
                           TPlace::Form, -1, IconFrame().Bounds, FDialogFont);
-  FHeaderIcon = static_cast<HICON>(
+  FIcons[0] = static_cast<HICON>(
       LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, Px(32), Px(32), 0));
-  if (FHeaderIcon) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(FHeaderIcon), 0);
+  if (FIcons[0]) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
   FControls.emplace(IconFrame().Name, icon);
   FControls.emplace(RuleFrame().Name,
                     MakeControl(WC_STATICW, "", SS_ETCHEDHORZ | WS_VISIBLE, 0, TPlace::Form, -1,
@@ -414,9 +399,9 @@ void TOptDialog::BuildControls() {
 
   // The theme group's frame; its sliders follow with the other controls.
   const TFrameDef& group = ThemeGroupFrame();
-  FThemeGroup = MakeControl(WC_BUTTONW, group.Caption, BS_GROUPBOX | WS_GROUP | WS_VISIBLE, 0,
-                            TPlace::Form, -1, group.Bounds, FDialogFont);
-  FControls.emplace(group.Name, FThemeGroup);
+  HWND themeGroup = MakeControl(WC_BUTTONW, group.Caption, BS_GROUPBOX | WS_GROUP | WS_VISIBLE, 0,
+                                TPlace::Form, -1, group.Bounds, FDialogFont);
+  FControls.emplace(group.Name, themeGroup);
 
   // The tabbed control and one page per tab over its display area. The
   // tabbed control lies under its pages, and clips them out of its painting.
@@ -531,6 +516,8 @@ void TOptDialog::BuildControls() {
         }
         break;
       }
+      case TControlKind::None:
+        continue;
     }
     FValueControls[i] = value;
     FControls.emplace(def.Name, value);
@@ -538,112 +525,82 @@ void TOptDialog::BuildControls() {
   ShowPage(0);
 }
 
-void TOptDialog::ShowPage(int tab) {
+void TOptDialogView::ShowPage(int tab) {
   if (tab < 0 || static_cast<std::size_t>(tab) >= FPages.size()) return;
   SendMessageW(FTabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
   for (std::size_t t = 0; t < FPages.size(); ++t)
     ShowWindow(FPages[t], static_cast<int>(t) == tab ? SW_SHOW : SW_HIDE);
 }
 
-HWND TOptDialog::Control(std::string_view name) const {
+HWND TOptDialogView::Control(std::string_view name) const {
   const auto found = FControls.find(name);
   return found == FControls.end() ? nullptr : found->second;
 }
 
-HWND TOptDialog::RadioItem(std::size_t index, int item) const {
+HWND TOptDialogView::RadioItem(std::size_t index, int item) const {
   if (index >= ControlCount || item < 0 || item >= 3) return nullptr;
   return FRadioItems[index][static_cast<std::size_t>(item)];
 }
 
-std::size_t TOptDialog::IndexOf(HWND control) const {
+std::size_t TOptDialogView::IndexOf(HWND control) const {
   if (!control) return ControlCount;
   for (std::size_t i = 0; i < ControlCount; ++i)
     if (FValueControls[i] == control || FEdits[i] == control) return i;
   return ControlCount;
 }
 
-void TOptDialog::SetSpin(std::size_t index, std::int32_t position) {
+void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
   FSettingText = true;
   SendMessageW(FValueControls[index], UDM_SETPOS32, 0, position);
+  SetWindowTextW(FEdits[index], Widen(FSpins[index].Show(position)).c_str());
   FSettingText = false;
-  FSpinPos[index] = position;
-  FSpinText[index] = WindowText(FEdits[index]);
 }
 
-std::int32_t TOptDialog::SpinValue(std::size_t index) const {
-  return SpinPositionFromText(ControlTable()[index], Narrow(WindowText(FEdits[index])),
-                              FSpinPos[index]);
-}
-
-void TOptDialog::SpinTextChanged(std::size_t index) {
+void TOptDialogView::SpinTextChanged(std::size_t index) {
   if (FSettingText) return;
   HWND edit = FEdits[index];
-  const std::wstring text = WindowText(edit);
-  const TControlDef& def = ControlTable()[index];
-  switch (CheckSpinText(def, Narrow(text))) {
-    case TSpinTextState::Invalid: {
-      // Not a number: the keystroke that made it is refused.
-      FSettingText = true;
-      SetWindowTextW(edit, FSpinText[index].c_str());
-      FSettingText = false;
-      const auto end = static_cast<LPARAM>(FSpinText[index].size());
-      SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
-      return;
-    }
-    case TSpinTextState::Acceptable:
-      FSpinPos[index] = SpinPositionFromText(def, Narrow(text), FSpinPos[index]);
-      break;
-    case TSpinTextState::Intermediate:
-      break;
+  if (const auto refused = FSpins[index].Typed(Narrow(WindowText(edit)))) {
+    const std::wstring back = Widen(*refused);
+    FSettingText = true;
+    SetWindowTextW(edit, back.c_str());
+    FSettingText = false;
+    const auto end = static_cast<LPARAM>(back.size());
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
   }
-  FSpinText[index] = text;
 }
 
-void TOptDialog::SpinEditDone(std::size_t index) { SetSpin(index, SpinValue(index)); }
-
-void TOptDialog::SpinStepped(std::size_t index) {
-  // The up-down has written its new position into the field in the user's
-  // number format; show it as the dialog writes numbers everywhere else.
-  const auto position =
-      static_cast<std::int32_t>(SendMessageW(FValueControls[index], UDM_GETPOS32, 0, 0));
-  FSettingText = true;
-  SetWindowTextW(FEdits[index], Widen(SpinText(ControlTable()[index], position)).c_str());
-  FSettingText = false;
-  FSpinPos[index] = position;
-  FSpinText[index] = WindowText(FEdits[index]);
-}
-
-TControlValues TOptDialog::Values() const {
+TControlValues TOptDialogView::ReadValues() {
   TControlValues values{};
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    switch (table[i].Kind) {
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const auto get = [&](HWND w, UINT message) { return SendMessageW(w, message, 0, 0); };
+    switch (ControlTable()[i].Kind) {
       case TControlKind::SpinBox:
-        values[i] = SpinValue(i);
+        values[i] = FSpins[i].Position();
         break;
       case TControlKind::Slider:
-        values[i] = static_cast<std::int32_t>(SendMessageW(FValueControls[i], TBM_GETPOS, 0, 0));
+        values[i] = static_cast<std::int32_t>(get(FValueControls[i], TBM_GETPOS));
         break;
       case TControlKind::CheckBox:
-        values[i] = SendMessageW(FValueControls[i], BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+        values[i] = get(FValueControls[i], BM_GETCHECK) == BST_CHECKED ? 1 : 0;
         break;
       case TControlKind::RadioGroup:
-        for (int item = 0; item < 3; ++item) {
-          if (SendMessageW(FRadioItems[i][static_cast<std::size_t>(item)], BM_GETCHECK, 0, 0) ==
-              BST_CHECKED) {
+        for (int item = 0; item < 3; ++item)
+          if (get(FRadioItems[i][static_cast<std::size_t>(item)], BM_GETCHECK) == BST_CHECKED)
             values[i] = item;
-          }
-        }
+        break;
+      case TControlKind::None:
         break;
     }
   }
   return values;
 }
 
-void TOptDialog::SetValues(const TControlValues& values) {
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    switch (table[i].Kind) {
+void TOptDialogView::ShowValues(const TControlValues& values) {
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const auto check = [](HWND w, bool on) {
+      SendMessageW(w, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    };
+    switch (ControlTable()[i].Kind) {
       case TControlKind::SpinBox:
         SetSpin(i, values[i]);
         break;
@@ -651,60 +608,24 @@ void TOptDialog::SetValues(const TControlValues& values) {
         SendMessageW(FValueControls[i], TBM_SETPOS, TRUE, values[i]);
         break;
       case TControlKind::CheckBox:
-        SendMessageW(FValueControls[i], BM_SETCHECK, values[i] ? BST_CHECKED : BST_UNCHECKED, 0);
+        check(FValueControls[i], values[i] != 0);
         break;
       case TControlKind::RadioGroup:
-        for (int item = 0; item < 3; ++item) {
-          SendMessageW(FRadioItems[i][static_cast<std::size_t>(item)], BM_SETCHECK,
-                       values[i] == item ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
+        for (int item = 0; item < 3; ++item)
+          check(FRadioItems[i][static_cast<std::size_t>(item)], values[i] == item);
+        break;
+      case TControlKind::None:
         break;
     }
   }
 }
 
-void TOptDialog::FormCreate() {
-  SetWindowTextW(Control("LabelVersion"), Widen(VersionCaption).c_str());
-  FSettings = std::make_unique<TMyIniFile>(FSettingsPath);
-  FSettings->ReadSettings();
-  SetValues(LoadControls(*FSettings));
-  if (HWND first = Control(InitialFocus()))
-    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
-}
-
-void TOptDialog::FormDestroy() { FSettings.reset(); }
-
-void TOptDialog::ButtonOkClick() {
-  if (!FSettings) return;
-  if (const auto error = CommitControls(Values(), *FSettings)) {
-    FShowError(*error);
-    return;
-  }
-  Close();
-}
-
-void TOptDialog::ButtonCancelClick() { Close(); }
-
-void TOptDialog::ButtonInitialClick() {
-  SetValues(DefaultControls());
-  ButtonOkClick();
-}
-
-void TOptDialog::TrackBarChange(std::size_t index) {
-  if (!FSettings) return;
-  StoreControl(index,
-               static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0)),
-               *FSettings);
-}
-
-void TOptDialog::Close() {
-  if (FClosed) return;
-  FClosed = true;
+void TOptDialogView::Close() {
   if (FOnClose) FOnClose();
 }
 
-bool TOptDialog::TranslateDialogKey(MSG& msg) {
-  if (!FWindow || FClosed) return false;
+bool TOptDialogView::TranslateDialogKey(MSG& msg) {
+  if (!FWindow || FDialog.Closed()) return false;
   if (msg.hwnd != FWindow && !IsChild(FWindow, msg.hwnd)) return false;
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
     const bool backward = GetKeyState(VK_SHIFT) < 0;
@@ -724,7 +645,7 @@ bool TOptDialog::TranslateDialogKey(MSG& msg) {
   return IsDialogMessageW(FWindow, &msg) != FALSE;
 }
 
-void TOptDialog::MoveFocus(bool backward) {
+void TOptDialogView::MoveFocus(bool backward) {
   // The focusable window that stands for each entry of the tab order: a spin
   // box by its edit field, a radio group by its checked item.
   std::vector<HWND> order;
@@ -749,32 +670,22 @@ void TOptDialog::MoveFocus(bool backward) {
     order.push_back(stop);
     members.push_back(group);
   }
-
   HWND focus = GetFocus();
   std::size_t current = order.size();
   for (std::size_t i = 0; i < members.size() && current == order.size(); ++i)
     for (HWND member : members[i])
       if (member && member == focus) current = i;
-
-  const std::size_t count = order.size();
-  for (std::size_t step = 1; step <= count; ++step) {
-    std::size_t next;
-    if (current == count)
-      next = backward ? count - step : step - 1;
-    else
-      next = backward ? (current + count - step) % count : (current + step) % count;
-    HWND candidate = order[next];
-    if (candidate && IsWindowVisible(candidate) && IsWindowEnabled(candidate)) {
-      SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(candidate), TRUE);
-      return;
-    }
-  }
+  const std::size_t next = NextInTabOrder(current, backward, [&](std::size_t i) {
+    return order[i] && IsWindowVisible(order[i]) && IsWindowEnabled(order[i]);
+  });
+  if (next < order.size())
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(order[next]), TRUE);
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
                                           TErrorBox showError, std::function<void()> onClose) {
-  auto dialog = std::make_unique<TOptDialog>(instance, std::move(settingsPath),
-                                             std::move(showError), std::move(onClose));
+  auto dialog = std::make_unique<TOptDialogView>(instance, std::move(settingsPath),
+                                                 std::move(showError), std::move(onClose));
   dialog->Create();
   return dialog;
 }

@@ -105,10 +105,10 @@ class OptDialog : public ::testing::Test {
     RemoveDirectoryW(FDir.c_str());
   }
 
-  TOptDialog& Open() {
+  TOptDialogView& Open() {
     FClosed = false;
     FErrors.clear();
-    FDialog = std::make_unique<TOptDialog>(
+    FDialog = std::make_unique<TOptDialogView>(
         GetModuleHandleW(nullptr), Narrow(FPath),
         [this](const std::string& message) { FErrors.push_back(message); },
         [this] { FClosed = true; });
@@ -167,7 +167,7 @@ class OptDialog : public ::testing::Test {
   }
 
   std::wstring FDir, FPath;
-  std::unique_ptr<TOptDialog> FDialog;
+  std::unique_ptr<TOptDialogView> FDialog;
   bool FClosed = false;
   std::vector<std::string> FErrors;
 };
@@ -182,7 +182,7 @@ const char* const CustomFile =
     "Life=100\r\ndtFactor=12\r\n";
 
 TEST_F(OptDialog, FrameCaptionAndFont) {
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   RECT client{};
   GetClientRect(dialog.Window(), &client);
   EXPECT_EQ(client.right, 367);
@@ -234,7 +234,7 @@ int Width(HWND control) {
 }
 
 TEST_F(OptDialog, CaptionsShowWholeBesideTheirControls) {
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   // A static control wraps a caption too wide for it, and its height shows
   // one line: the rest would be cut off.
   for (const TStaticDef& s : StaticTable())
@@ -301,7 +301,7 @@ TEST_F(OptDialog, OpensOnOkSoEnterAtOnceSaves) {
 }
 
 TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   const auto& table = ControlTable();
   const TBounds& group = ThemeGroupFrame().Bounds;
   for (std::size_t i = 0; i < table.size(); ++i) {
@@ -373,7 +373,7 @@ TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
 }
 
 TEST_F(OptDialog, ShowsWhatTheFormShows) {
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   // Figures written out from the form, independent of the table.
   int low = 0, high = 0;
   SendMessageW(Control("UpDownFireCount"), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
@@ -420,7 +420,7 @@ TEST_F(OptDialog, ShowsWhatTheFormShows) {
 
 TEST_F(OptDialog, LoadsTheFileIntoTheControls) {
   WriteFile(FPath, CustomFile);
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   EXPECT_EQ(WindowText(Control("EditFireCount")), L"7");
   EXPECT_EQ(WindowText(Control("EditVKiku")), L"1,000");
   EXPECT_EQ(WindowText(Control("EditSeedCountKiku")), L"120");
@@ -437,10 +437,10 @@ TEST_F(OptDialog, EveryWayOutButOkAndInitialWritesNothing) {
 
   // Escape, after a slider moved: the slider's value reaches the record at
   // once, but not the file.
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   Focus(Control("TrackBarAllCast"));
   Key(Control("TrackBarAllCast"), VK_RIGHT);
-  EXPECT_EQ(dialog.Settings()->AllCastPer, 20);
+  EXPECT_EQ(dialog.Dialog().Settings()->AllCastPer, 20);
   Key(Control("TrackBarAllCast"), VK_ESCAPE);
   EXPECT_TRUE(FClosed);
   FDialog->Destroy();
@@ -548,7 +548,7 @@ TEST_F(OptDialog, TypedTextIsRefusedOrClamped) {
 TEST_F(OptDialog, ARefusedWriteKeepsTheDialogOpen) {
   WriteFile(FPath, CustomFile);
   SetFileAttributesW(FPath.c_str(), FILE_ATTRIBUTE_READONLY);
-  TOptDialog& dialog = Open();
+  TOptDialogView& dialog = Open();
   Click("ButtonOk");
   EXPECT_FALSE(FClosed);
   EXPECT_TRUE(IsWindowVisible(dialog.Window()));
