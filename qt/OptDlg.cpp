@@ -390,7 +390,7 @@ void TOptDialogView::ShowError(const std::string& message) {
   QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), Text(message));
 }
 
-void TOptDialogView::Close() { QDialog::done(QDialog::Accepted); }
+void TOptDialogView::Close(bool saved) { QDialog::done(saved ? Accepted : Rejected); }
 
 void TOptDialogView::reject() { FDialog.ButtonCancelClick(); }
 

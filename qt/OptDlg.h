@@ -30,7 +30,7 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   void ShowValues(const TControlValues& values) override;
   TControlValues ReadValues() override;
   void ShowError(const std::string& message) override;
-  void Close() override;
+  void Close(bool saved) override;
 
  public slots:
   // Escape and the close box cancel, like the cancel button.

@@ -30,10 +30,10 @@ void TOptDialog::ButtonOkClick() {
     FView.ShowError(*error);
     return;
   }
-  Close();
+  Close(true);
 }
 
-void TOptDialog::ButtonCancelClick() { Close(); }
+void TOptDialog::ButtonCancelClick() { Close(false); }
 
 void TOptDialog::ButtonInitialClick() {
   if (!FSettings || FClosed) return;
@@ -46,10 +46,10 @@ void TOptDialog::TrackBarChange(std::size_t index, std::int32_t position) {
   if (ControlTable()[index].Kind == TControlKind::Slider) StoreControl(index, position, *FSettings);
 }
 
-void TOptDialog::Close() {
+void TOptDialog::Close(bool saved) {
   if (FClosed) return;
   FClosed = true;
-  FView.Close();
+  FView.Close(saved);
 }
 
 std::optional<std::string> TSpinField::Typed(std::string_view text) {

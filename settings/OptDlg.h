@@ -29,8 +29,9 @@ class IOptDialogView {
   virtual TControlValues ReadValues() = 0;
   // The application's error box, over the dialog.
   virtual void ShowError(const std::string& message) = 0;
-  // Closes the dialog, which ends the program.
-  virtual void Close() = 0;
+  // Closes the dialog, which ends the program; `saved` after OK and initial
+  // values.
+  virtual void Close(bool saved) = 0;
 };
 
 class TOptDialog {
@@ -56,7 +57,7 @@ class TOptDialog {
   bool Closed() const { return FClosed; }
 
  private:
-  void Close();
+  void Close(bool saved);
 
   IOptDialogView& FView;
   std::string FSettingsPath;

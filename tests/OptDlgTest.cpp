@@ -29,7 +29,10 @@ class TFakeView : public IOptDialogView {
     return Controls;
   }
   void ShowError(const std::string& message) override { Errors.push_back(message); }
-  void Close() override { ++Closes; }
+  void Close(bool saved) override {
+    ++Closes;
+    Saved = saved;
+  }
 
   void Set(const std::string& name, std::int32_t value) {
     const std::size_t i = FindControl(name);
@@ -43,6 +46,7 @@ class TFakeView : public IOptDialogView {
   std::vector<std::string> Errors;
   int Reads = 0;
   int Closes = 0;
+  bool Saved = false;
 };
 
 // A hand-edited file: a comment, the first-run flag, values beyond the boxes.
@@ -115,6 +119,7 @@ TEST_F(OptDlgTest, CancelWritesNothingEvenAfterSlidersMoved) {
   dialog.ButtonCancelClick();
   dialog.ButtonCancelClick();
   EXPECT_EQ(View.Closes, 1);
+  EXPECT_FALSE(View.Saved);
   EXPECT_EQ(View.Reads, 0);
   Dialog.reset();
   EXPECT_EQ(Slurp(File), UserFile);
@@ -128,6 +133,7 @@ TEST_F(OptDlgTest, CancelWritesNothingEvenAfterSlidersMoved) {
 TEST_F(OptDlgTest, OkOnAFreshSystemWritesEveryKeyButFirstRun) {
   Open().ButtonOkClick();
   EXPECT_EQ(View.Closes, 1);
+  EXPECT_TRUE(View.Saved);
   const std::string text = Slurp(File);
   EXPECT_EQ(Keys(text), 45);
   EXPECT_EQ(Keys(text, '['), 7);
@@ -178,6 +184,7 @@ TEST_F(OptDlgTest, InitialValuesShowWriteTheDefaultsAndClose) {
   ASSERT_EQ(View.Shown.size(), 2u);
   EXPECT_EQ(View.Shown[1], DefaultControls());
   EXPECT_EQ(View.Closes, 1);
+  EXPECT_TRUE(View.Saved);
 
   TMyIniFile expected{std::string()};
   expected.LoadDefaults();

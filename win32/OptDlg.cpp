@@ -620,7 +620,7 @@ void TOptDialogView::ShowValues(const TControlValues& values) {
   }
 }
 
-void TOptDialogView::Close() {
+void TOptDialogView::Close(bool) {
   if (FOnClose) FOnClose();
 }
 

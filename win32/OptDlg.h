@@ -44,7 +44,7 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   void ShowValues(const TControlValues& values) override;
   TControlValues ReadValues() override;
   void ShowError(const std::string& message) override { FShowError(message); }
-  void Close() override;
+  void Close(bool saved) override;
 
   TOptDialog& Dialog() { return FDialog; }
   // A control by its name in the dialog table: a spin box's name gives its
