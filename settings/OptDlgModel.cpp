@@ -185,6 +185,93 @@ TBounds RadioItemBounds(const TBounds& group, int item) {
           std::max(1, pitch - 1)};
 }
 
+namespace {
+
+TWidgetDef Widget(TWidgetKind kind, const std::string& name, const std::string& caption,
+                  TPlace place, int tab, const TBounds& bounds) {
+  TWidgetDef w;
+  w.Kind = kind;
+  w.Name = name;
+  w.Caption = caption;
+  w.Place = place;
+  w.Tab = tab;
+  w.Bounds = bounds;
+  return w;
+}
+
+TWidgetKind WidgetKind(TControlKind kind) {
+  switch (kind) {
+    case TControlKind::SpinBox:
+      return TWidgetKind::SpinBox;
+    case TControlKind::Slider:
+      return TWidgetKind::Slider;
+    case TControlKind::CheckBox:
+      return TWidgetKind::CheckBox;
+    case TControlKind::RadioGroup:
+    case TControlKind::None:
+      break;
+  }
+  return TWidgetKind::RadioGroup;
+}
+
+std::vector<TWidgetDef> BuildWidgets() {
+  using W = TWidgetKind;
+  std::vector<TWidgetDef> w;
+  const auto frame = [&](W kind, const TFrameDef& f) {
+    w.push_back(Widget(kind, f.Name, f.Caption, TPlace::Form, -1, f.Bounds));
+  };
+  frame(W::Icon, IconFrame());
+  frame(W::Rule, RuleFrame());
+  for (std::size_t b = 0; b < ButtonTable().size(); ++b) {
+    const TButtonDef& button = ButtonTable()[b];
+    w.push_back(Widget(W::Button, button.Name, button.Caption, TPlace::Form, -1, button.Bounds));
+    w.back().Button = static_cast<int>(b);
+  }
+  frame(W::GroupBox, ThemeGroupFrame());
+  frame(W::Tabs, PageControlFrame());
+  for (std::size_t t = 0; t < TabTable().size(); ++t) {
+    const TTabDef& tab = TabTable()[t];
+    w.push_back(Widget(W::Label, tab.Name + "Description", tab.Description, TPlace::Tab,
+                       static_cast<int>(t), tab.DescriptionBounds));
+  }
+  for (const TStaticDef& s : StaticTable()) {
+    w.push_back(Widget(W::Label, s.Name, s.Caption, s.Place, s.Tab, s.Bounds));
+    w.back().Font = s.Font;
+    w.back().Centred = s.Centred;
+  }
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const TControlDef& c = ControlTable()[i];
+    TWidgetDef def = Widget(W::Label, c.CaptionName, c.Caption, c.Place, c.Tab, c.CaptionBounds);
+    def.Visible = c.Visible;
+    def.Enabled = c.Enabled;
+    def.Control = i;
+    if (!c.CaptionName.empty()) w.push_back(def);
+    def.Kind = WidgetKind(c.Kind);
+    def.Name = c.Name;
+    def.Bounds = c.Bounds;
+    def.Hint = c.Hint;
+    w.push_back(def);
+    if (c.Kind != TControlKind::RadioGroup) continue;
+    for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
+      TWidgetDef radio = def;
+      radio.Kind = W::RadioItem;
+      radio.Name = c.Name + "Item" + std::to_string(item);
+      radio.Caption = RadioItems()[static_cast<std::size_t>(item)];
+      radio.Bounds = RadioItemBounds(c.Bounds, item);
+      radio.Item = item;
+      w.push_back(radio);
+    }
+  }
+  return w;
+}
+
+}  // namespace
+
+const std::vector<TWidgetDef>& Widgets() {
+  static const std::vector<TWidgetDef> widgets = BuildWidgets();
+  return widgets;
+}
+
 const std::vector<std::string>& TabOrder() {
   static const std::vector<std::string> order = [] {
     const auto& buttons = ButtonTable();

@@ -128,6 +128,41 @@ const std::array<std::string, 3>& RadioItems();
 // Where item `item` sits inside its radio group of size `group`.
 TBounds RadioItemBounds(const TBounds& group, int item);
 
+// Every window of the dialog, in the order a front end makes them, which is
+// also their stacking order: what the tables above describe, flattened.
+enum class TWidgetKind {
+  Icon,      // the header's image
+  Label,     // static text
+  Rule,      // a sunken line along the top of its place
+  GroupBox,  // the theme group's frame
+  Tabs,      // the tabbed control; its pages are TabTable()'s, made with it
+  SpinBox,   // edit field and up-down, placed as its TControlDef says
+  Slider,
+  CheckBox,
+  RadioGroup,
+  RadioItem,  // placed inside its radio group
+  Button,
+};
+struct TWidgetDef {
+  TWidgetKind Kind = TWidgetKind::Label;
+  std::string Name;
+  std::string Caption;
+  TPlace Place = TPlace::Form;
+  int Tab = -1;
+  TBounds Bounds;
+  TFontRole Font = TFontRole::Dialog;
+  bool Centred = false;
+  bool Visible = true;
+  bool Enabled = true;
+  std::string Hint;
+  // The control of ControlTable() the widget shows or names, else
+  // ControlCount; the item of a radio group; the button of ButtonTable().
+  std::size_t Control = ControlCount;
+  int Item = -1;
+  int Button = -1;
+};
+const std::vector<TWidgetDef>& Widgets();
+
 // Keyboard focus order: the top-level controls first, then the controls
 // inside the tabbed control (tab by tab) and inside the theme group. Spin
 // boxes stand for their edit fields.

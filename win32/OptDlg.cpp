@@ -365,50 +365,116 @@ void TOptDialogView::BuildControls() {
   FTitleFont = MakeFont(TitleFont, TFontRole::Title, FDpi);
   FVersionFont = MakeFont(VersionFont, TFontRole::Version, FDpi);
   PlaceFrame();
-
   FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
                              nullptr, FInstance, nullptr);
-  const auto font = [this](TFontRole role) {
-    return role == TFontRole::Title     ? FTitleFont
-           : role == TFontRole::Version ? FVersionFont
-                                        : FDialogFont;
+  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
+  ShowPage(0);
+}
+
+void TOptDialogView::MakeWidget(const TWidgetDef& w) {
+  const DWORD shown = (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
+  const std::size_t i = w.Control;
+  const int id = IdFirstControl + static_cast<int>(i);
+  const auto make = [&](const wchar_t* windowClass, std::string_view text, DWORD style,
+                        const TBounds& bounds, int controlId = 0, DWORD exStyle = 0) {
+    return MakeControl(windowClass, text, style | shown, exStyle, w.Place, w.Tab, bounds,
+                       FDialogFont, controlId);
   };
-
-  // Header.
-  HWND icon = MakeControl(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL | WS_VISIBLE, 0,
-                          TPlace::Form, -1, IconFrame().Bounds, FDialogFont);
-  FIcons[0] = static_cast<HICON>(
-      LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, Px(32), Px(32), 0));
-  if (FIcons[0]) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
-  FControls.emplace(IconFrame().Name, icon);
-  FControls.emplace(RuleFrame().Name,
-                    MakeControl(WC_STATICW, "", SS_ETCHEDHORZ | WS_VISIBLE, 0, TPlace::Form, -1,
-                                RuleFrame().Bounds, FDialogFont));
-
-  // Buttons: cancel is the default, so Enter in an edit field cancels.
-  const auto& buttons = ButtonTable();
-  for (std::size_t b = 0; b < buttons.size(); ++b) {
-    const TButtonDef& def = buttons[b];
-    const DWORD style =
-        (def.Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP | WS_VISIBLE;
-    FControls.emplace(def.Name, MakeControl(WC_BUTTONW, def.Caption, style, 0, TPlace::Form, -1,
-                                            def.Bounds, FDialogFont, ButtonId(b)));
-    if (def.Default) SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(ButtonId(b)), 0);
+  HWND made = nullptr;
+  switch (w.Kind) {
+    case TWidgetKind::Icon:
+      made = make(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL, w.Bounds);
+      FIcons[0] = static_cast<HICON>(
+          LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, Px(32), Px(32), 0));
+      if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
+      break;
+    case TWidgetKind::Rule:
+      made = make(WC_STATICW, "", SS_ETCHEDHORZ, w.Bounds);
+      break;
+    case TWidgetKind::Button: {
+      // Cancel is the default, so Enter in an edit field cancels.
+      const bool isDefault = ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
+      const int buttonId = ButtonId(static_cast<std::size_t>(w.Button));
+      made = make(WC_BUTTONW, w.Caption,
+                  (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP, w.Bounds,
+                  buttonId);
+      if (isDefault) SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(buttonId), 0);
+      break;
+    }
+    case TWidgetKind::GroupBox:
+    case TWidgetKind::RadioGroup:
+      made = make(WC_BUTTONW, w.Caption, BS_GROUPBOX | WS_GROUP, w.Bounds);
+      break;
+    case TWidgetKind::Tabs:
+      made = FTabs = make(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP, w.Bounds);
+      MakePages(w.Bounds);
+      break;
+    case TWidgetKind::Label: {
+      const HFONT font = w.Font == TFontRole::Title     ? FTitleFont
+                         : w.Font == TFontRole::Version ? FVersionFont
+                                                        : FDialogFont;
+      made = MakeControl(WC_STATICW, w.Caption,
+                         (w.Centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX | shown, 0, w.Place, w.Tab,
+                         w.Bounds, font);
+      break;
+    }
+    case TWidgetKind::SpinBox: {
+      const TControlDef& def = ControlTable()[i];
+      // The up-down takes its width from the right of its buddy: made as
+      // wide as both, the field ends where the table puts the up-down.
+      TBounds editBounds = def.Bounds;
+      editBounds.Width = def.SpinBounds.Left + def.SpinBounds.Width - def.Bounds.Left;
+      FEdits[i] = make(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, editBounds, id,
+                       WS_EX_CLIENTEDGE);
+      FControls.emplace(def.EditName, FEdits[i]);
+      AddTooltip(FEdits[i], w.Hint);
+      made = make(
+          UPDOWN_CLASSW, "",
+          UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | (def.Thousands ? 0 : UDS_NOTHOUSANDS),
+          def.SpinBounds, id + static_cast<int>(ControlCount));
+      SendMessageW(made, UDM_SETBUDDY, reinterpret_cast<WPARAM>(FEdits[i]), 0);
+      SendMessageW(made, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
+      UDACCEL step{0, static_cast<UINT>(def.Step)};
+      SendMessageW(made, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+      break;
+    }
+    case TWidgetKind::Slider: {
+      const TControlDef& def = ControlTable()[i];
+      made = make(TRACKBAR_CLASSW, "",
+                  TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP, w.Bounds, id);
+      SendMessageW(made, TBM_SETRANGEMIN, FALSE, def.Min);
+      SendMessageW(made, TBM_SETRANGEMAX, FALSE, def.Max);
+      SendMessageW(made, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
+      SendMessageW(made, TBM_SETLINESIZE, 0, def.Step);
+      SendMessageW(made, TBM_SETPAGESIZE, 0, def.PageStep);
+      AddTooltip(made, w.Hint);
+      break;
+    }
+    case TWidgetKind::CheckBox:
+      made = make(WC_BUTTONW, w.Caption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, w.Bounds, id);
+      AddTooltip(made, w.Hint);
+      break;
+    case TWidgetKind::RadioItem: {
+      // Placed inside its group, which is no parent here; the first item
+      // opens the group, and the arrow keys move between the items.
+      const TBounds& group = ControlTable()[i].Bounds;
+      const TBounds at{group.Left + w.Bounds.Left, group.Top + w.Bounds.Top, w.Bounds.Width,
+                       w.Bounds.Height};
+      made = make(WC_BUTTONW, w.Caption,
+                  BS_AUTORADIOBUTTON | (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0), at);
+      FRadioItems[i][static_cast<std::size_t>(w.Item)] = made;
+      break;
+    }
   }
+  if (i < ControlCount && w.Kind != TWidgetKind::Label && w.Kind != TWidgetKind::RadioItem)
+    FValueControls[i] = made;
+  FControls.emplace(w.Name, made);
+}
 
-  // The theme group's frame; its sliders follow with the other controls.
-  const TFrameDef& group = ThemeGroupFrame();
-  HWND themeGroup = MakeControl(WC_BUTTONW, group.Caption, BS_GROUPBOX | WS_GROUP | WS_VISIBLE, 0,
-                                TPlace::Form, -1, group.Bounds, FDialogFont);
-  FControls.emplace(group.Name, themeGroup);
-
-  // The tabbed control and one page per tab over its display area. The
-  // tabbed control lies under its pages, and clips them out of its painting.
-  const TFrameDef& pageControl = PageControlFrame();
-  FTabs = MakeControl(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP | WS_VISIBLE, 0,
-                      TPlace::Form, -1, pageControl.Bounds, FDialogFont);
-  FControls.emplace(pageControl.Name, FTabs);
+void TOptDialogView::MakePages(const TBounds& bounds) {
+  // One page per tab over the tabbed control's display area. The tabbed
+  // control lies under its pages, and clips them out of its painting.
   const auto& tabs = TabTable();
   for (std::size_t t = 0; t < tabs.size(); ++t) {
     std::wstring caption = Widen(tabs[t].Caption);
@@ -417,7 +483,7 @@ void TOptDialogView::BuildControls() {
     item.pszText = caption.data();
     SendMessageW(FTabs, TCM_INSERTITEMW, t, reinterpret_cast<LPARAM>(&item));
   }
-  RECT display{0, 0, Px(pageControl.Bounds.Width), Px(pageControl.Bounds.Height)};
+  RECT display{0, 0, Px(bounds.Width), Px(bounds.Height)};
   SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
   for (std::size_t t = 0; t < tabs.size(); ++t) {
@@ -430,99 +496,8 @@ void TOptDialogView::BuildControls() {
                  display.bottom - display.top, SWP_NOACTIVATE);
     FPages.push_back(page);
     FControls.emplace(tabs[t].Name, page);
-    FControls.emplace(
-        tabs[t].Name + ".Description",
-        MakeControl(WC_STATICW, tabs[t].Description, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 0,
-                    TPlace::Tab, static_cast<int>(t), tabs[t].DescriptionBounds, FDialogFont));
   }
   SetWindowPos(FTabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-
-  for (const TStaticDef& label : StaticTable()) {
-    const DWORD align = label.Centred ? SS_CENTER : SS_LEFT;
-    FControls.emplace(label.Name,
-                      MakeControl(WC_STATICW, label.Caption, align | SS_NOPREFIX | WS_VISIBLE, 0,
-                                  label.Place, label.Tab, label.Bounds, font(label.Font)));
-  }
-
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const TControlDef& def = table[i];
-    const DWORD shown = def.Visible ? WS_VISIBLE : 0;
-    const DWORD disabled = def.Enabled ? 0 : WS_DISABLED;
-    const int id = IdFirstControl + static_cast<int>(i);
-    HWND value = nullptr;
-    switch (def.Kind) {
-      case TControlKind::SpinBox: {
-        FControls.emplace(
-            def.CaptionName,
-            MakeControl(WC_STATICW, def.Caption, SS_LEFT | SS_NOPREFIX | shown | disabled, 0,
-                        def.Place, def.Tab, def.CaptionBounds, FDialogFont));
-        // The up-down takes its width from the right of its buddy: made as
-        // wide as both, the field ends where the table puts the up-down.
-        TBounds editBounds = def.Bounds;
-        editBounds.Width = def.SpinBounds.Left + def.SpinBounds.Width - def.Bounds.Left;
-        HWND edit =
-            MakeControl(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | shown | disabled,
-                        WS_EX_CLIENTEDGE, def.Place, def.Tab, editBounds, FDialogFont, id);
-        const DWORD thousands = def.Thousands ? 0 : UDS_NOTHOUSANDS;
-        value = MakeControl(
-            UPDOWN_CLASSW, "",
-            UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | thousands | shown | disabled, 0,
-            def.Place, def.Tab, def.SpinBounds, FDialogFont, id + static_cast<int>(ControlCount));
-        SendMessageW(value, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
-        SendMessageW(value, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
-        UDACCEL step{0, static_cast<UINT>(def.Step)};
-        SendMessageW(value, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
-        FEdits[i] = edit;
-        FControls.emplace(def.EditName, edit);
-        AddTooltip(edit, def.Hint);
-        break;
-      }
-      case TControlKind::Slider: {
-        FControls.emplace(def.CaptionName,
-                          MakeControl(WC_STATICW, def.Caption, SS_LEFT | SS_NOPREFIX | shown, 0,
-                                      def.Place, def.Tab, def.CaptionBounds, FDialogFont));
-        value = MakeControl(
-            TRACKBAR_CLASSW, "",
-            TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP | shown | disabled, 0,
-            def.Place, def.Tab, def.Bounds, FDialogFont, id);
-        SendMessageW(value, TBM_SETRANGEMIN, FALSE, def.Min);
-        SendMessageW(value, TBM_SETRANGEMAX, FALSE, def.Max);
-        SendMessageW(value, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
-        SendMessageW(value, TBM_SETLINESIZE, 0, def.Step);
-        SendMessageW(value, TBM_SETPAGESIZE, 0, def.PageStep);
-        AddTooltip(value, def.Hint);
-        break;
-      }
-      case TControlKind::CheckBox:
-        value = MakeControl(WC_BUTTONW, def.Caption,
-                            BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP | shown | disabled, 0,
-                            def.Place, def.Tab, def.Bounds, FDialogFont, id);
-        AddTooltip(value, def.Hint);
-        break;
-      case TControlKind::RadioGroup: {
-        value = MakeControl(WC_BUTTONW, def.Caption, BS_GROUPBOX | WS_GROUP | shown | disabled, 0,
-                            def.Place, def.Tab, def.Bounds, FDialogFont);
-        const auto& items = RadioItems();
-        for (std::size_t item = 0; item < items.size(); ++item) {
-          TBounds bounds = RadioItemBounds(def.Bounds, static_cast<int>(item));
-          bounds.Left += def.Bounds.Left;
-          bounds.Top += def.Bounds.Top;
-          // The first item opens the group; arrow keys move between items.
-          const DWORD first = item == 0 ? WS_GROUP | WS_TABSTOP : 0;
-          FRadioItems[i][item] =
-              MakeControl(WC_BUTTONW, items[item], BS_AUTORADIOBUTTON | first | shown | disabled, 0,
-                          def.Place, def.Tab, bounds, FDialogFont);
-        }
-        break;
-      }
-      case TControlKind::None:
-        continue;
-    }
-    FValueControls[i] = value;
-    FControls.emplace(def.Name, value);
-  }
-  ShowPage(0);
 }
 
 void TOptDialogView::ShowPage(int tab) {

@@ -60,8 +60,8 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   void BuildControls();
-  void BuildPages();
-  void BuildControl(std::size_t index);
+  void MakeWidget(const TWidgetDef& widget);
+  void MakePages(const TBounds& bounds);
   void PlaceFrame();
   HWND MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style, DWORD exStyle,
                    TPlace place, int tab, const TBounds& bounds, HFONT font, int id = 0);

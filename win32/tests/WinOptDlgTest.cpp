@@ -240,7 +240,7 @@ TEST_F(OptDialog, CaptionsShowWholeBesideTheirControls) {
   for (const TStaticDef& s : StaticTable())
     EXPECT_LE(DrawnWidth(Control(s.Name.c_str())), Width(Control(s.Name.c_str()))) << s.Name;
   for (const TTabDef& tab : TabTable()) {
-    HWND description = Control((tab.Name + ".Description").c_str());
+    HWND description = Control((tab.Name + "Description").c_str());
     EXPECT_LE(DrawnWidth(description), Width(description)) << tab.Name;
   }
   const int indicator = GetSystemMetrics(SM_CXMENUCHECK);
