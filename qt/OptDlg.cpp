@@ -171,11 +171,7 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent)
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(FontFor(TFontRole::Dialog));
   setFixedSize(ClientWidth, ClientHeight);
-  CreateHeader();
-  CreateThemeGroup();
-  CreatePages();
-  CreateControls();
-  CreateButtons();
+  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
   SetTabOrder();
   FDialog.FormCreate();
   // Taken when the window is first activated.
@@ -184,155 +180,133 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent)
 
 TOptDialogView::~TOptDialogView() = default;
 
-void TOptDialogView::CreateHeader() {
-  auto* icon = new QLabel(this);
-  icon->setObjectName(Text(IconFrame().Name));
-  icon->setGeometry(Rect(IconFrame().Bounds));
-  icon->setPixmap(QIcon(QString::fromUtf8(IconResource))
-                      .pixmap(IconFrame().Bounds.Width, IconFrame().Bounds.Height));
-
-  for (const TStaticDef& s : StaticTable()) {
-    if (s.Place != TPlace::Form) continue;
-    QLabel* label = MakeLabel(this, s.Name, s.Caption, s.Bounds, s.Font);
-    if (s.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-  }
-
-  // The rule is drawn along the top edge of its place, as a sunken line.
-  auto* rule = new QFrame(this);
-  rule->setObjectName(Text(RuleFrame().Name));
-  rule->setFrameShape(QFrame::HLine);
-  rule->setFrameShadow(QFrame::Sunken);
-  const TBounds r = RuleFrame().Bounds;
-  rule->setGeometry(r.Left, r.Top, r.Width, 2);
-}
-
-void TOptDialogView::CreateThemeGroup() {
-  FThemeGroup = new TGroupFrame(Text(ThemeGroupFrame().Caption), this);
-  FThemeGroup->setObjectName(Text(ThemeGroupFrame().Name));
-  FThemeGroup->setGeometry(Rect(ThemeGroupFrame().Bounds));
-  for (const TStaticDef& s : StaticTable())
-    if (s.Place == TPlace::ThemeGroup) MakeLabel(FThemeGroup, s.Name, s.Caption, s.Bounds);
-}
-
-void TOptDialogView::CreatePages() {
-  FPageControl = new QTabWidget(this);
-  FPageControl->setObjectName(Text(PageControlFrame().Name));
-  FPageControl->setGeometry(Rect(PageControlFrame().Bounds));
-  for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
-    const TTabDef& tab = TabTable()[i];
-    auto* page = new QWidget;
-    page->setObjectName(Text(tab.Name));
-    MakeLabel(page, tab.Name + "Description", tab.Description, tab.DescriptionBounds);
-    FPageControl->addTab(page, Text(tab.Caption));
-    FPages[i] = page;
-  }
-  FPageControl->setCurrentIndex(0);
-}
-
-QWidget* TOptDialogView::ParentFor(TPlace place, int tab) const {
-  switch (place) {
+QWidget* TOptDialogView::ParentFor(const TWidgetDef& w) const {
+  if (w.Kind == TWidgetKind::RadioItem)
+    return static_cast<QWidget*>(FControls[w.Control].Radio->parent());
+  switch (w.Place) {
     case TPlace::ThemeGroup:
       return FThemeGroup;
     case TPlace::Tab:
-      return FPages.at(static_cast<std::size_t>(tab));
+      return FPages.at(static_cast<std::size_t>(w.Tab));
     case TPlace::Form:
       break;
   }
   return const_cast<TOptDialogView*>(this);
 }
 
-void TOptDialogView::CreateControls() {
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const TControlDef& c = table[i];
-    QWidget* parent = ParentFor(c.Place, c.Tab);
-    TBoundControl& bound = FControls[i];
-    QWidget* widget = nullptr;
-    switch (c.Kind) {
-      case TControlKind::SpinBox: {
-        auto* spin = new TSpinEdit(c, parent);
-        spin->setRange(c.Min, c.Max);
-        spin->setSingleStep(c.Step);
-        spin->setWrapping(false);
-        spin->setGroupSeparatorShown(c.Thousands);
-        spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
-        // One widget holds both the edit field and its up-down.
-        spin->setGeometry(c.Bounds.Left, c.Bounds.Top,
-                          c.SpinBounds.Left + c.SpinBounds.Width - c.Bounds.Left, c.Bounds.Height);
-        bound.Spin = spin;
-        widget = spin;
-        break;
-      }
-      case TControlKind::Slider: {
-        auto* slider = new QSlider(Qt::Horizontal, parent);
-        slider->setRange(c.Min, c.Max);
-        slider->setSingleStep(c.Step);
-        slider->setPageStep(c.PageStep);
-        slider->setTickPosition(QSlider::TicksBelow);
-        slider->setTickInterval(c.TickEvery);
-        slider->setGeometry(Rect(c.Bounds));
-        connect(slider, &QSlider::valueChanged, this,
-                [this, i](int position) { FDialog.TrackBarChange(i, position); });
-        bound.Slider = slider;
-        widget = slider;
-        break;
-      }
-      case TControlKind::CheckBox: {
-        auto* check = new QCheckBox(Text(c.Caption), parent);
-        check->setGeometry(Rect(c.Bounds));
-        FitToWidth(check, check->text(), c.Bounds.Width - IndicatorRoom(check, false));
-        bound.Check = check;
-        widget = check;
-        break;
-      }
-      case TControlKind::RadioGroup: {
-        auto* group = new TGroupFrame(Text(c.Caption), parent);
-        group->setGeometry(Rect(c.Bounds));
-        bound.Radio = new QButtonGroup(group);
-        for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
-          auto* radio = new QRadioButton(Text(RadioItems()[static_cast<std::size_t>(item)]), group);
-          radio->setObjectName(Text(c.Name + "Item" + std::to_string(item)));
-          const TBounds itemBounds = RadioItemBounds(c.Bounds, item);
-          radio->setGeometry(Rect(itemBounds));
-          FitToWidth(radio, radio->text(), itemBounds.Width - IndicatorRoom(radio, true));
-          bound.Radio->addButton(radio, item);
-        }
-        widget = group;
-        break;
-      }
-      case TControlKind::None:
-        continue;
+void TOptDialogView::MakeWidget(const TWidgetDef& w) {
+  QWidget* parent = ParentFor(w);
+  const bool value = w.Control < ControlCount;
+  TBoundControl* bound = value ? &FControls[w.Control] : nullptr;
+  const TControlDef* c = value ? &ControlTable()[w.Control] : nullptr;
+  QWidget* made = nullptr;
+  switch (w.Kind) {
+    case TWidgetKind::Icon: {
+      auto* icon = new QLabel(parent);
+      icon->setPixmap(
+          QIcon(QString::fromUtf8(IconResource)).pixmap(w.Bounds.Width, w.Bounds.Height));
+      made = icon;
+      break;
     }
-    widget->setObjectName(Text(c.Name));
-    if (!c.Hint.empty()) widget->setToolTip(Text(c.Hint));
-    if (c.Kind == TControlKind::SpinBox || c.Kind == TControlKind::Slider) {
-      bound.Caption = MakeLabel(parent, c.CaptionName, c.Caption, c.CaptionBounds);
-      bound.Caption->setEnabled(c.Enabled);
-      if (!c.Visible) bound.Caption->hide();
+    case TWidgetKind::Label: {
+      QLabel* label = MakeLabel(parent, w.Name, w.Caption, w.Bounds, w.Font);
+      if (w.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+      if (bound) bound->Caption = label;
+      made = label;
+      break;
     }
-    widget->setEnabled(c.Enabled);
-    // Hidden controls are still built: they take part in every transfer.
-    if (!c.Visible) widget->hide();
+    case TWidgetKind::Rule: {
+      // Drawn along the top edge of its place, as a sunken line.
+      auto* rule = new QFrame(parent);
+      rule->setFrameShape(QFrame::HLine);
+      rule->setFrameShadow(QFrame::Sunken);
+      rule->setGeometry(w.Bounds.Left, w.Bounds.Top, w.Bounds.Width, 2);
+      rule->setObjectName(Text(w.Name));
+      return;
+    }
+    case TWidgetKind::GroupBox:
+      made = FThemeGroup = new TGroupFrame(Text(w.Caption), parent);
+      break;
+    case TWidgetKind::Tabs:
+      made = FPageControl = new QTabWidget(parent);
+      for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
+        FPages[i] = new QWidget;
+        FPages[i]->setObjectName(Text(TabTable()[i].Name));
+        FPageControl->addTab(FPages[i], Text(TabTable()[i].Caption));
+      }
+      FPageControl->setCurrentIndex(0);
+      break;
+    case TWidgetKind::SpinBox: {
+      auto* spin = new TSpinEdit(*c, parent);
+      spin->setRange(c->Min, c->Max);
+      spin->setSingleStep(c->Step);
+      spin->setWrapping(false);
+      spin->setGroupSeparatorShown(c->Thousands);
+      spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+      bound->Spin = spin;
+      made = spin;
+      break;
+    }
+    case TWidgetKind::Slider: {
+      auto* slider = new QSlider(Qt::Horizontal, parent);
+      slider->setRange(c->Min, c->Max);
+      slider->setSingleStep(c->Step);
+      slider->setPageStep(c->PageStep);
+      slider->setTickPosition(QSlider::TicksBelow);
+      slider->setTickInterval(c->TickEvery);
+      const std::size_t i = w.Control;
+      connect(slider, &QSlider::valueChanged, this,
+              [this, i](int position) { FDialog.TrackBarChange(i, position); });
+      bound->Slider = slider;
+      made = slider;
+      break;
+    }
+    case TWidgetKind::CheckBox:
+      made = bound->Check = new QCheckBox(Text(w.Caption), parent);
+      break;
+    case TWidgetKind::RadioGroup:
+      made = new TGroupFrame(Text(w.Caption), parent);
+      bound->Radio = new QButtonGroup(made);
+      break;
+    case TWidgetKind::RadioItem: {
+      auto* radio = new QRadioButton(Text(w.Caption), parent);
+      bound->Radio->addButton(radio, w.Item);
+      made = radio;
+      break;
+    }
+    case TWidgetKind::Button: {
+      auto* button = new QPushButton(Text(w.Caption), parent);
+      // A focused button takes Enter for itself; otherwise Enter goes to the
+      // default button.
+      button->setAutoDefault(true);
+      button->setDefault(ButtonTable()[static_cast<std::size_t>(w.Button)].Default);
+      // In the order of ButtonTable().
+      static constexpr void (TOptDialog::*Handlers[])() = {&TOptDialog::ButtonOkClick,
+                                                           &TOptDialog::ButtonCancelClick,
+                                                           &TOptDialog::ButtonInitialClick};
+      const auto handler = Handlers[w.Button];
+      connect(button, &QPushButton::clicked, this, [this, handler] { (FDialog.*handler)(); });
+      made = button;
+      break;
+    }
   }
-}
-
-void TOptDialogView::CreateButtons() {
-  for (std::size_t i = 0; i < ButtonTable().size(); ++i) {
-    const TButtonDef& b = ButtonTable()[i];
-    auto* button = new QPushButton(Text(b.Caption), this);
-    button->setObjectName(Text(b.Name));
-    button->setGeometry(Rect(b.Bounds));
-    // A focused button takes Enter for itself; otherwise Enter goes to the
-    // default button.
-    button->setAutoDefault(true);
-    button->setDefault(b.Default);
-    FButtons[i] = button;
+  made->setObjectName(Text(w.Name));
+  if (w.Kind != TWidgetKind::Label) {
+    // One spin box holds both the edit field and its up-down.
+    const TBounds b =
+        w.Kind == TWidgetKind::SpinBox
+            ? TBounds{w.Bounds.Left, w.Bounds.Top,
+                      c->SpinBounds.Left + c->SpinBounds.Width - w.Bounds.Left, w.Bounds.Height}
+            : w.Bounds;
+    made->setGeometry(Rect(b));
   }
-  connect(FButtons[ButtonOk], &QPushButton::clicked, this, [this] { FDialog.ButtonOkClick(); });
-  connect(FButtons[ButtonCancel], &QPushButton::clicked, this,
-          [this] { FDialog.ButtonCancelClick(); });
-  connect(FButtons[ButtonInitial], &QPushButton::clicked, this,
-          [this] { FDialog.ButtonInitialClick(); });
+  if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
+    FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),
+               w.Bounds.Width - IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem));
+  if (!w.Hint.empty()) made->setToolTip(Text(w.Hint));
+  if (value && w.Kind != TWidgetKind::RadioItem) made->setEnabled(w.Enabled);
+  // Hidden controls are still built: they take part in every transfer.
+  if (!w.Visible) made->hide();
 }
 
 void TOptDialogView::SetTabOrder() {

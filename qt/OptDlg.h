@@ -10,7 +10,6 @@ class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QGroupBox;
-class QPushButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
@@ -37,13 +36,9 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   void reject() override;
 
  private:
-  void CreateHeader();
-  void CreateThemeGroup();
-  void CreatePages();
-  void CreateControls();
-  void CreateButtons();
+  void MakeWidget(const TWidgetDef& widget);
   void SetTabOrder();
-  QWidget* ParentFor(TPlace place, int tab) const;
+  QWidget* ParentFor(const TWidgetDef& widget) const;
 
   struct TBoundControl {
     QSpinBox* Spin = nullptr;
@@ -57,7 +52,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   QGroupBox* FThemeGroup = nullptr;
   QTabWidget* FPageControl = nullptr;
   std::array<QWidget*, 5> FPages{};
-  std::array<QPushButton*, 3> FButtons{};
   // Made once the widgets exist, which its handlers reach through this view.
   TOptDialog FDialog;
 };
