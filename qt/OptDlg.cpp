@@ -84,13 +84,7 @@ QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& c
   label->setObjectName(Text(name));
   if (font != TFontRole::Dialog) label->setFont(FontFor(font));
   label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-  // The layout gives a caption the height of a line of the face it was drawn
-  // in. A taller stand-in keeps the caption's foot where the layout puts it
-  // and grows upwards, away from the control below it.
-  QRect r = Rect(bounds);
-  const int line = QFontMetrics(label->font()).height();
-  if (line > r.height()) r.setTop(r.bottom() + 1 - line);
-  label->setGeometry(r);
+  label->setGeometry(Rect(CaptionToLine(bounds, QFontMetrics(label->font()).height())));
   FitToWidth(label, label->text(), bounds.Width);
   return label;
 }
@@ -292,13 +286,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   }
   made->setObjectName(Text(w.Name));
   if (w.Kind != TWidgetKind::Label) {
-    // One spin box holds both the edit field and its up-down.
-    const TBounds b =
-        w.Kind == TWidgetKind::SpinBox
-            ? TBounds{w.Bounds.Left, w.Bounds.Top,
-                      c->SpinBounds.Left + c->SpinBounds.Width - w.Bounds.Left, w.Bounds.Height}
-            : w.Bounds;
-    made->setGeometry(Rect(b));
+    made->setGeometry(Rect(w.Bounds));
   }
   if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
     FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),

@@ -249,6 +249,8 @@ std::vector<TWidgetDef> BuildWidgets() {
     def.Kind = WidgetKind(c.Kind);
     def.Name = c.Name;
     def.Bounds = c.Bounds;
+    if (c.Kind == TControlKind::SpinBox)
+      def.Bounds.Width = c.SpinBounds.Left + c.SpinBounds.Width - c.Bounds.Left;
     def.Hint = c.Hint;
     w.push_back(def);
     if (c.Kind != TControlKind::RadioGroup) continue;
@@ -270,6 +272,11 @@ std::vector<TWidgetDef> BuildWidgets() {
 const std::vector<TWidgetDef>& Widgets() {
   static const std::vector<TWidgetDef> widgets = BuildWidgets();
   return widgets;
+}
+
+TBounds CaptionToLine(const TBounds& caption, int lineHeight) {
+  if (lineHeight <= caption.Height) return caption;
+  return {caption.Left, caption.Top + caption.Height - lineHeight, caption.Width, lineHeight};
 }
 
 const std::vector<std::string>& TabOrder() {

@@ -91,7 +91,7 @@ struct TStaticDef {
   std::string Caption;
   TPlace Place = TPlace::Form;
   int Tab = -1;
-  TBounds Bounds;
+  TBounds Bounds;  // a spin box's covers its edit field and its up-down
   TFontRole Font = TFontRole::Dialog;
   bool Centred = false;
 };
@@ -162,6 +162,11 @@ struct TWidgetDef {
   int Button = -1;
 };
 const std::vector<TWidgetDef>& Widgets();
+
+// The layout gives a caption the height of a line of the face it was drawn
+// in. Set in a taller stand-in, the caption keeps its foot where the layout
+// puts it and grows upwards, away from the control below it.
+TBounds CaptionToLine(const TBounds& caption, int lineHeight);
 
 // Keyboard focus order: the top-level controls first, then the controls
 // inside the tabbed control (tab by tab) and inside the theme group. Spin

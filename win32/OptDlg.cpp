@@ -306,22 +306,13 @@ HWND TOptDialogView::MakeControl(const wchar_t* windowClass, std::string_view te
   } else if (place == TPlace::Tab) {
     parent = FPages.at(static_cast<std::size_t>(tab));
   }
-  int height = Px(bounds.Height);
-  int y = Px(top);
-  if (std::wstring_view(windowClass) == WC_STATICW && !text.empty()) {
-    // The layout leaves captions 12 pixels, the height of the dialog font it
-    // was drawn for. A taller stand-in font must not be cut off at the foot:
-    // grow the caption upwards, keeping its foot where the layout puts it.
-    const int line = LineHeight(font);
-    if (line > height) {
-      y -= line - height;
-      height = line;
-    }
-  }
+  TBounds at{Px(left), Px(top), Px(bounds.Width), Px(bounds.Height)};
+  if (std::wstring_view(windowClass) == WC_STATICW && !text.empty())
+    at = CaptionToLine(at, LineHeight(font));
   const std::wstring caption = Widen(text);
   HWND control = CreateWindowExW(
-      exStyle, windowClass, caption.c_str(), WS_CHILD | style, Px(left), y, Px(bounds.Width),
-      height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+      exStyle, windowClass, caption.c_str(), WS_CHILD | style, at.Left, at.Top, at.Width, at.Height,
+      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
   if (!control) {
     throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
                              std::to_string(GetLastError()));
@@ -423,9 +414,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       const TControlDef& def = ControlTable()[i];
       // The up-down takes its width from the right of its buddy: made as
       // wide as both, the field ends where the table puts the up-down.
-      TBounds editBounds = def.Bounds;
-      editBounds.Width = def.SpinBounds.Left + def.SpinBounds.Width - def.Bounds.Left;
-      FEdits[i] = make(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, editBounds, id,
+      FEdits[i] = make(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, w.Bounds, id,
                        WS_EX_CLIENTEDGE);
       FControls.emplace(def.EditName, FEdits[i]);
       AddTooltip(FEdits[i], w.Hint);
