@@ -21,7 +21,7 @@ namespace moonglow {
 
 struct TControlDef {
   std::string Name;     // the control: UpDownFireCount, TrackBarAllCast, CheckBoxDrawLaunchKiku
-  std::string Setting;  // the field it edits: "FireCount", "Kiku.DrawLaunch"
+  std::string Setting;  // the field it edits: its key, or block and key as Kiku.DrawLaunch
   TControlKind Kind = TControlKind::SpinBox;
   std::string Caption;  // UTF-8; for spin boxes and sliders the label beside the control
   std::string Hint;     // tooltip; empty where the control has none
