@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,15 @@ class IToolkit {
   virtual void ShowPreviewParent(TWindowHandle parent) = 0;
   // The saver window for Saver, Debug or Preview (then a child of `parent`).
   virtual void CreateSaverWindow(TRunMode mode, TWindowHandle parent) = 0;
+  // The saver window inside a saver host's window (host mode). False when
+  // that window does not exist: nothing is shown and the run ends.
+  virtual bool CreateHostedWindow(const THostWindow&) { return false; }
+  // True where the program runs under Linux saver hosts: host mode and
+  // --add-to-xscreensaver. Elsewhere they are malformed switches.
+  virtual bool HostsSavers() const { return false; }
+  // --pixel-rate: the show thread of this run keeps to `pixelRate` pixel
+  // writes per second. Called before any window is made.
+  virtual void UsePixelRate(std::uint64_t pixelRate) = 0;
   virtual void CreateOptionsDialog() = 0;
   // Returns when the main window has closed, or at once when there is none.
   virtual void RunMessageLoop() = 0;
@@ -46,8 +57,20 @@ class IToolkit {
   virtual bool EndRequested() { return false; }
 };
 
+// What the process gives the run besides its argument list.
+struct TProcessIo {
+  TEnvironment Environment;     // none: as if no variable were set
+  std::ostream* Out = nullptr;  // none: the lines go nowhere
+  std::ostream* Err = nullptr;
+};
+
 // The whole run of the program from its argument list (program name first) to
-// its exit code: guard, parse, set up by mode, message loop, release.
-int RunEntry(const std::vector<std::string>& args, IPlatform& platform, IToolkit& toolkit);
+// its exit code: parse, guard, set up by mode, message loop, release.
+//
+// An option the program cannot use prints one line and ends with
+// ExitInvalidOption before anything else happens. Host mode takes no
+// single-instance lock: a host starts one copy per monitor.
+int RunEntry(const std::vector<std::string>& args, IPlatform& platform, IToolkit& toolkit,
+             const TProcessIo& io = {});
 
 }  // namespace moonglow

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <exception>
+#include <utility>
 
 #include "settings/IniFile.h"
 #include "show/Clock.h"
@@ -36,6 +37,20 @@ std::int32_t Extent(std::int32_t from, std::int32_t to) {
   return d < 0 ? 0 : d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
 }
 
+// Holds a flag set for one scope, however the scope is left; scopes nest (the
+// error box may open while the password prompt is open).
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& flag) : FFlag(flag), FBefore(std::exchange(flag, true)) {}
+  ~TFlagScope() { FFlag = FBefore; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& FFlag;
+  const bool FBefore;
+};
+
 }  // namespace
 
 bool DropsSystemCommand(std::uint32_t message, std::uint64_t wParam) {
@@ -52,21 +67,32 @@ TShowThreadFactory FireThreadFactory(std::uint64_t pixelRate) {
 
 TMainForm::TMainForm(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
                      IMainFormHost& host, std::string settingsPath,
-                     TShowThreadFactory newShowThread)
+                     TShowThreadFactory newShowThread, TWindowOwner owner)
     : FRunMode(runMode),
       FParentWindow(parentWindow),
       FPlatform(platform),
       FHost(host),
       FSettingsPath(std::move(settingsPath)),
       FNewShowThread(std::move(newShowThread)),
+      FOwner(owner),
       // Whole seconds of calendar time; only the low 32 bits matter.
       FSeedCounter(static_cast<std::uint32_t>(std::time(nullptr))) {}
 
 TMainForm::~TMainForm() { StopShow(); }
 
+bool TMainForm::TakeParentSize() {
+  const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
+  if (!parent) return false;
+  FHost.SetSize(Extent(parent->Left, parent->Right), Extent(parent->Top, parent->Bottom));
+  return true;
+}
+
 bool TMainForm::FormCreate() {
   FIsNT = FPlatform.IsNT();
   FHost.SetPosition(0, 0);
+  // A host's window is the host's business: its cursor stays as the host set
+  // it, and the host tells the system whatever it tells.
+  if (Hosted()) return TakeParentSize();
   switch (FRunMode) {
     case Saver:
       FHost.SetSize(FHost.ScreenWidth(), FHost.ScreenHeight());
@@ -74,12 +100,8 @@ bool TMainForm::FormCreate() {
       FHost.ShowCursor(false);
       if (!FIsNT) FPlatform.SetScreenSaverRunning(true);
       break;
-    case Preview: {
-      const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
-      if (!parent) return false;
-      FHost.SetSize(Extent(parent->Left, parent->Right), Extent(parent->Top, parent->Bottom));
-      break;
-    }
+    case Preview:
+      return TakeParentSize();
     default:
       break;
   }
@@ -87,33 +109,50 @@ bool TMainForm::FormCreate() {
 }
 
 void TMainForm::FormActivate() {
-  if (FRunMode != Preview) FPlatform.CloseImeStatusWindow(FHost.Handle());
+  if (FRunMode != Preview && !Hosted()) FPlatform.CloseImeStatusWindow(FHost.Handle());
 }
 
 void TMainForm::FormPaint() {
-  if (FShowStarted || FDestroyed) return;
-  auto settings = std::make_unique<TMyIniFile>(FSettingsPath);
+  // After a failure nothing starts: the box's own repaints included.
+  if (FShowStarted || FDestroyed || FFailed) return;
+  auto settings = std::make_unique<TMyIniFile>(FSettingsPath, FPlatform.FileServices());
   settings->ReadSettings();
-  auto canvas = std::make_unique<TCanvas>(FHost.ClientWidth(), FHost.ClientHeight());
-  std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
-                                             .Settings = *settings,
-                                             .RunMode = FRunMode,
-                                             .SeedCounter = FSeedCounter,
-                                             .Random = {},
-                                             .Palette = {},
-                                             .Trace = nullptr,
-                                             .VisitingSlot = 0});
-  auto thread = FNewShowThread(*env);
-  FCanvas = std::move(canvas);
+  // The record is kept only once its show runs: a show that cannot start
+  // leaves nothing to write.
+  StartShow(*settings, FSeedCounter);
   FSettings = std::move(settings);
-  FEnv = std::move(env);
-  FShowThread = std::move(thread);
-  FShowThread->Resume();
   FShowStarted = true;
 }
 
+bool TMainForm::ShowsAsPreview(std::int32_t width, std::int32_t height) const {
+  // A settings page's preview gives a host window of thumbnail size: the full
+  // show's bursts would not fit in it.
+  return FRunMode == Preview ||
+         (Hosted() && (width < HostPreviewBelowWidth || height < HostPreviewBelowHeight));
+}
+
+void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
+  const std::int32_t width = FHost.ClientWidth(), height = FHost.ClientHeight();
+  auto canvas = std::make_unique<TCanvas>(width, height);
+  std::unique_ptr<TShowEnv> env(
+      new TShowEnv{.Canvas = *canvas,
+                   .Settings = settings,
+                   .IsPreview = ShowsAsPreview(width, height),
+                   .SeedCounter = seedCounter,
+                   .Random = {},
+                   .Palette = {},
+                   .Trace = nullptr,
+                   .VisitingSlot = 0});
+  auto thread = FNewShowThread(*env);
+  FCanvas = std::move(canvas);
+  FEnv = std::move(env);
+  FShowThread = std::move(thread);
+  FTerminateRequested = false;
+  FShowThread->Resume();
+}
+
 bool TMainForm::ReactsToInput() const {
-  return FShowStarted && (FRunMode == Saver || FRunMode == Debug);
+  return FShowStarted && !FFailed && !Hosted() && (FRunMode == Saver || FRunMode == Debug);
 }
 
 void TMainForm::FormMouseMove(std::int32_t x, std::int32_t y) {
@@ -132,7 +171,14 @@ void TMainForm::FormKeyDown() {
 }
 
 bool TMainForm::FormCloseQuery() {
-  if (FRunMode != Saver && FRunMode != Debug) return true;
+  if (FPrompting) return false;
+  if (FCloseAllowed || FDestroyed) return true;
+  // Only the saver's own full-screen windows stop the show and show the
+  // cursor here; the others stop it as they go.
+  if ((FRunMode != Saver && FRunMode != Debug) || Hosted()) {
+    FCloseAllowed = true;
+    return true;
+  }
   // A show already told to end is not touched again: it may be gone.
   IShowThread* thread = FTerminateRequested ? nullptr : FShowThread.get();
 
@@ -141,7 +187,9 @@ bool TMainForm::FormCloseQuery() {
   if (thread) thread->Suspend();
 
   bool permission = true;
-  if (!FIsNT && FPlatform.ScreenSaveUsePassword()) {
+  // A failed saver ends without asking: the check may be what failed.
+  if (!FFailed && !FIsNT && FPlatform.ScreenSaveUsePassword()) {
+    const TFlagScope prompting(FPrompting);
     if (std::unique_ptr<IPasswordCheck> check = FPlatform.OpenPasswordCheck()) {
       FHost.ShowCursor(true);
       if (!check->Verify(FHost.Handle())) {
@@ -154,20 +202,25 @@ bool TMainForm::FormCloseQuery() {
     }
   }
 
+  // A handler that failed while the prompt was open has ended the run: its
+  // own close was refused only because this one was still undecided.
+  if (FFailed) permission = true;
+
   if (permission) {
     if (thread) {
       thread->Terminate();
       FTerminateRequested = true;
     }
     FHost.ShowCursor(true);
+    FCloseAllowed = true;
   } else if (thread) {
     thread->Resume();
   }
   return permission;
 }
 
-void TMainForm::StopShow() {
-  if (!FShowThread) return;
+std::uint32_t TMainForm::StopShow() {
+  if (!FShowThread) return FSeedCounter;
   if (!FTerminateRequested) {
     FShowThread->Suspend();
     FShowThread->Terminate();
@@ -175,7 +228,10 @@ void TMainForm::StopShow() {
   }
   FShowThread->WaitFor();
   FShowThread.reset();
+  // The thread has ended: its counter can be read.
+  const std::uint32_t seedCounter = FEnv->SeedCounter;
   FEnv.reset();
+  return seedCounter;
 }
 
 void TMainForm::FormDestroy() {
@@ -188,22 +244,57 @@ void TMainForm::FormDestroy() {
   std::exception_ptr writeError;
   if (FSettings) {
     try {
-      FSettings->WriteSettings(FRunMode);
+      FSettings->WriteSettings(EndsFirstRun(FRunMode));
     } catch (...) {
       writeError = std::current_exception();
     }
     FSettings.reset();
   }
-  if (FRunMode == Saver && !FIsNT) FPlatform.SetScreenSaverRunning(false);
+  if (FRunMode == Saver && !FIsNT && !Hosted()) FPlatform.SetScreenSaverRunning(false);
   if (writeError) std::rethrow_exception(writeError);
 }
 
 void TMainForm::CheckParent() {
-  if (FRunMode == Preview && !FDestroyed && !FHost.WindowRect(FParentWindow)) FHost.Close();
+  if ((FRunMode != Preview && !Hosted()) || FDestroyed) return;
+  const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
+  if (!parent) {
+    FHost.Close();
+    return;
+  }
+  if (!Hosted()) return;
+  const std::int32_t width = Extent(parent->Left, parent->Right);
+  const std::int32_t height = Extent(parent->Top, parent->Bottom);
+  if (width == FHost.ClientWidth() && height == FHost.ClientHeight()) return;
+  FHost.SetSize(width, height);
+  // Before the first paint there is no show yet, and the first paint starts
+  // it at the new size; once the window is closing, none starts again.
+  if (!FShowThread || FTerminateRequested || FCloseAllowed || FFailed) return;
+  // The shells keep the positions and speeds of the size they were launched
+  // in, so the show starts again at the new size rather than carrying them
+  // over; the settings stay as read, and the seeds go on where they were.
+  const std::uint32_t seedCounter = StopShow();
+  FCanvas.reset();
+  StartShow(*FSettings, seedCounter);
 }
 
 void TMainForm::EndOnRequest() {
   if (!FDestroyed) FHost.Close();
+}
+
+void TMainForm::HandlerFailed(const std::string& message) noexcept {
+  if (FFailed) return;
+  FFailed = true;
+  // Neither step may throw back into the toolkit's loop; a box that cannot be
+  // shown has nobody left to tell, and the close is asked for all the same.
+  try {
+    const TFlagScope prompting(FPrompting);
+    FHost.ShowError(message);
+  } catch (...) {
+  }
+  try {
+    FHost.Close();
+  } catch (...) {
+  }
 }
 
 }  // namespace moonglow

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,9 @@ class IMainFormHost {
   // The toolkit's close operation: it asks FormCloseQuery and, when that
   // allows it, closes the window and so ends the message loop.
   virtual void Close() = 0;
+  // The application's standard error box; returns when the user has
+  // dismissed it.
+  virtual void ShowError(const std::string& message) = 0;
 };
 
 // What the saver window needs of its show thread.
@@ -68,25 +72,46 @@ TShowThreadFactory FireThreadFactory(std::uint64_t pixelRate);
 // one with any of the low four bits set passes.
 bool DropsSystemCommand(std::uint32_t message, std::uint64_t wParam);
 
+// Whose window the show is drawn in: the saver's own, by its run mode's rules,
+// or a saver host's (host mode), as a child of the host's window.
+enum class TWindowOwner {
+  RunMode,
+  SaverHost,
+};
+
 // The saver window's rules, the same for every toolkit: sizing by run mode,
 // when input closes it, the first-paint start of the show, the close query
-// with the password check, and the orderly end. The toolkit's window owns one
-// and calls its handlers from its own events.
+// with the password check, what a failed handler does, and the orderly end.
+// The toolkit's window owns one and calls every handler through Guard.
 class TMainForm {
  public:
   // Movement beyond this many pixels from the start position, in either
   // direction, ends the saver.
   static constexpr std::int32_t MoveThreshold = 200;
+  // How often a preview looks whether its parent window still exists: often
+  // enough that it never lingers visibly after its dialog has gone.
+  static constexpr int ParentCheckMilliseconds = 250;
+  // A saver host's window smaller than this in either direction (a settings
+  // page's preview) gets the preview's quartered speeds and lifetimes.
+  static constexpr std::int32_t HostPreviewBelowWidth = 400;
+  static constexpr std::int32_t HostPreviewBelowHeight = 300;
 
+  // With `owner` SaverHost the run mode is Saver and `parentWindow` is the
+  // host's window: the show runs in it as in Saver and ends the first run the
+  // same way, but the window takes no input, leaves the cursor alone, follows
+  // the host window's size and closes when that window goes; only the host
+  // ends it otherwise (EndOnRequest).
   TMainForm(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform, IMainFormHost& host,
-            std::string settingsPath, TShowThreadFactory newShowThread);
+            std::string settingsPath, TShowThreadFactory newShowThread,
+            TWindowOwner owner = TWindowOwner::RunMode);
   // Stops the show if FormDestroy has not; never writes settings.
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
 
   // Sizes the window for its run mode. False when a preview's parent window
-  // does not exist: the window must not be shown and the run ends.
+  // or the host's window does not exist: the window must not be shown and the
+  // run ends.
   bool FormCreate();
   void FormActivate();
   // The first paint starts the show; later ones start nothing.
@@ -94,13 +119,19 @@ class TMainForm {
   void FormMouseMove(std::int32_t x, std::int32_t y);
   void FormMouseDown();
   void FormKeyDown();
-  // The close permission.
+  // The close permission. A close asked for while one of this window's
+  // prompts is open (the password check or the error box, each with its own
+  // message loop) is refused, so the first close decides alone; once a close
+  // has been allowed, later ones are allowed again and do nothing more.
   bool FormCloseQuery();
   // Stops the show thread for good, then saves and frees the settings. A
   // refused write is thrown after everything else has been done.
   void FormDestroy();
   // A preview whose parent window has gone closes itself: it never keeps
-  // running invisibly. The toolkit calls this now and then.
+  // running invisibly. So does a hosted window whose host window has gone;
+  // when the host window has a new size, the window takes it and the show
+  // starts again at that size (the settings as read, the seeds going on).
+  // The toolkit calls this every ParentCheckInterval().
   void CheckParent();
   // The system asks the saver to end (on Linux, the signal a saver host stops
   // its saver with). The window closes by its mode's close rule, the close
@@ -109,7 +140,27 @@ class TMainForm {
   // the settings are saved as that mode saves them.
   void EndOnRequest();
 
+  // Milliseconds between two CheckParent calls; 0 when the mode has no parent
+  // window to watch.
+  int ParentCheckInterval() const {
+    return FRunMode == Preview || Hosted() ? ParentCheckMilliseconds : 0;
+  }
+
+  // Runs one of the toolkit's handlers for this window. No exception leaves
+  // it: a failure goes to HandlerFailed, so none crosses the toolkit's loop.
+  template <class Handler>
+  void Guard(Handler&& handler) noexcept;
+  // A handler failed. After that the saver cannot be trusted to keep drawing
+  // or to close properly, and an unattended saver must give the desktop back:
+  // the message is shown in the error box, then the window closes by its
+  // mode's rule, without a password check, and the run ends as any other
+  // does (the show stops and the settings are written once, in FormDestroy).
+  // Only the first failure is shown; input and paints do nothing more.
+  void HandlerFailed(const std::string& message) noexcept;
+  bool Failed() const { return FFailed; }
+
   TRunMode RunMode() const { return FRunMode; }
+  bool Hosted() const { return FOwner == TWindowOwner::SaverHost; }
   TWindowHandle ParentWindow() const { return FParentWindow; }
   bool ShowStarted() const { return FShowStarted; }
   bool IsNT() const { return FIsNT; }
@@ -121,7 +172,13 @@ class TMainForm {
 
  private:
   bool ReactsToInput() const;
-  void StopShow();
+  bool TakeParentSize();
+  // Whether the show in a window this large gets the preview's scaling.
+  bool ShowsAsPreview(std::int32_t width, std::int32_t height) const;
+  void StartShow(TMyIniFile& settings, std::uint32_t seedCounter);
+  // Returns the seed counter the show had reached (the start value when no
+  // show ran), for a show that goes on after it.
+  std::uint32_t StopShow();
 
   const TRunMode FRunMode;
   const TWindowHandle FParentWindow;
@@ -129,12 +186,16 @@ class TMainForm {
   IMainFormHost& FHost;
   const std::string FSettingsPath;
   TShowThreadFactory FNewShowThread;
+  const TWindowOwner FOwner;
 
   TPoint FCursorStart;
   bool FIsNT = true;
   bool FShowStarted = false;
   bool FTerminateRequested = false;
   bool FDestroyed = false;
+  bool FPrompting = false;  // a prompt of this window is open
+  bool FCloseAllowed = false;
+  bool FFailed = false;
   // The seed counter's start, the calendar time in seconds at construction.
   std::uint32_t FSeedCounter;
 
@@ -144,5 +205,16 @@ class TMainForm {
   std::unique_ptr<TShowEnv> FEnv;
   std::unique_ptr<IShowThread> FShowThread;
 };
+
+template <class Handler>
+void TMainForm::Guard(Handler&& handler) noexcept {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    HandlerFailed(e.what());
+  } catch (...) {
+    HandlerFailed("Unknown exception");
+  }
+}
 
 }  // namespace moonglow

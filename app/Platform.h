@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "settings/FileServices.h"
 
 namespace moonglow {
 
@@ -48,6 +49,10 @@ class IPlatform {
   // platform has none.
   virtual void ChangePassword(TWindowHandle owner) = 0;
   virtual TWindowHandle ForegroundWindow() = 0;
+  // What the settings file is written through: the platform's own checks of
+  // who may write, and its flushes to the disk. A platform without its own
+  // gets the portable ones.
+  virtual IFileServices& FileServices() { return PortableFileServices(); }
 };
 
 }  // namespace moonglow

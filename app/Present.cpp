@@ -21,4 +21,12 @@ std::vector<TRect> TakeFrame(TCanvas& canvas, std::uint32_t* dest, std::size_t d
   return rects;
 }
 
+int PresentInterval(double refreshHertz) {
+  // Written so that NaN, too, takes the default.
+  const double hertz = refreshHertz > 1.0 ? refreshHertz : DefaultRefreshHertz;
+  const double milliseconds = 1000.0 / hertz;
+  if (milliseconds >= MaxPresentMilliseconds) return MaxPresentMilliseconds;
+  return std::max(static_cast<int>(milliseconds), MinPresentMilliseconds);
+}
+
 }  // namespace moonglow

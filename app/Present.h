@@ -15,4 +15,18 @@ namespace moonglow {
 // races with the show thread.
 std::vector<TRect> TakeFrame(TCanvas& canvas, std::uint32_t* dest, std::size_t destStride);
 
+// The refresh rate assumed when the display does not tell its own.
+inline constexpr double DefaultRefreshHertz = 60.0;
+// Bounds of the present interval in milliseconds: more than 250 frames a
+// second only keep the main thread busy, fewer than ten make the show stutter.
+inline constexpr int MinPresentMilliseconds = 4;
+inline constexpr int MaxPresentMilliseconds = 100;
+
+// How often the window copies the show's frame, in milliseconds, for a
+// display refreshing `refreshHertz` times a second: one frame of the display,
+// truncated so that every refresh finds a fresh frame. A rate of 1 Hz or less
+// (or none at all) is a display that does not know its own rate: it counts as
+// DefaultRefreshHertz.
+int PresentInterval(double refreshHertz);
+
 }  // namespace moonglow

@@ -16,4 +16,8 @@ enum TRunMode : std::int32_t {
 
 const char* RunModeName(TRunMode mode);
 
+// Only the end of a full-screen show ends the first-run state: the settings
+// written at the end of this run store FirstRun = 0.
+bool EndsFirstRun(TRunMode mode);
+
 }  // namespace moonglow

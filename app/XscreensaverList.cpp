@@ -1,7 +1,5 @@
 #include "app/XscreensaverList.h"
 
-#include <atomic>
-#include <chrono>
 #include <fstream>
 #include <ostream>
 #include <sstream>
@@ -227,38 +225,8 @@ TXscreensaverEdit AddToXscreensaverText(std::optional<std::string_view> userFile
   return edit;
 }
 
-std::string WriteFileAtomically(const fs::path& path, std::string_view text) {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t v = static_cast<std::uint64_t>(
-                        std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^
-                    (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  std::string suffix;
-  for (int i = 0; i < 16; ++i, v >>= 4) suffix += "0123456789abcdef"[v & 15];
-  const fs::path temp =
-      path.parent_path() / ("." + path.filename().string() + "." + suffix + ".tmp");
-
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  bool written = false;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-      written = !out.fail();
-    }
-  }
-  if (written && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
-  if (written) {
-    fs::rename(temp, path, ec);
-    if (!ec) return {};
-  }
-  fs::remove(temp, ec);
-  return "cannot write " + path.string();
-}
-
-int AddToXscreensaver(const TEnvironment& env, std::ostream& out, std::ostream& err,
-                      const std::vector<fs::path>& appDefaults) {
+int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostream& out,
+                      std::ostream& err, const std::vector<fs::path>& appDefaults) {
   const auto fail = [&err](const std::string& why) {
     err << "moonglow: " << why << '\n';
     return 1;
@@ -312,7 +280,12 @@ int AddToXscreensaver(const TEnvironment& env, std::ostream& out, std::ostream& 
     case TXscreensaverEdit::Added:
       break;
   }
-  if (const std::string why = WriteFileAtomically(path, edit.Text); !why.empty()) return fail(why);
+  // Written as the settings file is: never half a file, and flushed before it
+  // counts as done; an existing file keeps its permissions.
+  const std::optional<fs::perms> perms =
+      user ? std::optional<fs::perms>(status.permissions()) : std::nullopt;
+  if (!ReplaceFileContents(files, path, edit.Text, perms))
+    return fail("cannot write " + path.string());
   out << "moonglow added to " << (user ? "" : "a new ") << path.string()
       << "; pick it in xscreensaver-settings\n";
   return 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "settings/FileServices.h"
 
 namespace moonglow {
 
@@ -46,16 +47,11 @@ struct TXscreensaverEdit {
 TXscreensaverEdit AddToXscreensaverText(std::optional<std::string_view> userFile,
                                         std::string_view appDefaults);
 
-// Replaces `path` by `text` without ever leaving a half-written file: the text
-// goes to a temporary file beside it, which is then renamed over it. An
-// existing file's permissions carry over. Empty on success, else why not.
-std::string WriteFileAtomically(const std::filesystem::path& path, std::string_view text);
-
 // `moonglow --add-to-xscreensaver`: adds the saver to $HOME/.xscreensaver.
 // Prints one line to `out` (done, already there) or to `err` (why not) and
 // returns the exit code: 0, or 1 on failure.
 int AddToXscreensaver(
-    const TEnvironment& env, std::ostream& out, std::ostream& err,
+    const TEnvironment& env, IFileServices& files, std::ostream& out, std::ostream& err,
     const std::vector<std::filesystem::path>& appDefaults = XscreensaverAppDefaults);
 
 }  // namespace moonglow

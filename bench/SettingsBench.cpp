@@ -71,7 +71,7 @@ void BM_Junk50MbReadSaveRead(benchmark::State& state) {
     state.ResumeTiming();
     TMyIniFile s(file.string());
     s.ReadSettings();
-    s.WriteSettings(TRunMode::Saver);
+    s.WriteSettings(true);
     s.ReadSettings();
     benchmark::DoNotOptimize(s.FireCount);
   }

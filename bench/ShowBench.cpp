@@ -12,7 +12,7 @@
 #include "settings/IniFile.h"
 #include "shells/Fire.h"
 #include "shells/Kinds.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ using namespace moonglow;
 struct TBenchWorld {
   TCanvas Canvas{800, 600};
   TMyIniFile Settings{""};
-  TShowEnv Env{Canvas, Settings, Saver, 12345u};
+  TShowEnv Env{Canvas, Settings, false, 12345u};
   TBenchWorld() {
     Settings.LoadDefaults();
     Settings.FirstRun = false;

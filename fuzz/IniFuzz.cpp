@@ -177,7 +177,7 @@ std::vector<std::string> CheckFile(const std::string& bytes, std::uint32_t seed)
   TMyIniFile first(name);
   first.ReadSettings();
   Check(InRanges(first), "ranges after reading");
-  first.WriteSettings(TRunMode::Saver);
+  first.WriteSettings(true);
   TMyIniFile second(name);
   second.ReadSettings();
   Check(SameSettings(first, second), "settings round trip");

@@ -6,6 +6,19 @@
 
 namespace moonglow {
 
+// Replacing a file on Linux. A writer holds an advisory lock on its temporary
+// file from creating it until it has been renamed; the kernel drops the lock
+// when the writer dies however it dies, so a leftover is exactly a temporary
+// file that can be locked. "May write" asks the kernel with the effective ids.
+class TLinuxFileServices final : public IFileServices {
+ public:
+  bool MayWrite(const std::filesystem::path& path) override;
+  std::unique_ptr<ITempFile> CreateTemp(const std::filesystem::path& path,
+                                        std::optional<std::filesystem::perms> perms) override;
+  void FlushDirectory(const std::filesystem::path& dir) override;
+  bool RemoveIfUnused(const std::filesystem::path& path) override;
+};
+
 // The operating-system services on Linux. The single-instance lock is an
 // advisory lock on a file, which the kernel drops when the process ends however
 // it ends, so a crashed copy never blocks the next start. Linux behaves as the
@@ -30,9 +43,11 @@ class TLinuxPlatform final : public IPlatform {
   void CloseImeStatusWindow(TWindowHandle) override {}
   void ChangePassword(TWindowHandle) override {}
   TWindowHandle ForegroundWindow() override { return 0; }
+  IFileServices& FileServices() override { return FFiles; }
 
  private:
   int FLockFd = -1;
+  TLinuxFileServices FFiles;
 };
 
 }  // namespace moonglow

@@ -154,8 +154,9 @@ class TSpinEdit : public QSpinBox {
 
 }  // namespace
 
-TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent)
-    : QDialog(parent), FDialog(*this, settingsPath) {
+TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
+                               IFileServices& files)
+    : QDialog(parent), FDialog(*this, settingsPath, files) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
   setWindowIcon(QIcon(QString::fromUtf8(IconResource)));

@@ -21,7 +21,9 @@ namespace moonglow {
 class TOptDialogView : public QDialog, public IOptDialogView {
   Q_OBJECT
  public:
-  explicit TOptDialogView(const std::string& settingsPath, QWidget* parent = nullptr);
+  // The settings file is written through `files`, which outlives the dialog.
+  explicit TOptDialogView(const std::string& settingsPath, QWidget* parent = nullptr,
+                          IFileServices& files = PortableFileServices());
   ~TOptDialogView() override;
 
   TOptDialog& Dialog() { return FDialog; }

@@ -4,8 +4,8 @@
 
 namespace moonglow {
 
-std::unique_ptr<QWidget> NewOptionsDialog(const std::string& settingsPath) {
-  return std::make_unique<TOptDialogView>(settingsPath);
+std::unique_ptr<QWidget> NewOptionsDialog(const std::string& settingsPath, IFileServices& files) {
+  return std::make_unique<TOptDialogView>(settingsPath, nullptr, files);
 }
 
 }  // namespace moonglow

@@ -70,14 +70,11 @@ bool TQtToolkit::Initialize(TRunMode mode) {
 bool TQtToolkit::EndRequested() { return FEndSignals && FEndSignals->Requested(); }
 
 void TQtToolkit::EndOnRequest() {
-  try {
-    if (FSaver) {
-      FSaver->Form().EndOnRequest();
-    } else if (FDialog) {
-      FDialog->close();  // the close box, which cancels
-    }
-  } catch (...) {
-    Fail(std::current_exception());
+  if (FSaver) {
+    TMainForm& form = FSaver->Form();
+    form.Guard([&form] { form.EndOnRequest(); });
+  } else if (FDialog) {
+    FDialog->close();  // the close box, which cancels
   }
 }
 
@@ -91,21 +88,28 @@ void TQtToolkit::ShowPreviewParent(TWindowHandle) {
 }
 
 void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
-  FSaver = std::make_unique<TSaverWindow>(mode, parent, FPlatform, DefaultSettingsPath(),
-                                          FireThreadFactory(DefaultPixelRate()),
-                                          [this](std::exception_ptr e) { Fail(e); });
+  FSaver = std::make_unique<TSaverWindow>(
+      mode, parent, FPlatform, DefaultSettingsPath(),
+      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
+      [this](const std::string& message) { ShowException(message); });
   FHasMainWindow = FSaver->Start();
 }
 
-void TQtToolkit::CreateOptionsDialog() {
-  FDialog = NewOptionsDialog(DefaultSettingsPath());
-  FDialog->show();
-  FHasMainWindow = true;
+bool TQtToolkit::CreateHostedWindow(const THostWindow& window) {
+  FHosted = true;
+  const TWindowHandle parent = window.RootWindow ? X11RootWindow() : window.Window;
+  FSaver = std::make_unique<TSaverWindow>(
+      Saver, parent, FPlatform, DefaultSettingsPath(),
+      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
+      [this](const std::string& message) { ShowException(message); }, TWindowOwner::SaverHost);
+  FHasMainWindow = FSaver->Start();
+  return FHasMainWindow;
 }
 
-void TQtToolkit::Fail(std::exception_ptr error) {
-  if (!FLoopError) FLoopError = error;
-  QCoreApplication::exit(0);
+void TQtToolkit::CreateOptionsDialog() {
+  FDialog = NewOptionsDialog(DefaultSettingsPath(), FPlatform.FileServices());
+  FDialog->show();
+  FHasMainWindow = true;
 }
 
 void TQtToolkit::RunMessageLoop() {
@@ -124,7 +128,6 @@ void TQtToolkit::RunMessageLoop() {
   }
   QApplication::exec();
   FEndNotifier.reset();
-  if (FLoopError) std::rethrow_exception(std::exchange(FLoopError, nullptr));
 }
 
 void TQtToolkit::DestroyWindows() {
@@ -139,7 +142,9 @@ void TQtToolkit::DestroyWindows() {
 
 void TQtToolkit::ShowException(const std::string& message) {
   std::fprintf(stderr, "moonglow: %s\n", message.c_str());
-  if (!FApplication) return;
+  // Under a saver host the box would wait, unseen behind the host's windows,
+  // for a click the host never lets through.
+  if (!FApplication || FHosted) return;
   const QString caption = QGuiApplication::applicationDisplayName();
   QMessageBox::critical(nullptr, caption, QString::fromStdString(message));
 }

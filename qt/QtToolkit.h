@@ -1,7 +1,8 @@
 #pragma once
 
-#include <exception>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/Entry.h"
@@ -31,6 +32,9 @@ class TQtToolkit final : public IToolkit {
   void SetTitle(const std::string& title) override;
   void ShowPreviewParent(TWindowHandle parent) override;
   void CreateSaverWindow(TRunMode mode, TWindowHandle parent) override;
+  bool CreateHostedWindow(const THostWindow& window) override;
+  bool HostsSavers() const override { return true; }
+  void UsePixelRate(std::uint64_t pixelRate) override { FPixelRate = pixelRate; }
   void CreateOptionsDialog() override;
   void RunMessageLoop() override;
   void DestroyWindows() override;
@@ -40,7 +44,6 @@ class TQtToolkit final : public IToolkit {
   TSaverWindow* SaverWindow() const { return FSaver.get(); }
 
  private:
-  void Fail(std::exception_ptr error);
   void EndOnRequest();
 
   std::string FProgramName;
@@ -54,7 +57,9 @@ class TQtToolkit final : public IToolkit {
   std::unique_ptr<TSaverWindow> FSaver;
   std::unique_ptr<QWidget> FDialog;
   bool FHasMainWindow = false;
-  std::exception_ptr FLoopError;
+  // A saver host's run: nobody is there to dismiss an error box.
+  bool FHosted = false;
+  std::optional<std::uint64_t> FPixelRate;
 };
 
 }  // namespace moonglow

@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
-#include <cmath>
 
 #include "app/Entry.h"
 #include "app/Present.h"
@@ -22,22 +21,34 @@ namespace {
 
 // The window as it was laid out before it is sized at run time.
 constexpr int DesignWidth = 483, DesignHeight = 540;
-// How often a preview looks whether its parent window still exists.
-constexpr int ParentCheckMilliseconds = 250;
 
 QScreen* PrimaryScreen() { return QGuiApplication::primaryScreen(); }
+
+Qt::WindowFlags FlagsFor(TRunMode runMode, TWindowOwner owner, TWindowHandle parentWindow) {
+  if (owner == TWindowOwner::SaverHost) {
+    // Input belongs to the host: it goes through this window to the host's.
+    const Qt::WindowFlags flags =
+        Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus;
+    // Over the root window there is no host window to sit in: an unmanaged
+    // window covers the root window instead, as its child.
+    if (parentWindow == X11RootWindow()) {
+      return flags | Qt::Window | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
+    }
+    return flags;
+  }
+  if (runMode == Preview) return Qt::FramelessWindowHint;
+  return Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+}
 
 }  // namespace
 
 TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
                            std::string settingsPath, TShowThreadFactory newShowThread,
-                           TFailureHandler onFailure)
-    : QWidget(nullptr, runMode == Preview
-                           ? Qt::WindowFlags(Qt::FramelessWindowHint)
-                           : Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      FOnFailure(std::move(onFailure)),
+                           TErrorBox showError, TWindowOwner owner)
+    : QWidget(nullptr, FlagsFor(runMode, owner, parentWindow)),
+      FShowError(std::move(showError)),
       FForm(runMode, parentWindow, platform, *this, std::move(settingsPath),
-            std::move(newShowThread)) {
+            std::move(newShowThread), owner) {
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -45,16 +56,18 @@ TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatfo
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
   setAutoFillBackground(false);
-  setMouseTracking(true);
-  // A preview sits inside someone else's dialog and must not take its keys.
-  setFocusPolicy(runMode == Preview ? Qt::NoFocus : Qt::StrongFocus);
+  const bool takesInput = runMode != Preview && owner == TWindowOwner::RunMode;
+  setMouseTracking(takesInput);
+  // A preview sits inside someone else's dialog and must not take its keys,
+  // and a host's window gets none.
+  setFocusPolicy(takesInput ? Qt::StrongFocus : Qt::NoFocus);
+  if (!takesInput) setAttribute(Qt::WA_ShowWithoutActivating);
   resize(DesignWidth, DesignHeight);
 
   FPresentTimer.setTimerType(Qt::PreciseTimer);
-  connect(&FPresentTimer, &QTimer::timeout, this, &TSaverWindow::Present);
-  FParentTimer.setInterval(ParentCheckMilliseconds);
+  connect(&FPresentTimer, &QTimer::timeout, this, [this] { FForm.Guard([this] { Present(); }); });
   connect(&FParentTimer, &QTimer::timeout, this,
-          [this] { Guard([this] { FForm.CheckParent(); }); });
+          [this] { FForm.Guard([this] { FForm.CheckParent(); }); });
 }
 
 TSaverWindow::~TSaverWindow() {
@@ -65,22 +78,23 @@ TSaverWindow::~TSaverWindow() {
   delete FForeignParent;
 }
 
-template <class Handler>
-void TSaverWindow::Guard(Handler&& handler) {
-  try {
-    handler();
-  } catch (...) {
-    if (FOnFailure) FOnFailure(std::current_exception());
-  }
+bool TSaverWindow::OverRootWindow() const {
+  return FForm.Hosted() && FForm.ParentWindow() == X11RootWindow();
 }
 
 bool TSaverWindow::Start() {
   if (!FForm.FormCreate()) return false;
+  if (FForm.Hosted()) {
+    if (!OverRootWindow()) EmbedInParent();
+    show();
+    if (OverRootWindow()) raise();
+    FParentTimer.start(FForm.ParentCheckInterval());
+    return true;
+  }
   switch (FForm.RunMode()) {
     case Preview:
       EmbedInParent();
       show();
-      FParentTimer.start();
       break;
     case Debug:
       // Without a window manager nothing would maximise the window: take the
@@ -102,6 +116,7 @@ bool TSaverWindow::Start() {
     activateWindow();
     setFocus();
   }
+  if (const int interval = FForm.ParentCheckInterval()) FParentTimer.start(interval);
   return true;
 }
 
@@ -141,6 +156,10 @@ std::optional<TRect> TSaverWindow::WindowRect(TWindowHandle window) {
   return X11WindowRect(window);
 }
 
+void TSaverWindow::ShowError(const std::string& message) {
+  if (FShowError) FShowError(message);
+}
+
 TPoint TSaverWindow::CursorPos() {
   const QPoint p = QCursor::pos();
   return {p.x(), p.y()};
@@ -159,10 +178,10 @@ bool TSaverWindow::event(QEvent* event) {
     case QEvent::KeyPress:
       // Every key ends the saver, Tab and the modifiers included, so none of
       // them may go to focus handling first.
-      Guard([this] { FForm.FormKeyDown(); });
+      FForm.Guard([this] { FForm.FormKeyDown(); });
       return true;
     case QEvent::WindowActivate:
-      Guard([this] { FForm.FormActivate(); });
+      FForm.Guard([this] { FForm.FormActivate(); });
       break;
     default:
       break;
@@ -180,7 +199,17 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
     }
     for (const QRect& r : background) painter.fillRect(r, Qt::black);
   }
-  Guard([this] { FForm.FormPaint(); });
+  // The first paint starts the show, from the loop just after this paint
+  // rather than inside it: a failure opens the error box, whose own loop
+  // must not run within a paint of this window. Later paints start nothing.
+  if (!FForm.ShowStarted()) {
+    QMetaObject::invokeMethod(
+        this, [this] { FForm.Guard([this] { StartShow(); }); }, Qt::QueuedConnection);
+  }
+}
+
+void TSaverWindow::StartShow() {
+  FForm.FormPaint();
   if (FFrame.isNull() && FForm.Canvas()) StartPresenting();
 }
 
@@ -189,14 +218,20 @@ void TSaverWindow::StartPresenting() {
   if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
   FFrame = QImage(canvas.Width(), canvas.Height(), QImage::Format_RGB32);
   FFrame.fill(Qt::black);
-  QScreen* screen = this->screen();
-  const double hz = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
-  FPresentTimer.start(std::clamp(static_cast<int>(std::lround(1000.0 / hz)), 4, 100));
+  const QScreen* screen = this->screen();
+  FPresentTimer.start(PresentInterval(screen ? screen->refreshRate() : 0.0));
 }
 
 void TSaverWindow::Present() {
   TCanvas* canvas = FForm.Canvas();
   if (!canvas || FFrame.isNull()) return;
+  if (canvas->Width() != FFrame.width() || canvas->Height() != FFrame.height()) {
+    // The show started again at a new window size, on a new canvas that
+    // starts black.
+    FFrame = QImage(canvas->Width(), canvas->Height(), QImage::Format_RGB32);
+    FFrame.fill(Qt::black);
+    update();
+  }
   auto* pixels = reinterpret_cast<std::uint32_t*>(FFrame.bits());
   const auto stride = static_cast<std::size_t>(FFrame.bytesPerLine()) / sizeof(std::uint32_t);
   QRegion changed;
@@ -207,17 +242,23 @@ void TSaverWindow::Present() {
 }
 
 void TSaverWindow::mousePressEvent(QMouseEvent*) {
-  Guard([this] { FForm.FormMouseDown(); });
+  FForm.Guard([this] { FForm.FormMouseDown(); });
 }
 
 void TSaverWindow::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
-  Guard([this, p] { FForm.FormMouseMove(p.x(), p.y()); });
+  FForm.Guard([this, p] { FForm.FormMouseMove(p.x(), p.y()); });
 }
 
 void TSaverWindow::closeEvent(QCloseEvent* event) {
-  bool allowed = true;
-  Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  bool allowed = false;
+  FForm.Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  // A query that failed has ended the run, but the close it asked for came
+  // while this one was under way, and Qt lets no close into its own: this
+  // one is that close.
+  if (!allowed && FForm.Failed()) {
+    FForm.Guard([this, &allowed] { allowed = FForm.FormCloseQuery(); });
+  }
   event->setAccepted(allowed);
   // This is the application's main window: its close ends the run. A preview
   // is no top-level window to Qt, so Qt would not end the loop by itself.

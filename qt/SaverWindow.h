@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
-#include <exception>
 #include <functional>
 #include <string>
 
@@ -15,25 +14,28 @@ class QWindow;
 namespace moonglow {
 
 // The saver window on Qt: a black, borderless, stay-on-top widget that hands
-// its events to the saver window's rules (TMainForm) and presents what the
-// show thread draws. The show draws into the rules' canvas; a timer at the
-// display's refresh rate copies the changed tiles into this widget's own image
-// under the canvas mutex, and painting reads that image only.
+// its events to the saver window's rules (TMainForm), each through the rules'
+// Guard, and presents what the show thread draws. The show draws into the
+// rules' canvas; a timer at the display's refresh rate copies the changed
+// tiles into this widget's own image (TakeFrame), and painting reads that
+// image only.
 class TSaverWindow final : public QWidget, public IMainFormHost {
   Q_OBJECT
 
  public:
-  // Called with an exception that left one of the handlers: Qt cannot carry
-  // it through its event loop, so the owner ends the loop and rethrows it.
-  using TFailureHandler = std::function<void(std::exception_ptr)>;
+  // The application's standard error box.
+  using TErrorBox = std::function<void(const std::string& message)>;
 
+  // With `owner` SaverHost, `parentWindow` is the host's window: the window
+  // is made inside it, or for the root window as an unmanaged window over it,
+  // and lets all input through to what lies below.
   TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatform& platform,
-               std::string settingsPath, TShowThreadFactory newShowThread,
-               TFailureHandler onFailure);
+               std::string settingsPath, TShowThreadFactory newShowThread, TErrorBox showError,
+               TWindowOwner owner = TWindowOwner::RunMode);
   ~TSaverWindow() override;
 
   // Sizes the window for its run mode and shows it. False when it must not
-  // run: a preview whose parent window does not exist.
+  // run: a preview's parent window or the host's window does not exist.
   bool Start();
   // Stops the show for good and saves the settings; a refused write throws.
   void Finish();
@@ -52,6 +54,7 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   TPoint CursorPos() override;
   void ShowCursor(bool show) override;
   void Close() override { close(); }
+  void ShowError(const std::string& message) override;
 
  protected:
   bool event(QEvent* event) override;
@@ -61,13 +64,13 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  template <class Handler>
-  void Guard(Handler&& handler);
   void EmbedInParent();
+  bool OverRootWindow() const;
+  void StartShow();
   void StartPresenting();
   void Present();
 
-  TFailureHandler FOnFailure;
+  TErrorBox FShowError;
   QImage FFrame;  // what the window shows; written and read on this thread only
   QTimer FPresentTimer;
   QTimer FParentTimer;

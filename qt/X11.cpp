@@ -36,6 +36,13 @@ std::optional<std::string> DisplayProblem() {
   return std::nullopt;
 }
 
+TWindowHandle X11RootWindow() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11) return 0;
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x11->connection())).data;
+  return screen ? screen->root : 0;
+}
+
 std::optional<TRect> X11WindowRect(TWindowHandle window) {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   if (!x11 || window == 0) return std::nullopt;

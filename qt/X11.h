@@ -19,4 +19,8 @@ std::optional<std::string> DisplayProblem();
 // not run on X11.
 std::optional<TRect> X11WindowRect(TWindowHandle window);
 
+// The root window of the application's screen; 0 when the application does
+// not run on X11.
+TWindowHandle X11RootWindow();
+
 }  // namespace moonglow

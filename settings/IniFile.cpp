@@ -38,7 +38,8 @@ void WriteValue(TProfileFile& ini, const TSettingRow& row, const char* section,
 EIniFileError::EIniFileError(const std::string& fileName)
     : std::runtime_error(fileName + " に書き込めません") {}
 
-TMyIniFile::TMyIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
+TMyIniFile::TMyIniFile(std::string fileName, IFileServices& files)
+    : FFileName(std::move(fileName)), FFiles(files) {}
 
 void TMyIniFile::LoadDefaults() {
   for (const TSettingRow& row : GlobalRows()) SetSetting(*this, row, nullptr, row.Default);
@@ -46,7 +47,8 @@ void TMyIniFile::LoadDefaults() {
 }
 
 void TMyIniFile::ReadSettings() {
-  TProfileFile ini(FFileName);
+  TProfileFile ini(FFileName, FFiles);
+  FReadFailed = ini.ReadFailed();
   for (const TSettingRow& row : GlobalRows())
     SetSetting(*this, row, nullptr, ReadValue(ini, row, row.Section, row.Default));
   for (const TKindRow& kind : KindRows())
@@ -59,15 +61,16 @@ void TMyIniFile::ReadFireParam(TProfileFile& ini, TFireParam& param, const char*
     SetBlockField(param, row, ReadValue(ini, row, section, BlockField(defaults, row)));
 }
 
-void TMyIniFile::WriteSettings(TRunMode runMode) {
-  TProfileFile ini(FFileName);
+void TMyIniFile::WriteSettings(bool clearFirstRun) {
+  TProfileFile ini(FFileName, FFiles);
+  if (FReadFailed) throw EIniFileError(ini.FullName());
   // One rewrite of the file for all the keys; a refusal still stops at the
   // refused key with the keys before it stored.
   ini.BeginUpdate();
-  // Only the end of a full-screen show ends the first-run state; the field
-  // itself is never stored.
+  // The field itself is never stored: a write either ends the first-run
+  // state or leaves the key as the file has it.
   const TSettingRow& firstRun = GlobalRows().front();
-  if (runMode == TRunMode::Saver) ini.WriteBool(firstRun.Section, firstRun.Key, false);
+  if (clearFirstRun) ini.WriteBool(firstRun.Section, firstRun.Key, false);
   for (const TSettingRow& row : GlobalRows())
     WriteValue(ini, row, row.Section, GetSetting(*this, row, nullptr));
   for (const TKindRow& kind : KindRows()) WriteFireParam(ini, this->*kind.Block, kind.Section);

@@ -9,14 +9,14 @@ namespace {
 constexpr int MinCaptionStretch = 50;
 }  // namespace
 
-TOptDialog::TOptDialog(IOptDialogView& view, std::string settingsPath)
-    : FView(view), FSettingsPath(std::move(settingsPath)) {}
+TOptDialog::TOptDialog(IOptDialogView& view, std::string settingsPath, IFileServices& files)
+    : FView(view), FSettingsPath(std::move(settingsPath)), FFiles(files) {}
 
 TOptDialog::~TOptDialog() { FormDestroy(); }
 
 void TOptDialog::FormCreate() {
   // The version label's caption comes with the layout's static texts.
-  FSettings = std::make_unique<TMyIniFile>(FSettingsPath);
+  FSettings = std::make_unique<TMyIniFile>(FSettingsPath, FFiles);
   FSettings->ReadSettings();
   FView.ShowValues(LoadControls(*FSettings));
 }

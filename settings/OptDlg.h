@@ -36,7 +36,8 @@ class IOptDialogView {
 
 class TOptDialog {
  public:
-  TOptDialog(IOptDialogView& view, std::string settingsPath);
+  // The settings file is written through `files`, which outlives the dialog.
+  TOptDialog(IOptDialogView& view, std::string settingsPath, IFileServices& files);
   ~TOptDialog();
   TOptDialog(const TOptDialog&) = delete;
   TOptDialog& operator=(const TOptDialog&) = delete;
@@ -61,6 +62,7 @@ class TOptDialog {
 
   IOptDialogView& FView;
   std::string FSettingsPath;
+  IFileServices& FFiles;
   std::unique_ptr<TMyIniFile> FSettings;
   bool FClosed = false;
 };

@@ -350,7 +350,7 @@ void SaveControls(const TControlValues& values, TMyIniFile& settings) {
 std::optional<std::string> CommitControls(const TControlValues& values, TMyIniFile& settings) {
   SaveControls(values, settings);
   try {
-    settings.WriteSettings(Configure);
+    settings.WriteSettings(/*clearFirstRun=*/false);  // only the full-screen show ends it
   } catch (const std::exception& e) {
     return e.what();
   }

@@ -1,7 +1,5 @@
 #include "settings/ProfileFile.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -130,25 +128,18 @@ bool AnyWriteBit(fs::perms p) {
          fs::perms::none;
 }
 
-// A name for the temporary file that no other writer picks at the same time.
-std::string TempSuffix() {
-  static std::atomic<std::uint64_t> counter{0};
-  const auto ticks = static_cast<std::uint64_t>(
-      std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  std::uint64_t v = ticks ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  std::string s;
-  for (int i = 0; i < 16; ++i, v >>= 4) s += "0123456789abcdef"[v & 15];
-  return s;
-}
-
 }  // namespace
 
-TProfileFile::TProfileFile(std::string fileName) : FFileName(std::move(fileName)) {
-  // Reading never fails: whatever cannot be read reads as an empty file.
+TProfileFile::TProfileFile(std::string fileName, IFileServices& files)
+    : FFileName(std::move(fileName)), FFiles(files) {
+  // Reading never fails: whatever cannot be read reads as an empty file. Only
+  // a file that is not there at all is truly empty; any other failure is
+  // remembered, so that no write replaces contents never seen.
   try {
     const fs::path path = ToPath(FFileName);
     std::error_code ec;
-    if (fs::is_regular_file(path, ec)) {
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_regular_file(status)) {
       const std::uintmax_t size = fs::file_size(path, ec);
       std::ifstream in(path, std::ios::binary);
       if (!ec && in) {
@@ -156,10 +147,14 @@ TProfileFile::TProfileFile(std::string fileName) : FFileName(std::move(fileName)
         in.read(FText.data(), static_cast<std::streamsize>(FText.size()));
         FText.resize(static_cast<std::size_t>(in.gcount()));
       }
+      FReadFailed = ec || !in.is_open() || in.bad();
+    } else {
+      FReadFailed = status.type() != fs::file_type::not_found;
     }
   } catch (const std::exception&) {
-    FText.clear();
+    FReadFailed = true;
   }
+  if (FReadFailed) FText.clear();
   FEncoding = DecodeFileText(FText);
   const std::size_t nl = FText.find('\n');
   if (nl == std::string::npos) {
@@ -379,6 +374,7 @@ std::string TProfileFile::FullName() const {
 
 void TProfileFile::Store(const std::string& text) {
   const auto refuse = [this] { throw EIniFileError(FullName()); };
+  if (FReadFailed) refuse();
   std::error_code ec;
   fs::path target = ToPath(FFileName);
   // Write through a link to the file it names rather than replacing the link.
@@ -395,33 +391,19 @@ void TProfileFile::Store(const std::string& text) {
     if (ec) refuse();
   }
   const fs::file_status dirStatus = fs::status(dir, ec);
-  if (ec || !fs::is_directory(dirStatus) || !AnyWriteBit(dirStatus.permissions())) refuse();
+  if (ec || !fs::is_directory(dirStatus) || !AnyWriteBit(dirStatus.permissions()) ||
+      !FFiles.MayWrite(dir)) {
+    refuse();
+  }
   const fs::file_status fileStatus = fs::status(target, ec);
   const bool exists = fileStatus.type() != fs::file_type::not_found;
-  if (exists &&
-      (ec || !fs::is_regular_file(fileStatus) || !AnyWriteBit(fileStatus.permissions()))) {
+  if (exists && (ec || !fs::is_regular_file(fileStatus) || !AnyWriteBit(fileStatus.permissions()) ||
+                 !FFiles.MayWrite(target))) {
     refuse();
   }
-
-  const fs::path temp = dir / ("." + FromPath(target.filename()) + "." + TempSuffix() + ".tmp");
-  bool written = false;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-      written = !out.fail();
-    }
-  }
-  if (written && exists) fs::permissions(temp, fileStatus.permissions(), ec);
-  if (written) {
-    fs::rename(temp, target, ec);
-    written = !ec;
-  }
-  if (!written) {
-    fs::remove(temp, ec);
-    refuse();
-  }
+  std::optional<fs::perms> perms;
+  if (exists) perms = fileStatus.permissions();
+  if (!ReplaceFileContents(FFiles, target, text, perms)) refuse();
 }
 
 std::optional<std::int32_t> TProfileFile::ParseInteger(std::string_view text) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/FileServices.h"
 #include "settings/TextEncoding.h"
 
 namespace moonglow {
@@ -31,19 +32,26 @@ namespace moonglow {
 // as it was. Each write replaces the whole file through a temporary file
 // beside it, so the file is always either the old one or the new one, and
 // throws EIniFileError when it cannot be stored; the object then still holds
-// what the file holds.
+// what the file holds. A file that is there but cannot be read is never
+// written: its contents were never seen, so nothing could keep them.
 //
 // File names are UTF-8. The whole file is held in memory; lookups scan it line
 // by line, remembering where the sections asked for were found.
 class TProfileFile {
  public:
   // Reads the file. A missing or unreadable file reads as an empty one.
-  explicit TProfileFile(std::string fileName);
+  // `files` does the writing; it must outlive the object.
+  explicit TProfileFile(std::string fileName, IFileServices& files = PortableFileServices());
   virtual ~TProfileFile() = default;
   TProfileFile(const TProfileFile&) = delete;
   TProfileFile& operator=(const TProfileFile&) = delete;
 
   const std::string& FileName() const { return FFileName; }
+  // The absolute file name, as the refusal message gives it.
+  std::string FullName() const;
+  // True when the file exists but could not be read (no permission, an I/O
+  // error, a directory in its place): every write is then refused.
+  bool ReadFailed() const { return FReadFailed; }
   // The text as it stands in memory, in UTF-8 (what the file holds after a
   // write, in the file's own encoding).
   const std::string& Text() const { return FText; }
@@ -74,10 +82,11 @@ class TProfileFile {
   static std::optional<std::int32_t> ParseInteger(std::string_view text);
 
  protected:
-  // Replaces the file by `text`; throws EIniFileError when refused. A
-  // read-only file or directory (one without any write permission bit) is
-  // refused even where the process could write it anyway, as Windows refuses
-  // a file with its read-only attribute.
+  // Replaces the file by `text`; throws EIniFileError when refused. Refused
+  // are a file that could not be read, a file or directory that this user
+  // may not write, and a read-only file or directory (one without any write
+  // permission bit) even where the process could write it anyway, as Windows
+  // refuses a file with its read-only attribute.
   virtual void Store(const std::string& text);
 
  private:
@@ -113,9 +122,10 @@ class TProfileFile {
                           const TCachedSection& except);
   std::size_t ContentStart() const;
   void StoreText();  // Store of FText in the file's encoding
-  std::string FullName() const;
 
   std::string FFileName;
+  IFileServices& FFiles;
+  bool FReadFailed = false;
   std::string FText;
   std::string FEol;  // the line end this file uses
   TFileEncoding FEncoding;

@@ -1,6 +1,7 @@
 #include "shells/Fire.h"
 
 #include "shells/Numeric.h"
+#include "shells/Rocket.h"
 
 namespace moonglow {
 
@@ -134,35 +135,6 @@ void TFire::FreeFall() {
       Sqrt(static_cast<double>(static_cast<Ext>(VX[j]) * VX[j] + static_cast<Ext>(VY[j]) * VY[j])));
 }
 
-void TFire::StartLaunch() {
-  BigSeed = 0;
-  BurstX = RandomUpTo(Div(Width, 2)) + Div(Width, 4);
-  // The fall-back burst point, used only when the rise times out.
-  const std::int32_t up = RandomUpTo(Div(Height, 2));
-  const std::int32_t down = RandomUpTo(Div(Height, 10));
-  BurstY = static_cast<double>(static_cast<std::int64_t>(Div(Height, 2)) + up - down);
-  SeedNum = 2;
-  TrailLen = 350;
-  InitOrder(350);
-  Lifetime = 9999.0;
-  V0 = static_cast<double>(2 * static_cast<std::int64_t>(Div(Height, 3)) -
-                           RandomUpTo(Div(Height, 3)));
-  ColorIndex = 1.0;
-  Angle = 87 + RandomUpTo(6);
-  for (Index = 0; Index < SeedNum; ++Index) {
-    const std::int32_t i = Index;
-    Speed[i] = static_cast<float>(V0);
-    VX[i] = static_cast<float>(Cos(Rad(Angle)) * static_cast<Ext>(Speed[i]));
-    VY[i] = static_cast<float>(Sin(Rad(Angle)) * static_cast<Ext>(Speed[i]));
-    X[i] = static_cast<float>(BurstX);
-    Y[i] = static_cast<float>(RandomUpTo(3) - 1);
-    TrailX[0][i] = X[i];
-    TrailY[0][i] = Y[i];
-  }
-  Tick = 0;
-  State = Rising;
-}
-
 std::int32_t TFire::TrailSlot() const {
   // Tick wraps under a huge lifetime; a negative count must still land in the
   // ring, and a ring of no slots counts as one.
@@ -171,74 +143,14 @@ std::int32_t TFire::TrailSlot() const {
   return slot < 0 ? slot + len : slot;
 }
 
-void TFire::RiseStep() {
-  const std::int32_t j = Cursor;
-  if (j >= SeedNum) {
-    Cursor = 0;
-    return;
-  }
-  // The rocket always uses its own time step and drag, so its rise looks the
-  // same whatever the settings.
-  const double savedDt = Dt;
-  const double savedDrag = Drag;
-  Dt = static_cast<double>(0.0005L);
-  Drag = static_cast<double>(0.002L);
-  Integrate();
-  Dt = savedDt;
-  Drag = savedDrag;
-  if (Tick >= Lifetime) {
-    FadeSweeps = 0;
-    State = TrailFade;
-    return;
-  }
-  const std::int32_t dx = RandomUpTo(2);
-  const std::int32_t px = Trunc(dx + static_cast<Ext>(X[j]));
-  const std::int32_t dy = RandomUpTo(4);
-  const std::int32_t py = Trunc(dy + static_cast<Ext>(Y[j]));
-  PlotStar(px, py, Trunc(ColorIndex));
-  const std::int32_t slot = TrailSlot();
-  TrailX[slot][j] = static_cast<float>(px);
-  TrailY[slot][j] = static_cast<float>(py);
-  Slot = NextOrder(j);
-  PlotStar(Trunc(TrailX[Slot][j]), Trunc(TrailY[Slot][j]), 0);
-  const std::int32_t last = SeedNum - 1;
-  if (VY[last] > 50.0L && Y[last] <= static_cast<Ext>(Height) - 50) {
-    Cursor += 1;
-    Tick = WrapAdd(Tick, -1);
-    return;
-  }
-  FadeSweeps = 0;
-  State = TrailFade;
-  BurstX = X[last];
-  BurstY = Y[last];
-}
-
-void TFire::TrailFadeStep() {
-  if (FadeSweeps >= TrailLen) {
-    FadeSweeps = 0;
-    Tick = 0;
-    Cursor = 0;
-    State = Burst;
-  } else if (Cursor < SeedNum) {
-    for (std::int32_t n = 0; n < 10 && Cursor < SeedNum; ++n) {
-      Slot = NextOrder(Cursor);
-      PlotStar(Trunc(TrailX[Slot][Cursor]), Trunc(TrailY[Slot][Cursor]), 0);
-      Cursor += 1;
-    }
-  } else {
-    Cursor = 0;
-    FadeSweeps += 1;
-  }
-}
-
 void TFire::Step() {
   if (Param().DrawLaunch) {
     switch (State) {
       case TrailFade:
-        TrailFadeStep();
+        TrailFadeStep(*this);
         break;
       case Rising:
-        RiseStep();
+        RiseStep(*this);
         break;
       case Launch:
         BeginLaunch();
@@ -264,6 +176,8 @@ void TFire::Step() {
   Tick = WrapAdd(Tick, 1);
 }
 
+void TFire::BeginLaunch() { StartLaunch(*this); }
+
 void TFire::ChooseBigSeed() {
   if (Param().SeedSize == 2) {
     BigSeed = RandomUpTo(1000) > 500 ? 1 : 0;
@@ -272,12 +186,21 @@ void TFire::ChooseBigSeed() {
   }
 }
 
+TBurstRecord TFire::BurstRecord() const {
+  return {.KindName = KindName,
+          .SeedNum = SeedNum,
+          .BurstX = BurstX,
+          .BurstY = BurstY,
+          .Lifetime = Lifetime,
+          .V0 = V0};
+}
+
 void TFire::TraceBurst() {
-  if (Env.Trace) Env.Trace->Burst(Env.VisitingSlot, *this);
+  if (Env.Trace) Env.Trace->Burst(Env.VisitingSlot, BurstRecord());
 }
 
 void TFire::ScaleForPreview() {
-  if (Env.RunMode != Preview) return;
+  if (!Env.IsPreview) return;
   Lifetime = static_cast<double>(0.25L * Lifetime);
   V0 = static_cast<double>(0.25L * V0);
 }

@@ -59,12 +59,11 @@ class TFire {
   // One time step of the star at Cursor, with and without air resistance.
   void Integrate();
   void FreeFall();
-  // The rocket's three phases.
-  void StartLaunch();
-  void RiseStep();
-  void TrailFadeStep();
   // The trail slot for the current Tick: Tick mod TrailLen, never negative.
   std::int32_t TrailSlot() const;
+
+  // This burst as the trace tells of it.
+  TBurstRecord BurstRecord() const;
 
   // The kind's parameter block in the settings record.
   const TFireParam& Param() const { return *FParam; }
@@ -123,7 +122,7 @@ class TFire {
   void SetUpKind(const char* kindName, const TFireParam& param);
   // The Launch phase of Step: the rocket's set-up, unless a kind sends some
   // cycles up another way.
-  virtual void BeginLaunch() { StartLaunch(); }
+  virtual void BeginLaunch();
   // Tells the trace that Explode has set up (or given up on) this burst.
   void TraceBurst();
 

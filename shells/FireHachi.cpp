@@ -1,8 +1,8 @@
 #include "shells/FireHachi.h"
 
 #include "shells/FireHiyuusei.h"
-#include "shells/FireKiku.h"
 #include "shells/Numeric.h"
+#include "shells/Trail.h"
 
 namespace moonglow {
 

@@ -1,7 +1,7 @@
 #include "shells/FireHiyuusei.h"
 
-#include "shells/FireKiku.h"
 #include "shells/Numeric.h"
+#include "shells/Trail.h"
 
 namespace moonglow {
 

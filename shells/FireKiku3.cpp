@@ -1,7 +1,8 @@
 #include "shells/FireKiku3.h"
 
-#include "shells/FireKiku.h"
 #include "shells/Numeric.h"
+#include "shells/Rocket.h"
+#include "shells/Trail.h"
 
 namespace moonglow {
 
@@ -33,7 +34,7 @@ void TFireKiku3::NextColor() {
 void TFireKiku3::BeginLaunch() {
   if (RandomUpTo(100) <= 70) {
     Fountain = 0;
-    StartLaunch();
+    StartLaunch(*this);
   } else {
     Fountain = 1;
     State = Burst;

@@ -1,4 +1,4 @@
-#include "show/ShowEnv.h"
+#include "show/Palette.h"
 
 namespace moonglow {
 

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "tests/FileText.h"
 
 namespace moonglow {
 namespace {
@@ -49,6 +54,12 @@ class TFakeToolkit final : public IToolkit {
     if (FailCreate) throw std::runtime_error("no window");
     Log.push_back(std::string("saver ") + RunModeName(mode) + " " + std::to_string(parent));
   }
+  bool CreateHostedWindow(const THostWindow& window) override {
+    Log.push_back(window.RootWindow ? "hosted root" : "hosted " + std::to_string(window.Window));
+    return HostWindowExists;
+  }
+  bool HostsSavers() const override { return LinuxHosts; }
+  void UsePixelRate(std::uint64_t rate) override { Log.push_back("rate " + std::to_string(rate)); }
   void CreateOptionsDialog() override { Log.push_back("dialog"); }
   void RunMessageLoop() override { Log.push_back("loop"); }
   void DestroyWindows() override {
@@ -63,13 +74,27 @@ class TFakeToolkit final : public IToolkit {
   bool EndAsked = false;
   bool FailCreate = false;
   bool FailDestroy = false;
+  bool HostWindowExists = true;
+  bool LinuxHosts = true;
 };
 
 struct EntryRun : ::testing::Test {
   int Run(std::vector<std::string> rest) {
     rest.insert(rest.begin(), "moonglow");
-    return RunEntry(rest, Platform, Toolkit);
+    Out.str("");
+    Err.str("");
+    TProcessIo io;
+    io.Environment = [this](std::string_view name) -> std::optional<std::string> {
+      const auto it = Environment.find(std::string(name));
+      if (it == Environment.end()) return std::nullopt;
+      return it->second;
+    };
+    io.Out = &Out;
+    io.Err = &Err;
+    return RunEntry(rest, Platform, Toolkit, io);
   }
+  std::map<std::string, std::string> Environment;
+  std::ostringstream Out, Err;
   TLog Log;
   TFakePlatform Platform{Log};
   TFakeToolkit Toolkit{Log};
@@ -161,6 +186,106 @@ TEST_F(EntryRun, EndRequestBeforeAnyWindowEndsInOrderWithNothingShown) {
     EXPECT_EQ(Log[2], "release");
     EXPECT_EQ(Log[3], "destroy");
   }
+}
+
+// ---- The Linux saver hosts' additions
+
+TEST_F(EntryRun, UnusableOptionIsToldInOneLineBeforeAnythingElse) {
+  Platform.Lock = IPlatform::TLockResult::HeldElsewhere;
+  for (auto args : {std::vector<std::string>{"--window-id", "0x"},
+                    {"--pixel-rate", "0"},
+                    {"--root", "/s"},
+                    {"--add-to-xscreensaver", "/s"}}) {
+    Log.clear();
+    EXPECT_EQ(Run(args), ExitInvalidOption) << args[0];
+    EXPECT_TRUE(Log.empty()) << args[0];
+    const std::string err = Err.str();
+    EXPECT_TRUE(err.starts_with("moonglow: ")) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  }
+  Environment["XSCREENSAVER_WINDOW"] = "nonsense";
+  EXPECT_EQ(Run({"-root"}), ExitInvalidOption);
+  EXPECT_NE(Err.str().find("XSCREENSAVER_WINDOW"), std::string::npos);
+}
+
+TEST_F(EntryRun, HostRunTakesNoLockSoEveryMonitorGetsItsCopy) {
+  Platform.Lock = IPlatform::TLockResult::HeldElsewhere;
+  Environment["XSCREENSAVER_WINDOW"] = "0x400007";
+  EXPECT_EQ(Run({"--root"}), 0);
+  EXPECT_EQ(Log, (TLog{"init Saver", "hosted 4194311", "loop", "destroy"}));
+
+  Log.clear();
+  Environment["XSCREENSAVER_WINDOW"] = "4194312";  // as xsecurelock writes it
+  EXPECT_EQ(Run({"-root"}), 0);
+  EXPECT_EQ(Log[1], "hosted 4194312");
+
+  Log.clear();
+  EXPECT_EQ(Run({"--root", "--window-id", "77"}), 0);  // a settings page's preview
+  EXPECT_EQ(Log[1], "hosted 77");
+
+  Log.clear();
+  Environment.clear();
+  EXPECT_EQ(Run({"--root"}), 0);
+  EXPECT_EQ(Log[1], "hosted root");
+  EXPECT_TRUE(Err.str().empty());
+}
+
+TEST_F(EntryRun, HostWindowThatDoesNotExistEndsWithOneLineAndOne) {
+  Toolkit.HostWindowExists = false;
+  EXPECT_EQ(Run({"--window-id", "0x1234"}), ExitInvalidOption);
+  EXPECT_EQ(Err.str(), "moonglow: window 0x1234 (4660) does not exist\n");
+  EXPECT_EQ(Log, (TLog{"init Saver", "hosted 4660", "destroy"}));
+}
+
+TEST_F(EntryRun, HostRunEndsInOrderWithoutDisplayOrOnRequest) {
+  Toolkit.CanStart = false;
+  EXPECT_EQ(Run({"--root"}), ExitNoDisplay);
+  EXPECT_EQ(Log, (TLog{"init Saver", "destroy"}));
+  Log.clear();
+  Toolkit.CanStart = true;
+  Toolkit.EndAsked = true;
+  EXPECT_EQ(Run({"--root"}), 0);
+  EXPECT_EQ(Log, (TLog{"init Saver", "destroy"}));
+}
+
+TEST_F(EntryRun, PixelRateReachesTheShowInEveryModeBeforeItsWindow) {
+  EXPECT_EQ(Run({"--pixel-rate", "5000", "/s"}), 0);
+  EXPECT_EQ(Log, (TLog{"lock", "init Saver", "rate 5000", Title, "saver Saver 0", "loop", "release",
+                       "destroy"}));
+  Log.clear();
+  EXPECT_EQ(Run({"/p", "12", "--pixel-rate", "7"}), 0);
+  EXPECT_EQ(Log[2], "rate 7");
+  Log.clear();
+  EXPECT_EQ(Run({"-root", "--pixel-rate", "9"}), 0);
+  EXPECT_EQ(Log, (TLog{"init Saver", "rate 9", "hosted root", "loop", "destroy"}));
+  Log.clear();
+  EXPECT_EQ(Run({"/s"}), 0);  // none given: the toolkit keeps its own rate
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "rate 5000"), 0);
+}
+
+TEST_F(EntryRun, AddToXscreensaverEditsTheListAndNothingElse) {
+  TScratchDir home("moonglow-entry-");
+  Spit(home.Path() / ".xscreensaver", "mode: one\nprograms: maze --root \\n\n");
+  Environment["HOME"] = home.Path().string();
+  Platform.Lock = IPlatform::TLockResult::HeldElsewhere;
+  EXPECT_EQ(Run({"--add-to-xscreensaver"}), 0);
+  EXPECT_TRUE(Log.empty());
+  EXPECT_NE(Slurp(home.Path() / ".xscreensaver").find("moonglow --root"), std::string::npos);
+  EXPECT_FALSE(Out.str().empty());
+}
+
+TEST_F(EntryRun, WindowsRefusesTheLinuxAdditionsAsMalformedSwitches) {
+  Toolkit.LinuxHosts = false;
+  for (auto args : {std::vector<std::string>{"--root"},
+                    {"-root"},
+                    {"--window-id", "0x10"},
+                    {"--add-to-xscreensaver"}}) {
+    Log.clear();
+    EXPECT_EQ(Run(args), ExitRefused) << args[0];
+    EXPECT_TRUE(Log.empty()) << args[0];
+  }
+  EXPECT_EQ(Run({"/s", "--pixel-rate", "100"}), 0);
+  EXPECT_EQ(Log[2], "rate 100");
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST_F(Peony, StarCountsAndBurstPointWithoutRocket) {
 }
 
 TEST_F(Peony, PreviewQuartersLifetimeAndSpeed) {
-  TShowWorld preview(800, 600, Preview);
+  TShowWorld preview(800, 600, /*preview=*/true);
   for (std::uint32_t seed = 1; seed <= 50; ++seed) {
     auto full = Burst(seed);
     auto small = preview.Make<TFireBotan>(seed);

@@ -43,7 +43,7 @@ TEST(KikuBurst, DefaultSettings) {
     const double turn = std::atan2(f->VY[1], f->VX[1]) / 0.017453277777777776;
     EXPECT_TRUE(turn > 360 / n + 2 - 0.01 && turn < 360 / n + 6 + 0.01) << turn;
   }
-  w.Env.RunMode = Preview;
+  w.Env.IsPreview = true;
   auto f = w.Make<TFireKiku>(9);
   f->Step();
   EXPECT_TRUE(f->V0 >= 150.25 && f->V0 <= 225 && f->Lifetime >= 75.25 && f->Lifetime <= 97.5);

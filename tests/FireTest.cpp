@@ -277,7 +277,7 @@ TEST_F(FireBase, RocketPeaksBelowTheTopOrWhenSlow) {
 }
 
 TEST_F(FireBase, PreviewRocketIsSlowAndPeaksAtOnce) {
-  TShowWorld world(152, 112, Preview);
+  TShowWorld world(152, 112, /*preview=*/true);
   int slow = 0;
   for (std::uint32_t seed = 1; seed < 400; ++seed) {
     world.Env.SeedCounter = seed;

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/RunMode.h"
 #include "tests/FileText.h"
 
 namespace moonglow {
@@ -183,19 +184,20 @@ TEST_F(IniFileTest, KindRangesFallBackToFixedValuesNotTheKindsDefaults) {
 TEST_F(IniFileTest, FreshFileListsKeysInWriteOrder) {
   TMyIniFile s(File.string());
   s.ReadSettings();
-  s.WriteSettings(TRunMode::Configure);
+  s.WriteSettings(false);
   const std::string configured = Slurp(File);
   EXPECT_EQ(configured, "[Environment]\n" + FreshDefaultsBody);
   EXPECT_EQ(CountKeyLines(configured), 45);
 
+  // Of the runs that write the file, only the full-screen show ends the first run.
   for (TRunMode mode : {TRunMode::Preview, TRunMode::Debug}) {
     fs::remove(File);
-    s.WriteSettings(mode);
+    s.WriteSettings(EndsFirstRun(mode));
     EXPECT_EQ(Slurp(File), configured) << mode;
   }
 
   fs::remove(File);
-  s.WriteSettings(TRunMode::Saver);
+  s.WriteSettings(true);
   const std::string saved = Slurp(File);
   EXPECT_EQ(saved, "[Environment]\nFirstRun=0\n" + FreshDefaultsBody);
   EXPECT_EQ(CountKeyLines(saved), 46);
@@ -206,19 +208,19 @@ TEST_F(IniFileTest, FreshFileListsKeysInWriteOrder) {
 TEST_F(IniFileTest, FirstRunIsEndedOnlyByTheFullScreenShow) {
   TMyIniFile s(File.string());
   s.ReadSettings();
-  s.WriteSettings(TRunMode::Preview);
+  s.WriteSettings(false);
   s.ReadSettings();
   EXPECT_TRUE(s.FirstRun);
 
-  s.WriteSettings(TRunMode::Saver);
+  s.WriteSettings(true);
   s.FirstRun = true;  // a non-Saver write must not bring it back
-  s.WriteSettings(TRunMode::Configure);
-  s.WriteSettings(TRunMode::Debug);
+  s.WriteSettings(false);
+  s.WriteSettings(false);
   s.ReadSettings();
   EXPECT_FALSE(s.FirstRun);
 
   Spit(File, "[Environment]\nFirstRun=7\n");
-  s.WriteSettings(TRunMode::Configure);
+  s.WriteSettings(false);
   EXPECT_TRUE(Slurp(File).starts_with("[Environment]\nFirstRun=7\nFireCount=5\n"));
 }
 
@@ -240,7 +242,7 @@ TEST_F(IniFileTest, WritesEveryFieldAsItIsAndKeepsForeignContent) {
   s.gFactor = -9;  // ...and nothing is range-checked on writing
   s.Hachi.SeedCount = 100000;
   s.Kiku.DrawLaunch = false;
-  s.WriteSettings(TRunMode::Configure);
+  s.WriteSettings(false);
   const std::string text = Slurp(File);
   EXPECT_TRUE(text.starts_with(
       "; hand-edited\n[theme]\nbotanper=12\nExtra=keep\nAllCastPer=40\nShidarePer=80\n"
@@ -265,7 +267,7 @@ TEST_F(IniFileTest, RefusedWriteReportsTheFileAndChangesNothing) {
   s.ReadSettings();
   s.FireCount = 9;
   try {
-    s.WriteSettings(TRunMode::Saver);
+    s.WriteSettings(true);
     FAIL() << "write to a read-only file succeeded";
   } catch (const EIniFileError& e) {
     EXPECT_EQ(std::string(e.what()), File.string() + " に書き込めません");
@@ -274,9 +276,39 @@ TEST_F(IniFileTest, RefusedWriteReportsTheFileAndChangesNothing) {
 
   fs::permissions(File, fs::perms::owner_all);
   fs::permissions(Dir, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_THROW(s.WriteSettings(TRunMode::Configure), EIniFileError);
+  EXPECT_THROW(s.WriteSettings(false), EIniFileError);
   EXPECT_EQ(Slurp(File), "[Environment]\nFireCount=3\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(IniFileTest, ARecordReadFromAnUnreadableFileNeverStoresItsDefaults) {
+  fs::create_directories(File);  // something that cannot be read as a file
+  TMyIniFile s(File.string());
+  s.ReadSettings();
+  ExpectDefaults(s);
+  try {
+    s.WriteSettings(true);
+    FAIL() << "the defaults were stored over an unreadable file";
+  } catch (const EIniFileError& e) {
+    EXPECT_EQ(std::string(e.what()), File.string() + " に書き込めません");
+  }
+  EXPECT_TRUE(fs::is_directory(File));
+
+  // The user's file is back, readable: the record still holds defaults, not
+  // the user's values, and must not put them over the file.
+  fs::remove(File);
+  const std::string own = "[Environment]\nFireCount=7\ngFactor=12345\n[Kiku]\nSeedCount=499\n";
+  Spit(File, own);
+  EXPECT_THROW(s.WriteSettings(true), EIniFileError);
+  EXPECT_EQ(Slurp(File), own);
+
+  s.ReadSettings();
+  EXPECT_EQ(s.gFactor, 12345);
+  s.WriteSettings(true);
+  TMyIniFile again(File.string());
+  again.ReadSettings();
+  EXPECT_EQ(again.FireCount, 7);
+  EXPECT_EQ(again.Kiku.SeedCount, 499);
 }
 
 TEST_F(IniFileTest, FiftyMegabytesOfJunkThenASave) {
@@ -288,7 +320,7 @@ TEST_F(IniFileTest, FiftyMegabytesOfJunkThenASave) {
   TMyIniFile s(File.string());
   s.ReadSettings();
   EXPECT_EQ(s.FireCount, 8);
-  s.WriteSettings(TRunMode::Saver);
+  s.WriteSettings(true);
   s.ReadSettings();
   EXPECT_FALSE(s.FirstRun);
   EXPECT_EQ(s.FireCount, 8);

@@ -2,16 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/Present.h"
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
 #include "tests/FileText.h"
@@ -24,14 +26,18 @@ using TLog = std::vector<std::string>;
 
 class TFakePasswordCheck final : public IPasswordCheck {
  public:
-  TFakePasswordCheck(TLog& log, bool answer) : Log(log), Answer(answer) {}
+  TFakePasswordCheck(TLog& log, bool answer, std::function<void()> whileOpen)
+      : Log(log), Answer(answer), WhileOpen(std::move(whileOpen)) {}
   ~TFakePasswordCheck() override { Log.push_back("unload-password"); }
   bool Verify(TWindowHandle owner) override {
     Log.push_back("verify " + std::to_string(owner));
+    // What the prompt's own message loop delivers meanwhile.
+    if (WhileOpen) WhileOpen();
     return Answer;
   }
   TLog& Log;
   bool Answer;
+  std::function<void()> WhileOpen;
 };
 
 class TFakePlatform final : public IPlatform {
@@ -45,7 +51,7 @@ class TFakePlatform final : public IPlatform {
     if (!HasPasswordService) return nullptr;
     const bool answer = Answers.empty() ? true : Answers.front();
     if (!Answers.empty()) Answers.erase(Answers.begin());
-    return std::make_unique<TFakePasswordCheck>(Log, answer);
+    return std::make_unique<TFakePasswordCheck>(Log, answer, WhilePromptOpen);
   }
   void SetScreenSaverRunning(bool running) override {
     Log.push_back(running ? "notice-on" : "notice-off");
@@ -59,6 +65,7 @@ class TFakePlatform final : public IPlatform {
   bool UsePassword = false;
   bool HasPasswordService = true;
   std::vector<bool> Answers;  // the password check's answers, in turn
+  std::function<void()> WhilePromptOpen;
 };
 
 class TFakeHost final : public IMainFormHost {
@@ -76,7 +83,7 @@ class TFakeHost final : public IMainFormHost {
   std::int32_t ScreenHeight() override { return 768; }
   std::optional<TRect> WindowRect(TWindowHandle window) override {
     if (window != ParentId || !ParentExists) return std::nullopt;
-    return TRect{100, 50, 252, 162};
+    return ParentRect;
   }
   TPoint CursorPos() override { return Cursor; }
   void ShowCursor(bool show) override {
@@ -88,6 +95,10 @@ class TFakeHost final : public IMainFormHost {
     ++CloseRequests;
     if (Form && Form->FormCloseQuery()) Closed = true;
   }
+  void ShowError(const std::string& message) override {
+    Log.push_back("error: " + message);
+    if (WhileErrorShown) WhileErrorShown();
+  }
 
   TLog& Log;
   TMainForm* Form = nullptr;
@@ -96,9 +107,11 @@ class TFakeHost final : public IMainFormHost {
   TPoint Cursor{500, 400};
   int CursorCount = 0;  // shown minus hidden, as the system counts
   TWindowHandle ParentId = 3000;
+  TRect ParentRect{100, 50, 252, 162};
   bool ParentExists = true;
   int CloseRequests = 0;
   bool Closed = false;
+  std::function<void()> WhileErrorShown;  // what the box's own loop delivers
 };
 
 class TFakeShowThread final : public IShowThread {
@@ -117,21 +130,26 @@ struct MainForm : ::testing::Test {
 
   fs::path IniPath() const { return Dir / SettingsFileName; }
 
-  TMainForm& Make(TRunMode mode, TWindowHandle parent = 0) {
-    Form = std::make_unique<TMainForm>(mode, parent, Platform, Host, IniPath().string(),
-                                       [this](TShowEnv& env) -> std::unique_ptr<IShowThread> {
-                                         ++ThreadsMade;
-                                         Env = &env;
-                                         Log.push_back("thread");
-                                         return std::make_unique<TFakeShowThread>(Log);
-                                       });
+  TMainForm& Make(TRunMode mode, TWindowHandle parent = 0,
+                  TWindowOwner owner = TWindowOwner::RunMode) {
+    Form = std::make_unique<TMainForm>(
+        mode, parent, Platform, Host, IniPath().string(),
+        [this](TShowEnv& env) -> std::unique_ptr<IShowThread> {
+          ++ThreadsMade;
+          if (ThreadFails) throw std::runtime_error("no thread");
+          Env = &env;
+          Log.push_back("thread");
+          return std::make_unique<TFakeShowThread>(Log);
+        },
+        owner);
     Host.Form = Form.get();
     return *Form;
   }
 
   // Created, painted once and with the log cleared: a running saver.
-  TMainForm& Running(TRunMode mode, TWindowHandle parent = 0) {
-    TMainForm& form = Make(mode, parent);
+  TMainForm& Running(TRunMode mode, TWindowHandle parent = 0,
+                     TWindowOwner owner = TWindowOwner::RunMode) {
+    TMainForm& form = Make(mode, parent, owner);
     form.FormCreate();
     form.FormPaint();
     Log.clear();
@@ -145,6 +163,7 @@ struct MainForm : ::testing::Test {
   TFakeHost Host{Log};
   std::unique_ptr<TMainForm> Form;
   int ThreadsMade = 0;
+  bool ThreadFails = false;
   TShowEnv* Env = nullptr;
 };
 
@@ -264,7 +283,7 @@ TEST_F(MainForm, FirstPaintStartsTheShowOnce) {
   ASSERT_NE(Env, nullptr);
   EXPECT_EQ(&Env->Canvas, form.Canvas());
   EXPECT_EQ(&Env->Settings, form.Settings());
-  EXPECT_EQ(Env->RunMode, Debug);
+  EXPECT_FALSE(Env->IsPreview);  // Debug draws at full size
   EXPECT_GE(Env->SeedCounter, before);
   EXPECT_LE(Env->SeedCounter, after);
 
@@ -343,6 +362,142 @@ TEST_F(MainForm, PreviewClosesWithoutTouchingTheShow) {
   TMainForm& form = Running(Preview, 3000);
   EXPECT_TRUE(form.FormCloseQuery());
   EXPECT_TRUE(Log.empty());
+}
+
+TEST_F(MainForm, CloseAskedForDuringThePasswordPromptIsRefused) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false, true};
+  TMainForm& form = Running(Saver);
+  // Typing the password reaches the window too, and so does a close from
+  // outside: neither may start a second query under the first.
+  Platform.WhilePromptOpen = [&] {
+    form.FormKeyDown();
+    EXPECT_FALSE(form.FormCloseQuery());
+  };
+  form.FormKeyDown();
+  EXPECT_FALSE(Host.Closed);
+  EXPECT_EQ(Host.CloseRequests, 2);
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "cursor-hide", "close-ime",
+                       "unload-password", "resume"}));
+
+  // The refusal did not stick: the next close asks again and is allowed.
+  Platform.WhilePromptOpen = nullptr;
+  Log.clear();
+  form.FormKeyDown();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "unload-password", "terminate",
+                       "cursor-show"}));
+}
+
+TEST_F(MainForm, AllowedCloseIsAllowedAgainWithoutDoingAnythingTwice) {
+  TMainForm& form = Running(Saver);
+  EXPECT_TRUE(form.FormCloseQuery());
+  Log.clear();
+  EXPECT_TRUE(form.FormCloseQuery());
+  form.FormKeyDown();
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Host.CursorCount, 0);
+}
+
+// ---- A failed handler
+
+TEST_F(MainForm, FailedHandlerIsShownOnceAndEndsTheRunInOrder) {
+  TMainForm& form = Running(Saver);
+  form.Guard([] { throw std::runtime_error("disk on fire"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_TRUE(form.Failed());
+  EXPECT_EQ(Log, (TLog{"error: disk on fire", "suspend", "terminate", "cursor-show"}));
+
+  // Whatever fails afterwards is not shown again, and input does nothing.
+  Log.clear();
+  form.Guard([] { throw 42; });
+  form.Guard([&] { form.FormKeyDown(); });
+  form.Guard([&] { form.FormMouseMove(-5000, -5000); });
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Host.CloseRequests, 1);
+
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"join"}));
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(MainForm, FailedHandlerEndsWithoutAskingForThePassword) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  TMainForm& form = Running(Saver);
+  form.Guard([] { throw std::runtime_error("lost"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"error: lost", "suspend", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, FailingPasswordCheckEndsTheRun) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.WhilePromptOpen = [] { throw std::runtime_error("no password service"); };
+  TMainForm& form = Running(Saver);
+  form.Guard([&] { form.FormKeyDown(); });
+  EXPECT_TRUE(Host.Closed);
+  // Asked once; the close after the failure asks no more.
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "unload-password",
+                       "error: no password service", "suspend", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, HandlerFailingWhileThePromptIsOpenEndsTheRunWhenItCloses) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  TMainForm& form = Running(Saver);
+  Platform.WhilePromptOpen = [&] { form.Guard([] { throw std::runtime_error("paint"); }); };
+  form.FormKeyDown();
+  // The failure's own close came while the prompt was open and was refused;
+  // the prompt's refusal then counts for nothing.
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Host.CloseRequests, 2);
+  EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "error: paint", "cursor-hide",
+                       "close-ime", "unload-password", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, CloseWhileTheErrorIsShownWaitsForTheBox) {
+  TMainForm& form = Running(Debug);
+  Host.WhileErrorShown = [&] {
+    form.Guard([&] { form.FormKeyDown(); });
+    EXPECT_FALSE(form.FormCloseQuery());
+    EXPECT_FALSE(Host.Closed);
+  };
+  form.Guard([] { throw std::runtime_error("x"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"error: x", "suspend", "terminate", "cursor-show"}));
+}
+
+TEST_F(MainForm, FailedFirstPaintIsShownOnceAndEndsTheRun) {
+  ThreadFails = true;
+  TMainForm& form = Make(Saver);
+  form.FormCreate();
+  Log.clear();
+  // Showing the box paints the window again: that must not try once more.
+  Host.WhileErrorShown = [&] { form.Guard([&] { form.FormPaint(); }); };
+  form.Guard([&] { form.FormPaint(); });
+  form.Guard([&] { form.FormPaint(); });
+  EXPECT_EQ(ThreadsMade, 1);
+  EXPECT_EQ(Log, (TLog{"error: no thread", "cursor-show"}));
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_FALSE(form.ShowStarted());
+  EXPECT_EQ(form.Canvas(), nullptr);
+  // Nothing of the show was kept, so nothing is written.
+  form.FormDestroy();
+  EXPECT_FALSE(fs::exists(IniPath()));
+}
+
+TEST_F(MainForm, FailedPreviewClosesAndStopsTheShowOnlyAtTheEnd) {
+  TMainForm& form = Running(Preview, 3000);
+  form.Guard([] { throw std::runtime_error("gone"); });
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"error: gone"}));
+  Log.clear();
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join"}));
 }
 
 // ---- The end of the run
@@ -443,7 +598,130 @@ TEST_F(MainForm, EndRequestStillAsksForThePasswordWhereThePlatformDoes) {
   EXPECT_EQ(Log.back(), "resume");
 }
 
-// ---- The message filter and presenting
+// ---- In a saver host's window
+
+struct HostedForm : MainForm {
+  TMainForm& Hosted() { return Running(Saver, 3000, TWindowOwner::SaverHost); }
+};
+
+TEST_F(HostedForm, TakesTheHostWindowsSizeAndLeavesCursorAndSystemAlone) {
+  Platform.NT = false;  // no running notice either: the host tells the system
+  TMainForm& form = Make(Saver, 3000, TWindowOwner::SaverHost);
+  EXPECT_TRUE(form.FormCreate());
+  EXPECT_EQ(Host.Position, (TPoint{0, 0}));
+  EXPECT_EQ(Host.Width, 152);
+  EXPECT_EQ(Host.Height, 112);
+  form.FormActivate();
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(form.ParentCheckInterval(), TMainForm::ParentCheckMilliseconds);
+
+  Host.ParentExists = false;
+  EXPECT_FALSE(Make(Saver, 3000, TWindowOwner::SaverHost).FormCreate());
+}
+
+TEST_F(HostedForm, TakesNoInputAndEndsOnlyWhenAskedSavingAsTheFullScreenShow) {
+  Platform.NT = false;
+  Platform.UsePassword = true;  // the host locks the screen, not the saver
+  TMainForm& form = Hosted();
+  form.FormKeyDown();
+  form.FormMouseDown();
+  form.FormMouseMove(5000, 5000);
+  EXPECT_EQ(Host.CloseRequests, 0);
+  form.EndOnRequest();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_TRUE(Log.empty());  // no prompt, no cursor; the show stops as the window goes
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join"}));
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(HostedForm, SmallWindowGetsThePreviewsScalingLargeOneTheFullShow) {
+  Hosted();  // 152 x 112: a settings page's preview
+  EXPECT_TRUE(Env->IsPreview);
+  for (const TRect r : {TRect{0, 0, 399, 768}, TRect{0, 0, 1024, 299}}) {
+    Host.ParentRect = r;
+    Hosted();
+    EXPECT_TRUE(Env->IsPreview);
+  }
+  Host.ParentRect = {0, 0, 400, 300};
+  Hosted();
+  EXPECT_FALSE(Env->IsPreview);
+}
+
+TEST_F(HostedForm, FollowsTheHostWindowsSizeByStartingTheShowAgain) {
+  TMainForm& form = Hosted();
+  form.CheckParent();  // same size: nothing happens
+  EXPECT_TRUE(Log.empty());
+  const TMyIniFile* settings = form.Settings();
+  Env->SeedCounter = 1234;
+
+  Host.ParentRect = {0, 0, 1280, 1024};
+  form.CheckParent();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join", "thread", "resume"}));
+  EXPECT_EQ(Host.Width, 1280);
+  ASSERT_NE(form.Canvas(), nullptr);
+  EXPECT_EQ(form.Canvas()->Width(), 1280);
+  EXPECT_EQ(form.Canvas()->Height(), 1024);
+  EXPECT_FALSE(Env->IsPreview);  // grown past the preview's size
+  EXPECT_EQ(Env->SeedCounter, 1234u);
+  EXPECT_EQ(form.Settings(), settings);  // read once, written once
+
+  // Once the window closes no show starts again; the host window's going
+  // closes it as well.
+  Log.clear();
+  form.EndOnRequest();
+  Host.ParentRect = {0, 0, 800, 600};
+  form.CheckParent();
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "thread"), 0);
+  Host.Closed = false;
+  Host.ParentExists = false;
+  TMainForm& other = Hosted();
+  other.CheckParent();
+  EXPECT_TRUE(Host.Closed);
+}
+
+TEST_F(HostedForm, ResizeBeforeTheFirstPaintOnlySizesTheWindow) {
+  TMainForm& form = Make(Saver, 3000, TWindowOwner::SaverHost);
+  form.FormCreate();
+  Host.ParentRect = {0, 0, 640, 480};
+  form.CheckParent();
+  EXPECT_TRUE(Log.empty());
+  form.FormPaint();
+  EXPECT_EQ(form.Canvas()->Width(), 640);
+  EXPECT_FALSE(Env->IsPreview);
+}
+
+TEST_F(HostedForm, CopiesEndingTogetherLeaveOneWholeFile) {
+  // One copy per monitor, all stopped by the host at the same moment.
+  for (int round = 0; round < 20; ++round) {
+    constexpr int Copies = 4;
+    std::vector<TLog> logs(Copies);  // each copy logs alone: no shared log between threads
+    std::vector<std::unique_ptr<TFakeHost>> hosts;
+    std::vector<std::unique_ptr<TMainForm>> copies;
+    for (TLog& log : logs) {
+      hosts.push_back(std::make_unique<TFakeHost>(log));
+      copies.push_back(std::make_unique<TMainForm>(
+          Saver, 3000, Platform, *hosts.back(), IniPath().string(),
+          [&log](TShowEnv&) -> std::unique_ptr<IShowThread> {
+            return std::make_unique<TFakeShowThread>(log);
+          },
+          TWindowOwner::SaverHost));
+      copies.back()->FormCreate();
+      copies.back()->FormPaint();
+    }
+    std::vector<std::thread> ends;
+    for (auto& copy : copies) ends.emplace_back([&copy] { copy->FormDestroy(); });
+    for (std::thread& end : ends) end.join();
+    const std::string text = Slurp(IniPath());
+    EXPECT_NE(text.find("FirstRun=0"), std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '='), 46) << text;
+    std::size_t leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(Dir)) leftovers += entry.path() != IniPath();
+    EXPECT_EQ(leftovers, 0u);
+  }
+}
+
+// ---- The message filter
 
 TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {
   EXPECT_TRUE(DropsSystemCommand(274, 61536));  // WM_SYSCOMMAND, SC_CLOSE
@@ -452,35 +730,6 @@ TEST(MainFormFilter, DropsOnlyTheExactCloseAndScreenSaveCommands) {
   EXPECT_FALSE(DropsSystemCommand(274, 61775));
   EXPECT_FALSE(DropsSystemCommand(274, 61728));  // SC_MINIMIZE
   EXPECT_FALSE(DropsSystemCommand(273, 61536));
-}
-
-TEST(MainFormPresent, CopiesOnlyWhatChangedSinceTheLastFrame) {
-  TCanvas canvas(130, 70);  // tiles of 64: three across, two down
-  std::vector<std::uint32_t> frame(130 * 70, 0x12345678u);
-  EXPECT_TRUE(TakeFrame(canvas, frame.data(), 130).empty());
-  EXPECT_EQ(frame[0], 0x12345678u);
-
-  canvas.SetPixel(129, 69, 0x0000FF);  // red, in the last tile
-  canvas.SetPixel(1, 1, 0xFF0000);     // blue, in the first
-  const std::vector<TRect> changed = TakeFrame(canvas, frame.data(), 130);
-  ASSERT_EQ(changed.size(), 2u);
-  EXPECT_EQ(frame[69 * 130 + 129], 0xFFFF0000u);
-  EXPECT_EQ(frame[1 * 130 + 1], 0xFF0000FFu);
-  EXPECT_EQ(frame[0], 0xFF000000u);             // the rest of the first tile: black
-  EXPECT_EQ(frame[0 * 130 + 64], 0x12345678u);  // an untouched tile stays as it was
-  EXPECT_EQ(frame[69 * 130 + 63], 0x12345678u);
-  EXPECT_TRUE(TakeFrame(canvas, frame.data(), 130).empty());
-}
-
-TEST(MainFormPresent, WritesRowsAtTheImageStride) {
-  TCanvas canvas(3, 2);
-  canvas.SetPixel(2, 1, 0x00FF00);
-  std::vector<std::uint32_t> frame(5 * 2, 7u);  // five pixels per row, two of them padding
-  TakeFrame(canvas, frame.data(), 5);
-  EXPECT_EQ(frame[5 + 2], 0xFF00FF00u);
-  EXPECT_EQ(frame[3], 7u);
-  EXPECT_EQ(frame[4], 7u);
-  EXPECT_EQ(frame[8], 7u);
 }
 
 // ---- With the real show thread
@@ -503,6 +752,34 @@ TEST_F(MainForm, RealShowStopsPromptlyInEveryMode) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     Host.Form = nullptr;
   }
+  EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(MainForm, RealShowStartsAgainAtANewHostWindowSize) {
+  Host.ParentRect = {0, 0, 320, 240};
+  auto form =
+      std::make_unique<TMainForm>(Saver, 3000, Platform, Host, IniPath().string(),
+                                  FireThreadFactory(DefaultPixelRate()), TWindowOwner::SaverHost);
+  Host.Form = form.get();
+  ASSERT_TRUE(form->FormCreate());
+  form->FormPaint();
+  for (const TRect r : {TRect{0, 0, 640, 480}, TRect{0, 0, 200, 100}}) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Host.ParentRect = r;
+    form->CheckParent();
+    ASSERT_NE(form->Canvas(), nullptr);
+    EXPECT_EQ(form->Canvas()->Width(), r.Right);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The show at the last size draws: the restarted thread runs.
+  const std::uint64_t writes = [&] {
+    const std::lock_guard lock(form->Canvas()->Mutex());
+    return form->Canvas()->Writes();
+  }();
+  EXPECT_GT(writes, 0u);
+  form->EndOnRequest();
+  form->FormDestroy();
+  Host.Form = nullptr;
   EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
 }
 

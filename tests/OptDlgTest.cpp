@@ -59,7 +59,7 @@ const std::string UserFile =
 class OptDlgTest : public ::testing::Test {
  protected:
   TOptDialog& Open() {
-    Dialog = std::make_unique<TOptDialog>(View, File.string());
+    Dialog = std::make_unique<TOptDialog>(View, File.string(), PortableFileServices());
     Dialog->FormCreate();
     return *Dialog;
   }

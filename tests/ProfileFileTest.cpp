@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "settings/FileServices.h"
 #include "settings/IniFile.h"
 #include "tests/FileText.h"
 
@@ -367,7 +369,9 @@ TEST_F(ProfileFileTest, ReadOnlyDirectoryAndBlockedPathsAreRefused) {
 
   // A directory where the file should be, and a file where a directory should be.
   fs::create_directories(Dir / "isdir.ini");
-  EXPECT_THROW(TProfileFile((Dir / "isdir.ini").string()).WriteInteger("S", "k", 1), EIniFileError);
+  TProfileFile onDir((Dir / "isdir.ini").string());
+  EXPECT_TRUE(onDir.ReadFailed());
+  EXPECT_THROW(onDir.WriteInteger("S", "k", 1), EIniFileError);
   Spit(Dir / "plain", "");
   EXPECT_THROW(TProfileFile((Dir / "plain" / "x.ini").string()).WriteInteger("S", "k", 1),
                EIniFileError);
@@ -424,6 +428,161 @@ TEST_F(ProfileFileTest, BatchedWritesStoreOnceOrFailWhereSingleWritesWould) {
     EXPECT_THROW(ini.EndUpdate(), EIniFileError);
     EXPECT_EQ(Slurp(File), "[S]\na=10\nb=20\n");
   }
+}
+
+// --- Replacing the file ----------------------------------------------------------------------
+
+// Real files through the portable services, with every call written down, a
+// chosen step made to fail, and some temporary files taken as held by a
+// live writer.
+class TRecordingFiles final : public IFileServices {
+ public:
+  std::vector<std::string> Calls;
+  std::string Fail;                      // the call that fails: "write", "flush" or "rename"
+  std::vector<std::string> MayNotWrite;  // file names this user may not write
+  std::vector<std::string> Held;         // temporary file names a live writer holds
+
+  bool MayWrite(const fs::path& path) override {
+    Calls.push_back("may-write " + path.filename().string());
+    for (const std::string& n : MayNotWrite) {
+      if (path.filename() == n) return false;
+    }
+    return true;
+  }
+  std::unique_ptr<ITempFile> CreateTemp(const fs::path& path,
+                                        std::optional<fs::perms> perms) override {
+    Calls.push_back("create");
+    auto file = PortableFileServices().CreateTemp(path, perms);
+    if (!file) return nullptr;
+    return std::make_unique<TTemp>(*this, std::move(file), path);
+  }
+  void FlushDirectory(const fs::path&) override { Calls.push_back("flush-directory"); }
+  bool RemoveIfUnused(const fs::path& path) override {
+    const std::string name = path.filename().string();
+    Calls.push_back("remove-if-unused " + name);
+    for (const std::string& n : Held) {
+      if (name == n) return false;
+    }
+    return fs::remove(path);
+  }
+
+ private:
+  class TTemp final : public ITempFile {
+   public:
+    TTemp(TRecordingFiles& owner, std::unique_ptr<ITempFile> file, fs::path path)
+        : FOwner(owner), FFile(std::move(file)), FPath(std::move(path)) {}
+    ~TTemp() override {
+      FFile.reset();
+      if (!FRenamed) FOwner.Calls.push_back(fs::exists(FPath) ? "temp-kept" : "temp-removed");
+    }
+    bool Write(std::string_view bytes) override { return Step("write") && FFile->Write(bytes); }
+    bool Flush() override { return Step("flush") && FFile->Flush(); }
+    bool RenameTo(const fs::path& target) override {
+      FRenamed = Step("rename") && FFile->RenameTo(target);
+      return FRenamed;
+    }
+
+   private:
+    bool Step(const std::string& call) {
+      FOwner.Calls.push_back(call);
+      return FOwner.Fail != call;
+    }
+    TRecordingFiles& FOwner;
+    std::unique_ptr<ITempFile> FFile;
+    fs::path FPath;
+    bool FRenamed = false;
+  };
+};
+
+TEST_F(ProfileFileTest, AReplaceWritesFlushesRenamesThenFlushesTheDirectory) {
+  Spit(File, "[S]\nk=1\n");
+  TRecordingFiles files;
+  TProfileFile ini(File.string(), files);
+  ini.WriteInteger("S", "k", 2);
+  const std::string dirName = Dir.filename().string();
+  EXPECT_EQ(files.Calls,
+            (std::vector<std::string>{"may-write " + dirName, "may-write test.ini", "create",
+                                      "write", "flush", "rename", "flush-directory"}));
+  EXPECT_EQ(Slurp(File), "[S]\nk=2\n");
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"test.ini"});
+}
+
+TEST_F(ProfileFileTest, AFailedStepLeavesTheFileAndNoTemporaryFile) {
+  const std::string before = "[S]\nk=1\n";
+  for (const char* step : {"write", "flush", "rename"}) {
+    SCOPED_TRACE(step);
+    Spit(File, before);
+    TRecordingFiles files;
+    files.Fail = step;
+    TProfileFile ini(File.string(), files);
+    EXPECT_THROW(ini.WriteInteger("S", "k", 2), EIniFileError);
+    EXPECT_EQ(files.Calls.back(), "temp-removed");
+    EXPECT_EQ(std::count(files.Calls.begin(), files.Calls.end(), "flush-directory"), 0);
+    EXPECT_EQ(Slurp(File), before);
+    EXPECT_EQ(ini.Text(), before);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"test.ini"});
+  }
+}
+
+TEST_F(ProfileFileTest, WhatThisUserMayNotWriteIsRefusedBeforeAnythingIsMade) {
+  Spit(File, "[S]\nk=1\n");
+  for (const std::string& refused : {std::string("test.ini"), Dir.filename().string()}) {
+    SCOPED_TRACE(refused);
+    TRecordingFiles files;
+    files.MayNotWrite = {refused};
+    EXPECT_THROW(TProfileFile(File.string(), files).WriteInteger("S", "k", 2), EIniFileError);
+    EXPECT_EQ(std::count(files.Calls.begin(), files.Calls.end(), "create"), 0);
+    EXPECT_EQ(Slurp(File), "[S]\nk=1\n");
+  }
+}
+
+TEST_F(ProfileFileTest, ASuccessfulWriteRemovesOnlyOurOwnUnheldLeftovers) {
+  Spit(File, "[S]\nk=1\n");
+  const std::vector<std::string> ours = {".test.ini.0123456789abcdef.tmp",
+                                         ".test.ini.fedcba9876543210.tmp"};
+  const std::vector<std::string> others = {".test.ini.0123456789ABCDEF.tmp",  // not a name we make
+                                           ".test.ini.0123456789abcde.tmp",
+                                           ".test.ini.0123456789abcdef.bak",
+                                           "test.ini.0123456789abcdef.tmp",
+                                           ".other.ini.0123456789abcdef.tmp",
+                                           ".test.ini.tmp"};
+  for (const auto& n : ours) Spit(Dir / n, "left by a killed writer");
+  for (const auto& n : others) Spit(Dir / n, "someone else's");
+  TRecordingFiles files;
+  files.Held = {ours[0]};  // a live writer is still at it
+
+  TProfileFile ini(File.string(), files);
+  ini.WriteInteger("S", "k", 2);
+  std::vector<std::string> asked;
+  for (const std::string& c : files.Calls) {
+    if (c.starts_with("remove-if-unused ")) asked.push_back(c.substr(17));
+  }
+  std::sort(asked.begin(), asked.end());
+  EXPECT_EQ(asked, ours);
+  EXPECT_TRUE(fs::exists(Dir / ours[0]));
+  EXPECT_FALSE(fs::exists(Dir / ours[1]));
+  for (const auto& n : others) EXPECT_TRUE(fs::exists(Dir / n)) << n;
+  EXPECT_EQ(Slurp(File), "[S]\nk=2\n");
+
+  // A refused write removes nothing.
+  Spit(Dir / ours[1], "left again");
+  files.Calls.clear();
+  files.Fail = "rename";
+  EXPECT_THROW(ini.WriteInteger("S", "k", 3), EIniFileError);
+  EXPECT_TRUE(fs::exists(Dir / ours[1]));
+}
+
+TEST_F(ProfileFileTest, AFileThatCannotBeReadIsNeverWritten) {
+  Spit(File, "[Environment]\nFireCount=7\n");
+  fs::permissions(File, fs::perms::owner_write);
+  TProfileFile ini(File.string());
+  if (!ini.ReadFailed()) {
+    GTEST_SKIP() << "this user reads files without read permission (an administrator)";
+  }
+  EXPECT_EQ(ini.ReadInteger("Environment", "FireCount", 5), 5);
+  EXPECT_THROW(ini.WriteInteger("Environment", "FireCount", 5), EIniFileError);
+  fs::permissions(File, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Slurp(File), "[Environment]\nFireCount=7\n");
 }
 
 }  // namespace

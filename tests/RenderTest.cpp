@@ -6,10 +6,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "ShowFixture.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 #include "show/Trace.h"
 
 namespace moonglow {
@@ -29,8 +30,8 @@ struct TTextTrace final : IShowTrace {
     ++Themes;
     OnlyPeonies = OnlyPeonies && std::string(name) == "Botan";
   }
-  void Burst(std::int32_t slot, const TFire& shell) override {
-    Text += BurstTraceLine(slot, shell) + "\n";
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
+    Text += BurstTraceLine(slot, burst) + "\n";
     ++Bursts;
   }
   std::string Text;
@@ -92,17 +93,17 @@ TEST(Render, PeonyShowGoldenHash) {
 }
 
 TEST(Render, WholeShowRepeatsAndSeedsDiffer) {
-  const auto render = [](std::uint32_t seed, TRunMode mode) {
-    TShowWorld world(400, 300, mode);
+  const auto render = [](std::uint32_t seed, bool preview) {
+    TShowWorld world(400, 300, preview);
     world.Settings.FirstRun = true;
     return Render(world, seed, 300000);
   };
-  const TRun a = render(7, Saver), b = render(7, Saver), c = render(8, Saver);
+  const TRun a = render(7, false), b = render(7, false), c = render(8, false);
   EXPECT_EQ(a.PixelHash, b.PixelHash);
   EXPECT_EQ(a.Trace.Text, b.Trace.Text);
   EXPECT_NE(a.PixelHash, c.PixelHash);
   EXPECT_EQ(a.Trace.Text.rfind("theme Shidare 11\n", 0), 0u);  // the first run's willows
-  const TRun p = render(7, Preview), q = render(7, Preview);
+  const TRun p = render(7, true), q = render(7, true);
   EXPECT_EQ(p.PixelHash, q.PixelHash);
   EXPECT_NE(p.PixelHash, a.PixelHash);
 }
@@ -123,6 +124,15 @@ TEST(Render, TraceLineFormat) {
   const std::string burst = trace.Text.substr(trace.Text.find('\n') + 1);
   EXPECT_EQ(burst.rfind("burst 3 Botan 0 ", 0), 0u) << burst;
   EXPECT_NE(burst.find(".000 "), std::string::npos) << burst;
+
+  // A record alone makes the line: rounded to three decimals, and nothing cut
+  // off however large a runaway value grows (-DBL_MAX prints 314 characters).
+  EXPECT_EQ(BurstTraceLine(7, {"Kiku", 120, 400.3336, -0.0004, 9999, 2.5}),
+            "burst 7 Kiku 120 400.334 -0.000 9999.000 2.500");
+  const double most = -std::numeric_limits<double>::max();
+  const std::string huge = BurstTraceLine(0, {"Hachi", 0, most, most, most, most});
+  EXPECT_EQ(huge.size(), std::string("burst 0 Hachi 0 ").size() + 4 * 314 + 3);
+  EXPECT_TRUE(huge.ends_with(".000")) << huge;
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace moonglow {
 struct ShellWorld {
   TCanvas Canvas{800, 600};
   TMyIniFile Settings{""};
-  TShowEnv Env{Canvas, Settings, Saver, 1u};
+  TShowEnv Env{Canvas, Settings, false, 1u};
   ShellWorld() {
     Settings.LoadDefaults();
     BuildPalette(Env.Palette);
@@ -30,7 +30,9 @@ struct ShellWorld {
 
 struct BurstCounter : IShowTrace {
   void Theme(const char*, std::int32_t) override {}
-  void Burst(std::int32_t, const TFire& shell) override { SeedNums.push_back(shell.SeedNum); }
+  void Burst(std::int32_t, const TBurstRecord& burst) override {
+    SeedNums.push_back(burst.SeedNum);
+  }
   std::vector<std::int32_t> SeedNums;
 };
 

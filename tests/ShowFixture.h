@@ -18,8 +18,8 @@ struct TShowWorld {
   TMyIniFile Settings{""};
   TShowEnv Env;
 
-  explicit TShowWorld(std::int32_t width = 800, std::int32_t height = 600, TRunMode mode = Saver)
-      : Canvas(width, height), Env{Canvas, Settings, mode, 1u} {
+  explicit TShowWorld(std::int32_t width = 800, std::int32_t height = 600, bool preview = false)
+      : Canvas(width, height), Env{Canvas, Settings, preview, 1u} {
     Settings.LoadDefaults();
     Settings.FirstRun = false;
     BuildPalette(Env.Palette);
@@ -41,8 +41,8 @@ struct TRecordingTrace final : IShowTrace {
   void Theme(const char* name, std::int32_t launchesLeft) override {
     Themes.push_back(std::string(name) + " " + std::to_string(launchesLeft));
   }
-  void Burst(std::int32_t slot, const TFire& shell) override {
-    Bursts.push_back({slot, shell.KindName, shell.SeedNum});
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
+    Bursts.push_back({slot, burst.KindName, burst.SeedNum});
   }
   std::vector<std::string> Themes;
   std::vector<TBurstLine> Bursts;

@@ -133,7 +133,8 @@ TAddRun Add(const fs::path& home, const fs::path& appDefaults) {
     if (name == "HOME" && !home.empty()) return home.string();
     return std::nullopt;
   };
-  const int code = AddToXscreensaver(env, out, err, {"/nonexistent/XScreenSaver", appDefaults});
+  const int code = AddToXscreensaver(env, PortableFileServices(), out, err,
+                                     {"/nonexistent/XScreenSaver", appDefaults});
   return {code, out.str(), err.str()};
 }
 

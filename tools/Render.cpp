@@ -13,8 +13,7 @@
 #include <string_view>
 
 #include "settings/IniFile.h"
-#include "shells/Fire.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 #include "show/Trace.h"
 #include "tools/Png.h"
 
@@ -128,8 +127,8 @@ class TTracePrinter final : public IShowTrace {
   void Theme(const char* themeName, std::int32_t launchesLeft) override {
     std::puts(ThemeTraceLine(themeName, launchesLeft).c_str());
   }
-  void Burst(std::int32_t slot, const TFire& shell) override {
-    std::puts(BurstTraceLine(slot, shell).c_str());
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
+    std::puts(BurstTraceLine(slot, burst).c_str());
   }
 };
 
@@ -159,7 +158,7 @@ int main(int argc, char** argv) {
 
   TCanvas canvas(options.Width, options.Height);
   TTracePrinter tracer;
-  TShowEnv env{canvas, settings, options.Preview ? Preview : Saver, options.Seed};
+  TShowEnv env{canvas, settings, options.Preview, options.Seed};
   if (options.Trace) env.Trace = &tracer;
 
   // With --trace, standard output carries the trace lines only.

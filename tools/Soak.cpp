@@ -8,8 +8,9 @@
 #include <functional>
 #include <string_view>
 
+#include "app/RunMode.h"
 #include "settings/IniFile.h"
-#include "show/FireThread.h"
+#include "show/Show.h"
 
 namespace {
 
@@ -96,7 +97,7 @@ constexpr std::int32_t TThemeCount = 5;
 
 struct TCounter final : IShowTrace {
   void Theme(const char*, std::int32_t) override { ++Themes; }
-  void Burst(std::int32_t, const TFire&) override { ++Bursts; }
+  void Burst(std::int32_t, const TBurstRecord&) override { ++Bursts; }
   std::uint64_t Themes = 0, Bursts = 0;
 };
 
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
       SingleTheme(settings, theme);
       c.Apply(settings);
       TCanvas canvas(c.Width, c.Height);
-      TShowEnv env{canvas, settings, c.Mode, seed++};
+      TShowEnv env{canvas, settings, c.Mode == Preview, seed++};
       TCounter counter;
       env.Trace = &counter;
       TFireShow show(env);

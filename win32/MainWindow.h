@@ -8,6 +8,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RunMode.h"
+#include "settings/FileServices.h"
 
 namespace moonglow {
 class IPlatform;
@@ -36,9 +37,10 @@ class IMainWindow {
 
 using TErrorBox = std::function<void(const std::string& message)>;
 
-// The options dialog over the settings file at `settingsPath`, made and
-// shown; `onClose` runs when it closes.
+// The options dialog over the settings file at `settingsPath`, written
+// through `files`, made and shown; `onClose` runs when it closes.
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
-                                          TErrorBox showError, std::function<void()> onClose);
+                                          TErrorBox showError, std::function<void()> onClose,
+                                          IFileServices& files);
 
 }  // namespace moonglow::win32

@@ -82,11 +82,11 @@ HFONT MakeFont(const TFontDef& font, TFontRole role, int dpi) {
 }  // namespace
 
 TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
-                               std::function<void()> onClose)
+                               std::function<void()> onClose, IFileServices& files)
     : FInstance(instance),
       FShowError(std::move(showError)),
       FOnClose(std::move(onClose)),
-      FDialog(*this, std::move(settingsPath)) {
+      FDialog(*this, std::move(settingsPath), files) {
   for (std::size_t i = 0; i < ControlCount; ++i) FSpins[i] = TSpinField(i);
 }
 
@@ -647,9 +647,10 @@ void TOptDialogView::MoveFocus(bool backward) {
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
-                                          TErrorBox showError, std::function<void()> onClose) {
+                                          TErrorBox showError, std::function<void()> onClose,
+                                          IFileServices& files) {
   auto dialog = std::make_unique<TOptDialogView>(instance, std::move(settingsPath),
-                                                 std::move(showError), std::move(onClose));
+                                                 std::move(showError), std::move(onClose), files);
   dialog->Create();
   return dialog;
 }

@@ -21,9 +21,10 @@ namespace moonglow::win32 {
 // and its events go to the dialog's handlers.
 class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOptDialogView {
  public:
-  // `onClose` runs when the dialog closes; the program then ends.
+  // `onClose` runs when the dialog closes; the program then ends. The
+  // settings file is written through `files`, which outlives the dialog.
   TOptDialogView(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
-                 std::function<void()> onClose);
+                 std::function<void()> onClose, IFileServices& files = PortableFileServices());
   ~TOptDialogView() override;
   TOptDialogView(const TOptDialogView&) = delete;
   TOptDialogView& operator=(const TOptDialogView&) = delete;

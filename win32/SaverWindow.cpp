@@ -2,14 +2,12 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
-#include <cstring>
 #include <exception>
-#include <mutex>
 #include <stdexcept>
 #include <vector>
 
 #include "app/Entry.h"
+#include "app/Present.h"
 #include "win32/Resource.h"
 #include "win32/Text.h"
 
@@ -19,18 +17,17 @@ namespace {
 
 constexpr const wchar_t* SaverClassName = L"TMainForm";
 constexpr UINT_PTR PresentTimer = 1;
+constexpr UINT_PTR ParentTimer = 2;
 // The preview's parent (/p) gives this exact style: WS_CHILD, WS_VISIBLE,
 // WS_CLIPSIBLINGS and WS_CLIPCHILDREN, nothing else.
 constexpr DWORD PreviewStyle = 0x56000000;
 
-// One frame of the display: the show is presented at the screen's refresh
-// rate, or at 60 Hz where the driver does not say.
-UINT PresentInterval() {
+// The display's refresh rate; 0 or 1 when the driver does not say.
+int DisplayRefreshHertz() {
   HDC screen = GetDC(nullptr);
-  int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
+  const int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
   if (screen) ReleaseDC(nullptr, screen);
-  if (hertz <= 1) hertz = 60;
-  return static_cast<UINT>(std::max(USER_TIMER_MINIMUM, 1000 / hertz));
+  return hertz;
 }
 
 std::string LastErrorText(const char* call) {
@@ -86,7 +83,12 @@ bool TSaverWindow::Create() {
                        FHeight, parent, nullptr, FInstance, this)) {
     throw std::runtime_error(LastErrorText("CreateWindowEx"));
   }
-  SetTimer(FWindow, PresentTimer, PresentInterval(), nullptr);
+  // The system raises an interval below its own minimum to that minimum.
+  SetTimer(FWindow, PresentTimer, static_cast<UINT>(PresentInterval(DisplayRefreshHertz())),
+           nullptr);
+  if (const int interval = FForm.ParentCheckInterval()) {
+    SetTimer(FWindow, ParentTimer, static_cast<UINT>(interval), nullptr);
+  }
 
   switch (FForm.RunMode()) {
     case Saver:
@@ -130,14 +132,10 @@ LRESULT CALLBACK TSaverWindow::WindowProc(HWND window, UINT message, WPARAM wPar
   }
   auto* self = reinterpret_cast<TSaverWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  // No exception may cross the system's frames: it is shown, as the
-  // application shows every failure of a handler, and the loop goes on.
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (const std::exception& e) {
-    self->FShowError(e.what());
-    return 0;
-  }
+  // No exception may cross the system's frames: a failure is the form's.
+  LRESULT result = 0;
+  self->FForm.Guard([&] { result = self->Handle(message, wParam, lParam); });
+  return result;
 }
 
 LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -149,10 +147,8 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // WM_PAINT covers every pixel, black where the show has not drawn.
       return 1;
     case WM_TIMER:
-      if (wParam == PresentTimer) {
-        Present();
-        FForm.CheckParent();
-      }
+      if (wParam == PresentTimer) Present();
+      if (wParam == ParentTimer) FForm.CheckParent();
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) FForm.FormActivate();
@@ -174,7 +170,7 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       Close();
       return 0;
     case WM_DESTROY:
-      KillTimer(FWindow, PresentTimer);
+      KillTimers();
       // Gone with its preview parent rather than by Destroy: the run ends.
       if (!FClosed) {
         FClosed = true;
@@ -192,7 +188,9 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TSaverWindow::Paint() {
-  if (!FStartFailed) StartShow();
+  // Guarded on its own: the paint below must happen whatever became of the
+  // start, or the system would ask for it again and again.
+  FForm.Guard([this] { StartShow(); });
 
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(FWindow, &paint);
@@ -211,14 +209,7 @@ void TSaverWindow::Paint() {
 }
 
 void TSaverWindow::StartShow() {
-  try {
-    FForm.FormPaint();
-  } catch (const std::exception& e) {
-    // Shown once: the box's own repaints must not start it again.
-    FStartFailed = true;
-    FShowError(e.what());
-    return;
-  }
+  FForm.FormPaint();
   const TCanvas* canvas = FForm.Canvas();
   if (!canvas || FDibDC || canvas->Width() <= 0 || canvas->Height() <= 0) return;
 
@@ -237,9 +228,7 @@ void TSaverWindow::StartShow() {
   if (!dib || !dibDC || !bits) {
     if (dibDC) DeleteDC(dibDC);
     if (dib) DeleteObject(dib);
-    FStartFailed = true;
-    FShowError(LastErrorText("CreateDIBSection"));
-    return;
+    throw std::runtime_error(LastErrorText("CreateDIBSection"));
   }
   FDib = dib;
   FDibDC = dibDC;
@@ -252,27 +241,21 @@ void TSaverWindow::StartShow() {
 void TSaverWindow::Present() {
   TCanvas* canvas = FForm.Canvas();
   if (!canvas || !FDibBits) return;
-  // The canvas holds 0xFFRRGGBB, which is what a 32-bit DIB holds too.
-  std::vector<moonglow::TRect> changed;
+  // GDI may still be reading the DIB for an earlier blit.
   GdiFlush();
-  {
-    std::lock_guard<std::mutex> lock(canvas->Mutex());
-    changed = canvas->TakeDirty();
-    const std::uint32_t* pixels = canvas->Pixels();
-    const auto stride = static_cast<std::size_t>(FDibWidth);
-    for (const moonglow::TRect& r : changed) {
-      const auto width = static_cast<std::size_t>(r.Right - r.Left);
-      for (std::int32_t y = r.Top; y < r.Bottom; ++y) {
-        const std::size_t offset =
-            static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(r.Left);
-        std::memcpy(FDibBits + offset, pixels + offset, width * sizeof(std::uint32_t));
-      }
-    }
-  }
+  // The canvas holds 0xFFRRGGBB, which is what a 32-bit DIB holds too, and
+  // a 32-bit DIB's rows need no padding.
+  const std::vector<moonglow::TRect> changed =
+      TakeFrame(*canvas, FDibBits, static_cast<std::size_t>(FDibWidth));
   for (const moonglow::TRect& r : changed) {
     const RECT area{r.Left, r.Top, r.Right, r.Bottom};
     InvalidateRect(FWindow, &area, FALSE);
   }
+}
+
+void TSaverWindow::KillTimers() {
+  KillTimer(FWindow, PresentTimer);
+  KillTimer(FWindow, ParentTimer);
 }
 
 void TSaverWindow::ReleaseDib() {
@@ -337,24 +320,16 @@ TPoint TSaverWindow::CursorPos() {
 void TSaverWindow::ShowCursor(bool show) { ::ShowCursor(show ? TRUE : FALSE); }
 
 void TSaverWindow::Close() {
-  // The password prompt runs its own loop: input that reaches the window
-  // meanwhile must not start a second close query.
-  if (FClosed || FInCloseQuery) return;
-  FInCloseQuery = true;
-  bool allowed = false;
-  try {
-    allowed = FForm.FormCloseQuery();
-  } catch (...) {
-    FInCloseQuery = false;
-    throw;
-  }
-  FInCloseQuery = false;
-  if (!allowed) return;
+  // Once the loop is to end, or the window has gone with its parent, there is
+  // nothing left to close.
+  if (FClosed || !FForm.FormCloseQuery()) return;
   FClosed = true;
-  if (FWindow) KillTimer(FWindow, PresentTimer);
+  if (FWindow) KillTimers();
   // The window itself goes after the loop, when the entry point destroys it.
   PostQuitMessage(0);
 }
+
+void TSaverWindow::ShowError(const std::string& message) { FShowError(message); }
 
 std::unique_ptr<IMainWindow> NewSaverWindow(HINSTANCE instance, TRunMode mode,
                                             TWindowHandle parentWindow, IPlatform& platform,

@@ -14,11 +14,12 @@
 namespace moonglow::win32 {
 
 // The saver window on Win32: a black, borderless, stay-on-top window that
-// forwards its events to the shared saver-window rules (TMainForm) and shows
-// the show's framebuffer. The show thread draws into the core's canvas; a
-// timer copies the changed tiles into the window's own DIB section and
-// invalidates them, and WM_PAINT blits from that DIB, so the main thread never
-// reads pixels the show thread is writing and no pixel goes through GDI alone.
+// forwards its events to the shared saver-window rules (TMainForm), each
+// through the rules' Guard, and shows the show's framebuffer. The show thread
+// draws into the core's canvas; a timer copies the changed tiles into the
+// window's own DIB section (TakeFrame) and invalidates them, and WM_PAINT
+// blits from that DIB, so the main thread never reads pixels the show thread
+// is writing and no pixel goes through GDI alone.
 class TSaverWindow final : public IMainFormHost, public IMainWindow {
  public:
   TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow, IPlatform& platform,
@@ -55,6 +56,7 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   TPoint CursorPos() override;
   void ShowCursor(bool show) override;
   void Close() override;
+  void ShowError(const std::string& message) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -64,6 +66,7 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   void StartShow();
   // The timer: copies the tiles the show changed and invalidates them.
   void Present();
+  void KillTimers();
   void ReleaseDib();
 
   HINSTANCE FInstance;
@@ -80,8 +83,6 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   std::int32_t FDibWidth = 0, FDibHeight = 0;
 
   bool FClosed = false;
-  bool FInCloseQuery = false;
-  bool FStartFailed = false;
 };
 
 // The saver window for Saver, Debug or Preview (then a child of

@@ -57,7 +57,8 @@ void TWinToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
 }
 
 void TWinToolkit::CreateOptionsDialog() {
-  FMainWindow = NewOptDialog(FInstance, FSettingsPath, ErrorBox(), [] { PostQuitMessage(0); });
+  FMainWindow = NewOptDialog(
+      FInstance, FSettingsPath, ErrorBox(), [] { PostQuitMessage(0); }, FPlatform.FileServices());
 }
 
 void TWinToolkit::RunMessageLoop() {

@@ -28,6 +28,11 @@ class TWinToolkit final : public IToolkit {
   void SetTitle(const std::string& title) override;
   void ShowPreviewParent(TWindowHandle parent) override;
   void CreateSaverWindow(TRunMode mode, TWindowHandle parent) override;
+  // Host mode and --add-to-xscreensaver are Linux saver hosts' business: the
+  // default answers refuse them here as malformed switches.
+  void UsePixelRate(std::uint64_t pixelRate) override {
+    FNewShowThread = FireThreadFactory(pixelRate);
+  }
   void CreateOptionsDialog() override;
   void RunMessageLoop() override;
   void DestroyWindows() override;

@@ -2,6 +2,9 @@
 
 #include <imm.h>
 
+#include <cstring>
+#include <vector>
+
 #include "settings/IniFile.h"
 #include "win32/Text.h"
 
@@ -36,7 +39,91 @@ class TPasswordCheck final : public IPasswordCheck {
   TVerifyScreenSavePwd FVerify;
 };
 
+class TWinTempFile final : public ITempFile {
+ public:
+  explicit TWinTempFile(HANDLE file) : FFile(file) {}
+  ~TWinTempFile() override {
+    if (!FRenamed) {
+      FILE_DISPOSITION_INFO dispose{};
+      dispose.DeleteFile = TRUE;
+      SetFileInformationByHandle(FFile, FileDispositionInfo, &dispose, sizeof dispose);
+    }
+    CloseHandle(FFile);
+  }
+  TWinTempFile(const TWinTempFile&) = delete;
+  TWinTempFile& operator=(const TWinTempFile&) = delete;
+
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+      DWORD written = 0;
+      if (!WriteFile(FFile, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+      bytes.remove_prefix(written);
+    }
+    return true;
+  }
+  bool Flush() override { return FlushFileBuffers(FFile) != FALSE; }
+  bool RenameTo(const std::filesystem::path& target) override {
+    // The rename goes through the open handle: the file is never let go
+    // under its temporary name.
+    const std::wstring name = target.wstring();
+    const DWORD nameBytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = nameBytes;
+    std::memcpy(info->FileName, name.data(), nameBytes);
+    FRenamed = SetFileInformationByHandle(FFile, FileRenameInfo, info,
+                                          static_cast<DWORD>(buffer.size())) != FALSE;
+    return FRenamed;
+  }
+
+ private:
+  HANDLE FFile;
+  bool FRenamed = false;
+};
+
 }  // namespace
+
+bool TWinFileServices::MayWrite(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  // A folder's read-only attribute does not stop new files in it: only the
+  // creation itself can tell.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return false;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+std::unique_ptr<ITempFile> TWinFileServices::CreateTemp(const std::filesystem::path& path,
+                                                        std::optional<std::filesystem::perms>) {
+  // No sharing at all: while the writer holds the file, nobody else opens
+  // or deletes it. Windows keeps no permission bits to copy.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<TWinTempFile>(file);
+}
+
+void TWinFileServices::FlushDirectory(const std::filesystem::path& dir) {
+  HANDLE handle = CreateFileW(dir.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  FlushFileBuffers(handle);
+  CloseHandle(handle);
+}
+
+bool TWinFileServices::RemoveIfUnused(const std::filesystem::path& path) {
+  // A live writer's file is open without sharing, so the delete fails.
+  return DeleteFileW(path.c_str()) != FALSE;
+}
 
 IPlatform::TLockResult TWinPlatform::AcquireInstanceLock() {
   if (HANDLE other = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, InstanceMutexName)) {

@@ -13,6 +13,21 @@ namespace moonglow::win32 {
 // its run mode, looks for it.
 inline constexpr const char* InstanceMutexName = "Version 3.01";
 
+// Replacing a file on Windows. A writer opens its temporary file without
+// sharing it and keeps it open until it has renamed it through that handle,
+// so no other writer's clean-up can delete it meanwhile; a leftover is a
+// temporary file that can be deleted. "May write" takes the file's read-only
+// attribute and whether it opens for writing; the writes' own results say
+// the rest.
+class TWinFileServices final : public IFileServices {
+ public:
+  bool MayWrite(const std::filesystem::path& path) override;
+  std::unique_ptr<ITempFile> CreateTemp(const std::filesystem::path& path,
+                                        std::optional<std::filesystem::perms> perms) override;
+  void FlushDirectory(const std::filesystem::path& dir) override;
+  bool RemoveIfUnused(const std::filesystem::path& path) override;
+};
+
 // The operating-system services on Windows. The saver password services live
 // in libraries that only the Windows 95 family ships; they are loaded by name
 // when needed, and a missing library or entry makes its step a no-op.
@@ -31,8 +46,10 @@ class TWinPlatform final : public IPlatform {
   void CloseImeStatusWindow(TWindowHandle window) override;
   void ChangePassword(TWindowHandle owner) override;
   TWindowHandle ForegroundWindow() override;
+  IFileServices& FileServices() override { return FFiles; }
 
  private:
+  TWinFileServices FFiles;
   // Held until the process ends: the handle is never closed, so the name
   // stays taken until then even after the release.
   HANDLE FInstanceMutex = nullptr;

@@ -1,9 +1,12 @@
-// The Win32 platform services, the saver's message filter and the text
-// conversions. The test program lives beside stand-ins for PASSWORD.CPL and
-// MPR.DLL, which the platform loads by name from the program's directory.
+// The Win32 platform services (the settings file's among them), the saver's
+// message filter and the text conversions. The test program lives beside stand-ins for PASSWORD.CPL
+// and MPR.DLL, which the platform loads by name from the program's directory.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -216,6 +219,82 @@ TEST(Text, HandlesSurviveTheCommandLine) {
   const HWND window = GetDesktopWindow();
   EXPECT_EQ(ToHwnd(FromHwnd(window)), window);
   EXPECT_EQ(ToHwnd(0xFFFFFFFEu), reinterpret_cast<HWND>(static_cast<LONG_PTR>(-2)));
+}
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one file-services test, removed afterwards.
+class WinFileServices : public ::testing::Test {
+ protected:
+  WinFileServices() {
+    Dir = fs::temp_directory_path() /
+          ("moonglow-files-" + std::to_string(GetCurrentProcessId()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+  }
+  ~WinFileServices() override {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(Dir, ec))
+      SetFileAttributesW(e.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(Dir, ec);
+  }
+  static std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static void Make(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+  }
+
+  TWinFileServices Files;
+  fs::path Dir;
+};
+
+TEST_F(WinFileServices, ATempFileIsHeldUntilRenamedOverTheTarget) {
+  const fs::path target = Dir / "a.ini";
+  const fs::path temp = Dir / ".a.ini.0123456789abcdef.tmp";
+  Make(target, "old");
+  auto file = Files.CreateTemp(temp, std::nullopt);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(Files.CreateTemp(temp, std::nullopt), nullptr);  // the name is taken
+  ASSERT_TRUE(file->Write("new contents"));
+  ASSERT_TRUE(file->Flush());
+  // A live writer's file survives another writer's clean-up.
+  EXPECT_FALSE(Files.RemoveIfUnused(temp));
+  ASSERT_TRUE(file->RenameTo(target));
+  file.reset();
+  Files.FlushDirectory(Dir);
+  EXPECT_EQ(Read(target), "new contents");
+  EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(WinFileServices, AnAbandonedTempFileGoesAndALeftoverIsRemoved) {
+  const fs::path temp = Dir / ".a.ini.0123456789abcdef.tmp";
+  Files.CreateTemp(temp, std::nullopt)->Write("half");
+  EXPECT_FALSE(fs::exists(temp));
+  Make(temp, "left by a killed writer");
+  EXPECT_TRUE(Files.RemoveIfUnused(temp));
+  EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(WinFileServices, ReadOnlyOrOpenElsewhereMayNotBeWritten) {
+  const fs::path file = Dir / "a.ini";
+  Make(file, "x");
+  EXPECT_TRUE(Files.MayWrite(file));
+  EXPECT_TRUE(Files.MayWrite(Dir));
+  EXPECT_FALSE(Files.MayWrite(Dir / "absent.ini"));
+  {
+    // Another program holds it without sharing.
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(Files.MayWrite(file));
+    CloseHandle(held);
+  }
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(Files.MayWrite(file));
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Checks the parts of tools/bench-cpu whose faults would give wrong figures
+# without failing: reading /proc stat lines, spotting the first drawn pixel in
+# the server's framebuffer, and the exit status when a program does not start.
+# Exits 77 (skipped) without Xvfb.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=tools/bench-cpu
+. "$root/tools/bench-cpu"
+command -v Xvfb >/dev/null 2>&1 || { echo "Xvfb not found: skipped"; exit 77; }
+
+failures=0
+check() { # description command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+Tmp=$(mktemp -d)
+Xpid=""
+trap 'cleanup' EXIT
+
+# A thread name may hold spaces and ')', which shift naive field counts.
+printf '42 (a) b (c) S 1 2 3 4 5 6 7 8 9 10 700 55 13 14 15\n' >"$Tmp/stat"
+check "ticks counts fields from the last ')'" test "$(ticks "$Tmp/stat")" = 755
+check "ticks of a vanished process is empty" test -z "$(ticks "$Tmp/none/stat")"
+
+# An XWD file as the server writes it: 100-byte header, 2 colours, 8 pixel bytes.
+xwd() { # colour-byte pixel-byte
+  {
+    printf '\x00\x00\x00\x64'
+    head -c 72 /dev/zero
+    printf '\x00\x00\x00\x02'
+    head -c 20 /dev/zero
+    printf '%b' "\\x$1"
+    head -c 23 /dev/zero
+    printf '%b' "\\x$2"
+    head -c 7 /dev/zero
+  } >"$Tmp/fb.xwd"
+}
+xwd ff 00
+not_drawn() { ! drawn "$1"; }
+check "colour map only: not drawn" not_drawn "$Tmp/fb.xwd"
+xwd 00 01
+check "one lit pixel byte: drawn" drawn "$Tmp/fb.xwd"
+
+# The real server's file: black until something draws, whatever its header's
+# byte order and colour count.
+mkdir -p "$Tmp/fb"
+start_x -br -fbdir "$Tmp/fb" >/dev/null
+check "fresh black server: not drawn" not_drawn "$Tmp/fb/Xvfb_screen0"
+if command -v xsetroot >/dev/null 2>&1; then
+  xsetroot -solid '#000001'
+  sleep 0.3
+  check "one dark-blue root: drawn" drawn "$Tmp/fb/Xvfb_screen0"
+fi
+stop "$Xpid"
+Xpid=""
+
+# Missing tools are named with the package that brings them.
+out=$(PATH=/nonexistent check_tools 2>&1)
+check "a missing tool names its package" grep -q "xdotool (package xdotool)" <<<"$out"
+
+# A program that is missing or ends at once is a failure, not a row of zeros.
+out=$("$root/tools/bench-cpu" --moonglow /nonexistent/moonglow 2>&1)
+check "missing program: exit 1" test $? -eq 1
+check "missing program: says so" grep -q "no moonglow program" <<<"$out"
+if [ -x "$Pyro" ]; then
+  out=$("$root/tools/bench-cpu" --moonglow /bin/false --warmup 0.5 --seconds 1 2>&1)
+  check "program ending at once: exit 1" test $? -eq 1
+  check "program ending at once: says so" grep -q "moonglow exited early" <<<"$out"
+fi
+
+[ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
+[ $failures -eq 0 ]

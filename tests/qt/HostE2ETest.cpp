@@ -1,0 +1,319 @@
+// The real moonglow program in host mode under a virtual X server, started as
+// the saver hosts start it: one copy per monitor window, with the window given
+// by XSCREENSAVER_WINDOW (in hexadecimal as xscreensaver writes it, in decimal
+// with -root as xsecurelock's multiplexer does) or by --window-id. Run through
+// run-under-xvfb.sh, which provides the display.
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace {
+
+struct TGeometry {
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  bool operator==(const TGeometry&) const = default;
+};
+
+// What the tests ask of the X server: the host's windows and what is in them.
+class TX11 {
+ public:
+  TX11() : FConnection(xcb_connect(nullptr, nullptr)) {
+    if (!xcb_connection_has_error(FConnection)) {
+      FScreen = xcb_setup_roots_iterator(xcb_get_setup(FConnection)).data;
+    }
+  }
+  ~TX11() { xcb_disconnect(FConnection); }
+  bool Ok() const { return FScreen != nullptr; }
+  xcb_window_t Root() const { return FScreen->root; }
+
+  std::vector<xcb_window_t> Children(xcb_window_t window) {
+    std::vector<xcb_window_t> result;
+    auto* reply = xcb_query_tree_reply(FConnection, xcb_query_tree(FConnection, window), nullptr);
+    if (!reply) return result;
+    const xcb_window_t* children = xcb_query_tree_children(reply);
+    result.assign(children, children + xcb_query_tree_children_length(reply));
+    std::free(reply);
+    return result;
+  }
+
+  bool Viewable(xcb_window_t window) {
+    auto* reply = xcb_get_window_attributes_reply(
+        FConnection, xcb_get_window_attributes(FConnection, window), nullptr);
+    const bool viewable = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(reply);
+    return viewable;
+  }
+
+  std::optional<TGeometry> Geometry(xcb_window_t window) {
+    auto* reply =
+        xcb_get_geometry_reply(FConnection, xcb_get_geometry(FConnection, window), nullptr);
+    if (!reply) return std::nullopt;
+    const TGeometry g{reply->x, reply->y, reply->width, reply->height};
+    std::free(reply);
+    return g;
+  }
+
+  // Pixels of `window` that are not black, as shown on the screen.
+  int LitPixels(xcb_window_t window) {
+    const std::optional<TGeometry> g = Geometry(window);
+    if (!g) return -1;
+    auto* reply = xcb_get_image_reply(FConnection,
+                                      xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
+                                                    0, 0, static_cast<std::uint16_t>(g->Width),
+                                                    static_cast<std::uint16_t>(g->Height), ~0u),
+                                      nullptr);
+    if (!reply) return -1;
+    const auto* data = xcb_get_image_data(reply);
+    const int length = xcb_get_image_data_length(reply);
+    int lit = 0;
+    for (int i = 0; i + 3 < length; i += 4) {
+      if (data[i] | data[i + 1] | data[i + 2]) ++lit;
+    }
+    std::free(reply);
+    return lit;
+  }
+
+  // A white window as a host makes one for a monitor.
+  xcb_window_t CreateWindow(int x, int y, int width, int height) {
+    const xcb_window_t window = xcb_generate_id(FConnection);
+    const std::uint32_t values[] = {FScreen->white_pixel};
+    xcb_create_window(FConnection, XCB_COPY_FROM_PARENT, window, Root(),
+                      static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, FScreen->root_visual, XCB_CW_BACK_PIXEL,
+                      values);
+    xcb_map_window(FConnection, window);
+    xcb_flush(FConnection);
+    return window;
+  }
+
+  void Resize(xcb_window_t window, int width, int height) {
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(width),
+                                    static_cast<std::uint32_t>(height)};
+    xcb_configure_window(FConnection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(FConnection);
+  }
+
+  void DestroyWindow(xcb_window_t window) {
+    xcb_destroy_window(FConnection, window);
+    xcb_flush(FConnection);
+  }
+
+ private:
+  xcb_connection_t* FConnection;
+  xcb_screen_t* FScreen = nullptr;
+};
+
+// Waits up to `milliseconds` for `done`.
+bool Within(int milliseconds, const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > milliseconds) return false;
+    QThread::msleep(50);
+  }
+  return true;
+}
+
+class HostE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FDir.isValid());
+    ::chmod(FDir.path().toLocal8Bit().constData(), 0700);
+    ASSERT_TRUE(X.Ok()) << "no X display";
+  }
+
+  QString IniPath() const { return FDir.filePath("ZELMoonGlow3xx.ini"); }
+
+  // Every copy shares the settings folder and the runtime folder, where the
+  // run modes' single-instance lock lives: host copies must not collide there.
+  std::unique_ptr<QProcess> Start(const QStringList& args, const QString& hostWindow = {}) {
+    auto process = std::make_unique<QProcess>();
+    process->setChildProcessModifier([] {
+      for (int number : {SIGTERM, SIGINT, SIGHUP}) ::signal(number, SIG_DFL);
+    });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MOONGLOW_CONFIG_DIR", FDir.path());
+    env.insert("XDG_RUNTIME_DIR", FDir.path());
+    env.remove("XSCREENSAVER_WINDOW");
+    if (!hostWindow.isEmpty()) env.insert("XSCREENSAVER_WINDOW", hostWindow);
+    process->setProcessEnvironment(env);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->start(MOONGLOW_EXE, args);
+    EXPECT_TRUE(process->waitForStarted(5000));
+    return process;
+  }
+
+  static bool Exited(QProcess& process, int milliseconds) {
+    return process.state() == QProcess::NotRunning || process.waitForFinished(milliseconds);
+  }
+
+  static bool ExitedWithZero(QProcess& process, int milliseconds) {
+    return Exited(process, milliseconds) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+  }
+
+  // The saver's window inside the host's window once it is on screen.
+  std::optional<xcb_window_t> WaitForSaver(QProcess& process, xcb_window_t host) {
+    std::optional<xcb_window_t> found;
+    Within(10000, [&] {
+      for (xcb_window_t w : X.Children(host)) {
+        if (X.Viewable(w)) found = w;
+      }
+      return found || process.state() != QProcess::Running;
+    });
+    return found;
+  }
+
+  // The show drawn in `window` within a few seconds: some pixels lit, far
+  // fewer than the host window's white before the first paint.
+  bool ShowsTheShow(xcb_window_t window) {
+    return Within(8000, [&] {
+      const std::optional<TGeometry> g = X.Geometry(window);
+      const int lit = X.LitPixels(window);
+      return g && lit > 0 && lit < g->Width * g->Height / 4;
+    });
+  }
+
+  // The saver fills the host's window from its top left corner.
+  void ExpectFills(xcb_window_t saver, xcb_window_t host) {
+    const std::optional<TGeometry> inner = X.Geometry(saver), outer = X.Geometry(host);
+    ASSERT_TRUE(inner && outer);
+    EXPECT_EQ(*inner, (TGeometry{0, 0, outer->Width, outer->Height}));
+  }
+
+  QString Settings() const {
+    QFile file(IniPath());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+  }
+
+  // The settings as the full-screen show leaves them: whole, first run over.
+  void ExpectSavedAsTheFullShow() {
+    const QString text = Settings();
+    EXPECT_TRUE(text.contains("FirstRun=0")) << text.toStdString();
+    EXPECT_EQ(text.count('='), 46);
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp").size(), 0);
+  }
+
+  QTemporaryDir FDir;
+  TX11 X;
+};
+
+QString Hex(xcb_window_t window) { return "0x" + QString::number(window, 16); }
+QString Decimal(xcb_window_t window) { return QString::number(window); }
+
+TEST_F(HostE2E, OneCopyPerMonitorBothDrawAndEndTogetherOnSigterm) {
+  const xcb_window_t left = X.CreateWindow(0, 0, 512, 400);
+  const xcb_window_t right = X.CreateWindow(512, 0, 512, 400);
+  auto xscreensaver = Start({"--root"}, Hex(left));
+  auto multiplexed = Start({"-root"}, Decimal(right));
+
+  const std::optional<xcb_window_t> a = WaitForSaver(*xscreensaver, left);
+  const std::optional<xcb_window_t> b = WaitForSaver(*multiplexed, right);
+  ASSERT_TRUE(a && b);
+  ExpectFills(*a, left);
+  ExpectFills(*b, right);
+  EXPECT_TRUE(ShowsTheShow(*a));
+  EXPECT_TRUE(ShowsTheShow(*b));
+
+  ::kill(static_cast<pid_t>(xscreensaver->processId()), SIGTERM);
+  ::kill(static_cast<pid_t>(multiplexed->processId()), SIGTERM);
+  EXPECT_TRUE(ExitedWithZero(*xscreensaver, 2000));
+  EXPECT_TRUE(ExitedWithZero(*multiplexed, 2000));
+  ExpectSavedAsTheFullShow();
+}
+
+TEST_F(HostE2E, FollowsItsWindowsSizeTakesNoInputAndEndsWhenTheWindowGoes) {
+  const xcb_window_t host = X.CreateWindow(100, 100, 640, 480);
+  auto saver = Start({"--window-id", Hex(host)});
+  const std::optional<xcb_window_t> window = WaitForSaver(*saver, host);
+  ASSERT_TRUE(window);
+  ExpectFills(*window, host);
+  EXPECT_TRUE(ShowsTheShow(*window));
+
+  // A host window gets no input of its own: keys, buttons and movements over
+  // it leave the show running.
+  QProcess::execute("xdotool", {"mousemove", "300", "300", "click", "1", "key", "x"});
+  QProcess::execute("xdotool", {"mousemove", "700", "500"});
+  EXPECT_FALSE(Exited(*saver, 500));
+
+  // A monitor's new size: the show goes on at that size.
+  X.Resize(host, 800, 560);
+  EXPECT_TRUE(Within(2000, [&] {
+    const std::optional<TGeometry> g = X.Geometry(*window);
+    return g && g->Width == 800 && g->Height == 560;
+  }));
+  EXPECT_TRUE(ShowsTheShow(*window));
+
+  X.DestroyWindow(host);
+  EXPECT_TRUE(ExitedWithZero(*saver, 2000));
+  ExpectSavedAsTheFullShow();
+}
+
+TEST_F(HostE2E, SettingsPagePreviewByDecimalIdRunsSmallAndSavesAsTheSaver) {
+  const xcb_window_t host = X.CreateWindow(10, 10, 200, 150);
+  auto saver = Start({"--root", "-window-id", Decimal(host)}, Hex(X.Root()));
+  const std::optional<xcb_window_t> window = WaitForSaver(*saver, host);
+  ASSERT_TRUE(window);
+  ExpectFills(*window, host);
+  EXPECT_TRUE(ShowsTheShow(*window));
+  ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
+  EXPECT_TRUE(ExitedWithZero(*saver, 2000));
+  ExpectSavedAsTheFullShow();
+}
+
+TEST_F(HostE2E, RootWindowIsCoveredWhenNoWindowIsGiven) {
+  auto saver = Start({"--root"});
+  std::optional<xcb_window_t> cover;
+  ASSERT_TRUE(Within(10000, [&] {
+    for (xcb_window_t w : X.Children(X.Root())) {
+      const std::optional<TGeometry> g = X.Geometry(w);
+      if (X.Viewable(w) && g && *g == TGeometry{0, 0, 1024, 768}) cover = w;
+    }
+    return cover.has_value();
+  }));
+  EXPECT_TRUE(ShowsTheShow(*cover));
+  ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
+  EXPECT_TRUE(ExitedWithZero(*saver, 2000));
+}
+
+TEST_F(HostE2E, WindowThatIsNoneOrNoWindowEndsWithOneLineAndOne) {
+  const xcb_window_t gone = X.CreateWindow(0, 0, 50, 50);
+  X.DestroyWindow(gone);
+  for (const QStringList& args :
+       {QStringList{"--window-id", Hex(gone)}, QStringList{"--window-id", "12abc"},
+        QStringList{"-window-id"}, QStringList{"--root", "/s"}}) {
+    auto saver = Start(args);
+    ASSERT_TRUE(Exited(*saver, 5000)) << args.join(' ').toStdString();
+    EXPECT_EQ(saver->exitCode(), 1) << args.join(' ').toStdString();
+    const QStringList lines =
+        QString::fromUtf8(saver->readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    // Qt may add its own notes (no runtime directory); ours is the one line
+    // that names the program.
+    EXPECT_EQ(lines.filter(QRegularExpression("^moonglow: ")).size(), 1)
+        << args.join(' ').toStdString() << ": " << lines.join('|').toStdString();
+  }
+  auto bad = Start({"-root"}, "0xnothing");
+  ASSERT_TRUE(Exited(*bad, 5000));
+  EXPECT_EQ(bad->exitCode(), 1);
+  EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+}  // namespace
