@@ -206,7 +206,6 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     case TWidgetKind::Label: {
       QLabel* label = MakeLabel(parent, w.Name, w.Caption, w.Bounds, w.Font);
       if (w.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-      if (bound) bound->Caption = label;
       made = label;
       break;
     }
@@ -257,7 +256,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       break;
     }
     case TWidgetKind::CheckBox:
-      made = bound->Check = new QCheckBox(Text(w.Caption), parent);
+      made = bound->Items[0] = new QCheckBox(Text(w.Caption), parent);
       break;
     case TWidgetKind::RadioGroup:
       made = new TGroupFrame(Text(w.Caption), parent);
@@ -266,6 +265,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     case TWidgetKind::RadioItem: {
       auto* radio = new QRadioButton(Text(w.Caption), parent);
       bound->Radio->addButton(radio, w.Item);
+      bound->Items.at(static_cast<std::size_t>(w.Item)) = radio;
       made = radio;
       break;
     }
@@ -315,38 +315,29 @@ void TOptDialogView::SetTabOrder() {
   }
 }
 
-TControlValues TOptDialogView::ReadValues() {
-  // Text still being typed counts as if its field had been left.
-  for (const TBoundControl& b : FControls)
-    if (b.Spin) b.Spin->interpretText();
-  TControlValues values{};
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const TBoundControl& b = FControls[i];
-    if (b.Spin)
-      values[i] = b.Spin->value();
-    else if (b.Slider)
-      values[i] = b.Slider->value();
-    else if (b.Check)
-      values[i] = b.Check->isChecked() ? 1 : 0;
-    else if (b.Radio)
-      values[i] = b.Radio->checkedId();
-  }
-  return values;
+void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
+  if (QSpinBox* spin = FControls.at(index).Spin)
+    spin->setValue(position);
+  else
+    FControls.at(index).Slider->setValue(position);
 }
 
-void TOptDialogView::ShowValues(const TControlValues& values) {
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const TBoundControl& b = FControls[i];
-    if (b.Spin) {
-      b.Spin->setValue(values[i]);
-    } else if (b.Slider) {
-      b.Slider->setValue(values[i]);
-    } else if (b.Check) {
-      b.Check->setChecked(values[i] != 0);
-    } else if (b.Radio) {
-      if (QAbstractButton* item = b.Radio->button(values[i])) item->setChecked(true);
-    }
+std::int32_t TOptDialogView::Position(std::size_t index) {
+  if (QSpinBox* spin = FControls.at(index).Spin) {
+    spin->interpretText();
+    return spin->value();
   }
+  return FControls.at(index).Slider->value();
+}
+
+// A radio group's items are exclusive: its checked item stays so until
+// another is checked.
+void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
+  FControls.at(index).Items.at(static_cast<std::size_t>(item))->setChecked(on);
+}
+
+bool TOptDialogView::Checked(std::size_t index, int item) {
+  return FControls.at(index).Items.at(static_cast<std::size_t>(item))->isChecked();
 }
 
 void TOptDialogView::ShowError(const std::string& message) {

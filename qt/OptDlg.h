@@ -6,9 +6,8 @@
 
 #include "settings/OptDlg.h"
 
+class QAbstractButton;
 class QButtonGroup;
-class QCheckBox;
-class QLabel;
 class QGroupBox;
 class QSlider;
 class QSpinBox;
@@ -28,8 +27,10 @@ class TOptDialogView : public QDialog, public IOptDialogView {
 
   TOptDialog& Dialog() { return FDialog; }
 
-  void ShowValues(const TControlValues& values) override;
-  TControlValues ReadValues() override;
+  void SetPosition(std::size_t index, std::int32_t position) override;
+  std::int32_t Position(std::size_t index) override;
+  void SetChecked(std::size_t index, int item, bool on) override;
+  bool Checked(std::size_t index, int item) override;
   void ShowError(const std::string& message) override;
   void Close(bool saved) override;
 
@@ -45,9 +46,9 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   struct TBoundControl {
     QSpinBox* Spin = nullptr;
     QSlider* Slider = nullptr;
-    QCheckBox* Check = nullptr;
     QButtonGroup* Radio = nullptr;
-    QLabel* Caption = nullptr;
+    // A check box, or a radio group's items.
+    std::array<QAbstractButton*, 3> Items{};
   };
 
   std::array<TBoundControl, ControlCount> FControls{};

@@ -9,6 +9,48 @@ namespace {
 constexpr int MinCaptionStretch = 50;
 }  // namespace
 
+void IOptDialogView::ShowValues(const TControlValues& values) {
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    switch (ControlTable()[i].Kind) {
+      case TControlKind::SpinBox:
+      case TControlKind::Slider:
+        SetPosition(i, values[i]);
+        break;
+      case TControlKind::CheckBox:
+        SetChecked(i, 0, values[i] != 0);
+        break;
+      case TControlKind::RadioGroup:
+        for (std::size_t item = 0; item < RadioItems().size(); ++item)
+          SetChecked(i, static_cast<int>(item), values[i] == static_cast<std::int32_t>(item));
+        break;
+      case TControlKind::None:
+        break;
+    }
+  }
+}
+
+TControlValues IOptDialogView::ReadValues() {
+  TControlValues values{};
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    switch (ControlTable()[i].Kind) {
+      case TControlKind::SpinBox:
+      case TControlKind::Slider:
+        values[i] = Position(i);
+        break;
+      case TControlKind::CheckBox:
+        values[i] = Checked(i, 0) ? 1 : 0;
+        break;
+      case TControlKind::RadioGroup:
+        for (std::size_t item = 0; item < RadioItems().size(); ++item)
+          if (Checked(i, static_cast<int>(item))) values[i] = static_cast<std::int32_t>(item);
+        break;
+      case TControlKind::None:
+        break;
+    }
+  }
+  return values;
+}
+
 TOptDialog::TOptDialog(IOptDialogView& view, std::string settingsPath, IFileServices& files)
     : FView(view), FSettingsPath(std::move(settingsPath)), FFiles(files) {}
 

@@ -22,11 +22,19 @@ namespace moonglow {
 class IOptDialogView {
  public:
   virtual ~IOptDialogView() = default;
-  // One value per control of ControlTable(), in its order.
-  virtual void ShowValues(const TControlValues& values) = 0;
-  // What the controls hold. Text still being typed in an edit field counts as
-  // if its field had been left.
-  virtual TControlValues ReadValues() = 0;
+  // One value per control of ControlTable(), in its order, each put in its
+  // control by the setter for the control's kind.
+  virtual void ShowValues(const TControlValues& values);
+  // What the controls hold, read by the getter for each control's kind.
+  virtual TControlValues ReadValues();
+  // Control `index` of ControlTable(), a spin box or a slider. Text still
+  // being typed in an edit field counts as if its field had been left.
+  virtual void SetPosition(std::size_t index, std::int32_t position) = 0;
+  virtual std::int32_t Position(std::size_t index) = 0;
+  // Item `item` of control `index`: a radio group's item, or 0 for a check
+  // box.
+  virtual void SetChecked(std::size_t index, int item, bool on) = 0;
+  virtual bool Checked(std::size_t index, int item) = 0;
   // The application's error box, over the dialog.
   virtual void ShowError(const std::string& message) = 0;
   // Closes the dialog, which ends the program; `saved` after OK and initial

@@ -20,13 +20,31 @@ namespace fs = std::filesystem;
 // the "user" left in the controls, by default what was last shown.
 class TFakeView : public IOptDialogView {
  public:
+  // The walks are the dialog's own; the fake only counts them and keeps each
+  // control's value, the way a front end's widgets would.
   void ShowValues(const TControlValues& values) override {
-    Shown.push_back(values);
-    Controls = values;
+    IOptDialogView::ShowValues(values);
+    Shown.push_back(Controls);
   }
   TControlValues ReadValues() override {
     ++Reads;
-    return Controls;
+    return IOptDialogView::ReadValues();
+  }
+  void SetPosition(std::size_t index, std::int32_t position) override {
+    Controls.at(index) = position;
+  }
+  std::int32_t Position(std::size_t index) override { return Controls.at(index); }
+  void SetChecked(std::size_t index, int item, bool on) override {
+    if (!IsRadio(index))
+      Controls.at(index) = on ? 1 : 0;
+    else if (on)
+      Controls.at(index) = item;
+  }
+  bool Checked(std::size_t index, int item) override {
+    return IsRadio(index) ? Controls.at(index) == item : Controls.at(index) != 0;
+  }
+  static bool IsRadio(std::size_t index) {
+    return ControlTable().at(index).Kind == TControlKind::RadioGroup;
   }
   void ShowError(const std::string& message) override { Errors.push_back(message); }
   void Close(bool saved) override {

@@ -441,7 +441,8 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       break;
     }
     case TWidgetKind::CheckBox:
-      made = make(WC_BUTTONW, w.Caption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, w.Bounds, id);
+      made = FItems[i][0] =
+          make(WC_BUTTONW, w.Caption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, w.Bounds, id);
       AddTooltip(made, w.Hint);
       break;
     case TWidgetKind::RadioItem: {
@@ -452,7 +453,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
                        w.Bounds.Height};
       made = make(WC_BUTTONW, w.Caption,
                   BS_AUTORADIOBUTTON | (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0), at);
-      FRadioItems[i][static_cast<std::size_t>(w.Item)] = made;
+      FItems[i][static_cast<std::size_t>(w.Item)] = made;
       break;
     }
   }
@@ -503,7 +504,7 @@ HWND TOptDialogView::Control(std::string_view name) const {
 
 HWND TOptDialogView::RadioItem(std::size_t index, int item) const {
   if (index >= ControlCount || item < 0 || item >= 3) return nullptr;
-  return FRadioItems[index][static_cast<std::size_t>(item)];
+  return FItems[index][static_cast<std::size_t>(item)];
 }
 
 std::size_t TOptDialogView::IndexOf(HWND control) const {
@@ -533,55 +534,26 @@ void TOptDialogView::SpinTextChanged(std::size_t index) {
   }
 }
 
-TControlValues TOptDialogView::ReadValues() {
-  TControlValues values{};
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const auto get = [&](HWND w, UINT message) { return SendMessageW(w, message, 0, 0); };
-    switch (ControlTable()[i].Kind) {
-      case TControlKind::SpinBox:
-        values[i] = FSpins[i].Position();
-        break;
-      case TControlKind::Slider:
-        values[i] = static_cast<std::int32_t>(get(FValueControls[i], TBM_GETPOS));
-        break;
-      case TControlKind::CheckBox:
-        values[i] = get(FValueControls[i], BM_GETCHECK) == BST_CHECKED ? 1 : 0;
-        break;
-      case TControlKind::RadioGroup:
-        for (int item = 0; item < 3; ++item)
-          if (get(FRadioItems[i][static_cast<std::size_t>(item)], BM_GETCHECK) == BST_CHECKED)
-            values[i] = item;
-        break;
-      case TControlKind::None:
-        break;
-    }
-  }
-  return values;
+void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
+  if (FEdits[index])
+    SetSpin(index, position);
+  else
+    SendMessageW(FValueControls[index], TBM_SETPOS, TRUE, position);
 }
 
-void TOptDialogView::ShowValues(const TControlValues& values) {
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const auto check = [](HWND w, bool on) {
-      SendMessageW(w, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-    };
-    switch (ControlTable()[i].Kind) {
-      case TControlKind::SpinBox:
-        SetSpin(i, values[i]);
-        break;
-      case TControlKind::Slider:
-        SendMessageW(FValueControls[i], TBM_SETPOS, TRUE, values[i]);
-        break;
-      case TControlKind::CheckBox:
-        check(FValueControls[i], values[i] != 0);
-        break;
-      case TControlKind::RadioGroup:
-        for (int item = 0; item < 3; ++item)
-          check(FRadioItems[i][static_cast<std::size_t>(item)], values[i] == item);
-        break;
-      case TControlKind::None:
-        break;
-    }
-  }
+std::int32_t TOptDialogView::Position(std::size_t index) {
+  if (FEdits[index]) return FSpins[index].Position();
+  return static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0));
+}
+
+void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
+  SendMessageW(FItems.at(index).at(static_cast<std::size_t>(item)), BM_SETCHECK,
+               on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TOptDialogView::Checked(std::size_t index, int item) {
+  return SendMessageW(FItems.at(index).at(static_cast<std::size_t>(item)), BM_GETCHECK, 0, 0) ==
+         BST_CHECKED;
 }
 
 void TOptDialogView::Close(bool) {
@@ -621,7 +593,7 @@ void TOptDialogView::MoveFocus(bool backward) {
     if (index < ControlCount && FEdits[index]) {
       stop = FEdits[index];
     } else if (index < ControlCount && ControlTable()[index].Kind == TControlKind::RadioGroup) {
-      group.assign(FRadioItems[index].begin(), FRadioItems[index].end());
+      group.assign(FItems[index].begin(), FItems[index].end());
       stop = group.front();
       for (HWND item : group)
         if (SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED) stop = item;

@@ -42,8 +42,10 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   // dialog manager.
   bool TranslateDialogKey(MSG& msg) override;
 
-  void ShowValues(const TControlValues& values) override;
-  TControlValues ReadValues() override;
+  void SetPosition(std::size_t index, std::int32_t position) override;
+  std::int32_t Position(std::size_t index) override;
+  void SetChecked(std::size_t index, int item, bool on) override;
+  bool Checked(std::size_t index, int item) override;
   void ShowError(const std::string& message) override { FShowError(message); }
   void Close(bool saved) override;
 
@@ -99,10 +101,11 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
 
   std::map<std::string, HWND, std::less<>> FControls;
   // Per table entry: the control carrying the value (the up-down of a spin
-  // box), the edit field of a spin box, the three items of a radio group.
+  // box), the edit field of a spin box, a check box or the three items of a
+  // radio group.
   std::array<HWND, ControlCount> FValueControls{};
   std::array<HWND, ControlCount> FEdits{};
-  std::array<std::array<HWND, 3>, ControlCount> FRadioItems{};
+  std::array<std::array<HWND, 3>, ControlCount> FItems{};
   std::array<TSpinField, ControlCount> FSpins{};
   bool FSettingText = false;
 };
