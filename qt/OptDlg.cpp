@@ -299,20 +299,10 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
 }
 
 void TOptDialogView::SetTabOrder() {
-  QWidget* previous = nullptr;
-  auto chain = [&](QWidget* w) {
-    if (!w) return;
-    if (previous) QWidget::setTabOrder(previous, w);
-    previous = w;
-  };
-  for (const std::string& name : TabOrder()) {
-    const std::size_t i = FindControl(name);
-    if (i < ControlCount && FControls[i].Radio) {
-      for (QAbstractButton* b : FControls[i].Radio->buttons()) chain(b);
-      continue;
-    }
-    chain(findChild<QWidget*>(Text(name)));
-  }
+  const std::vector<std::string> chain = FocusChain();
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    QWidget::setTabOrder(findChild<QWidget*>(Text(chain[i - 1])),
+                         findChild<QWidget*>(Text(chain[i])));
 }
 
 void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {

@@ -7,6 +7,25 @@ namespace moonglow {
 namespace {
 // Narrower than this a caption no longer reads well; a wider one is cut.
 constexpr int MinCaptionStretch = 50;
+
+// Per entry of TabOrder(), the widgets that may hold the focus for it.
+const std::vector<std::vector<std::string>>& FocusMembers() {
+  static const auto members = [] {
+    std::vector<std::vector<std::string>> all;
+    for (const std::string& entry : TabOrder()) {
+      std::vector<std::string> names;
+      for (const TWidgetDef& w : Widgets()) {
+        const bool frame = w.Kind == TWidgetKind::GroupBox || w.Kind == TWidgetKind::RadioGroup;
+        if (w.Kind == TWidgetKind::RadioItem ? ControlTable()[w.Control].Name == entry
+                                             : w.Name == entry && !frame)
+          names.push_back(w.Name);
+      }
+      all.push_back(std::move(names));
+    }
+    return all;
+  }();
+  return members;
+}
 }  // namespace
 
 void IOptDialogView::ShowValues(const TControlValues& values) {
@@ -86,6 +105,31 @@ void TOptDialog::ButtonInitialClick() {
 void TOptDialog::TrackBarChange(std::size_t index, std::int32_t position) {
   if (!FSettings || index >= ControlCount) return;
   if (ControlTable()[index].Kind == TControlKind::Slider) StoreControl(index, position, *FSettings);
+}
+
+std::string TOptDialog::NextFocus(std::string_view focused, bool backward,
+                                  const std::function<bool(const std::string&)>& canFocus) {
+  const auto& members = FocusMembers();
+  std::size_t current = members.size();
+  for (std::size_t i = 0; i < members.size() && current == members.size(); ++i)
+    if (std::find(members[i].begin(), members[i].end(), focused) != members[i].end()) current = i;
+  std::string stop;
+  const std::size_t next = NextInTabOrder(current, backward, [&](std::size_t i) {
+    if (members[i].empty()) return false;
+    stop = members[i].front();
+    if (members[i].size() > 1)
+      for (std::size_t item = 0; item < members[i].size(); ++item)
+        if (FView.Checked(FindControl(TabOrder()[i]), static_cast<int>(item)))
+          stop = members[i][item];
+    return canFocus(stop);
+  });
+  return next < members.size() ? stop : std::string();
+}
+
+std::vector<std::string> FocusChain() {
+  std::vector<std::string> chain;
+  for (const auto& names : FocusMembers()) chain.insert(chain.end(), names.begin(), names.end());
+  return chain;
 }
 
 void TOptDialog::Close(bool saved) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/IniFile.h"
 #include "settings/OptDlgModel.h"
@@ -59,6 +60,11 @@ class TOptDialog {
   void ButtonInitialClick();
   // Control `index` of ControlTable(), a slider, moved to `position`.
   void TrackBarChange(std::size_t index, std::int32_t position);
+  // Tab and Shift+Tab from the widget of Widgets() named `focused` (empty for
+  // none): the widget to take the focus, entering a radio group at its
+  // checked item; empty when no widget that `canFocus` can take it.
+  std::string NextFocus(std::string_view focused, bool backward,
+                        const std::function<bool(const std::string&)>& canFocus);
 
   // The record the dialog edits; null before FormCreate and after
   // FormDestroy.
@@ -115,5 +121,9 @@ int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthA
 // that cannot take the focus now. Returns TabOrder().size() when none can.
 std::size_t NextInTabOrder(std::size_t current, bool backward,
                            const std::function<bool(std::size_t)>& canFocus);
+
+// The widgets of Widgets() that take the focus, by name in tab order: a
+// radio group by its items, frames not at all.
+std::vector<std::string> FocusChain();
 
 }  // namespace moonglow

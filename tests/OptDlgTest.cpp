@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -298,6 +299,29 @@ TEST(FitStretch, NarrowsOnlyWhatDoesNotFitAndMeasuresEveryTry) {
   EXPECT_GT(measured, 1);
   // Beyond half its width a caption is cut rather than narrowed further.
   EXPECT_EQ(FitStretch(400, 80, proportional(400)), 50);
+}
+
+TEST_F(OptDlgTest, TabEntersARadioGroupAtItsCheckedItemAndLeavesItWhole) {
+  TOptDialog& dialog = Open();
+  const auto all = [](const std::string&) { return true; };
+  EXPECT_EQ(dialog.NextFocus("", false, all), InitialFocus());
+  const std::string group = "RadioGroupSeedSizeKiku";
+  const auto at = std::find(TabOrder().begin(), TabOrder().end(), group);
+  ASSERT_NE(at, TabOrder().end());
+  View.Set(group, 2);
+  EXPECT_EQ(dialog.NextFocus(*(at - 1), false, all), group + "Item2");
+  EXPECT_EQ(dialog.NextFocus(*(at + 1), true, all), group + "Item2");
+  EXPECT_EQ(dialog.NextFocus(group + "Item0", false, all), *(at + 1));
+  // Nothing that can take the focus: none is named.
+  EXPECT_EQ(dialog.NextFocus("ButtonOk", false, [](const std::string&) { return false; }), "");
+  // Qt chains every item; frames are left out.
+  const std::vector<std::string> chain = FocusChain();
+  const auto item0 = static_cast<std::size_t>(
+      std::find(chain.begin(), chain.end(), group + "Item0") - chain.begin());
+  ASSERT_LT(item0 + 2, chain.size());
+  EXPECT_EQ(chain[item0 + 2], group + "Item2");
+  EXPECT_EQ(std::count(chain.begin(), chain.end(), "GroupBoxTheme"), 0);
+  EXPECT_EQ(std::count(chain.begin(), chain.end(), group), 0);
 }
 
 TEST(NextInTabOrder, WrapsAndSkipsWhatCannotTakeTheFocus) {

@@ -581,41 +581,22 @@ bool TOptDialogView::TranslateDialogKey(MSG& msg) {
   return IsDialogMessageW(FWindow, &msg) != FALSE;
 }
 
+HWND TOptDialogView::FocusWindow(const std::string& name) const {
+  const std::size_t index = FindControl(name);
+  return index < ControlCount && FEdits[index] ? FEdits[index] : Control(name);
+}
+
 void TOptDialogView::MoveFocus(bool backward) {
-  // The focusable window that stands for each entry of the tab order: a spin
-  // box by its edit field, a radio group by its checked item.
-  std::vector<HWND> order;
-  std::vector<std::vector<HWND>> members;
-  for (const std::string& name : TabOrder()) {
-    const std::size_t index = FindControl(name);
-    HWND stop = nullptr;
-    std::vector<HWND> group;
-    if (index < ControlCount && FEdits[index]) {
-      stop = FEdits[index];
-    } else if (index < ControlCount && ControlTable()[index].Kind == TControlKind::RadioGroup) {
-      group.assign(FItems[index].begin(), FItems[index].end());
-      stop = group.front();
-      for (HWND item : group)
-        if (SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED) stop = item;
-    } else {
-      stop = Control(name);
-      // Frames such as the theme group take no focus.
-      if (stop && !(GetWindowLongPtrW(stop, GWL_STYLE) & WS_TABSTOP)) stop = nullptr;
-    }
-    if (group.empty()) group.push_back(stop);
-    order.push_back(stop);
-    members.push_back(group);
-  }
   HWND focus = GetFocus();
-  std::size_t current = order.size();
-  for (std::size_t i = 0; i < members.size() && current == order.size(); ++i)
-    for (HWND member : members[i])
-      if (member && member == focus) current = i;
-  const std::size_t next = NextInTabOrder(current, backward, [&](std::size_t i) {
-    return order[i] && IsWindowVisible(order[i]) && IsWindowEnabled(order[i]);
+  std::string focused;
+  for (const TWidgetDef& w : Widgets())
+    if (focus && FocusWindow(w.Name) == focus) focused = w.Name;
+  const std::string next = FDialog.NextFocus(focused, backward, [&](const std::string& name) {
+    HWND window = FocusWindow(name);
+    return window && IsWindowVisible(window) && IsWindowEnabled(window);
   });
-  if (next < order.size())
-    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(order[next]), TRUE);
+  if (!next.empty())
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FocusWindow(next)), TRUE);
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,

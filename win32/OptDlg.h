@@ -80,6 +80,8 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   void SetSpin(std::size_t index, std::int32_t position);
   void SpinTextChanged(std::size_t index);
   std::size_t IndexOf(HWND control) const;
+  // The window that takes the focus for a widget: a spin box's edit field.
+  HWND FocusWindow(const std::string& name) const;
   void MoveFocus(bool backward);
 
   HINSTANCE FInstance;
