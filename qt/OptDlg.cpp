@@ -34,21 +34,14 @@ QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 QRect Rect(const TBounds& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
 
-// The layout's own face first, then its stand-ins of the same widths, then
-// whatever Japanese proportional gothic this machine has.
 QFont FontFor(TFontRole role) {
-  const TFontDef& def = role == TFontRole::Title     ? TitleFont
-                        : role == TFontRole::Version ? VersionFont
-                                                     : DialogFont;
-  QStringList families{QString::fromUtf8(def.Family)};
-  for (const char* standIn : def.StandIns)
-    if (standIn) families.append(QString::fromUtf8(standIn));
-  if (role == TFontRole::Dialog) families.append({"VL PGothic", "Noto Sans CJK JP"});
+  QStringList families;
+  for (const std::string& face : FontFaces(role)) families.append(Text(face));
   QFont font;
   font.setFamilies(families);
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(def.PixelHeight);
-  font.setBold(def.Bold);
+  font.setPixelSize(FontOf(role).PixelHeight);
+  font.setBold(FontOf(role).Bold);
   return font;
 }
 

@@ -169,6 +169,28 @@ int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthA
   return stretch;
 }
 
+const TFontDef& FontOf(TFontRole role) {
+  return role == TFontRole::Title     ? TitleFont
+         : role == TFontRole::Version ? VersionFont
+                                      : DialogFont;
+}
+
+std::vector<std::string> FontFaces(TFontRole role) {
+  std::vector<std::string> faces{FontOf(role).Family};
+  for (const char* standIn : FontOf(role).StandIns)
+    if (standIn) faces.emplace_back(standIn);
+  if (role == TFontRole::Dialog) faces.insert(faces.end(), {"VL PGothic", "Noto Sans CJK JP"});
+  return faces;
+}
+
+std::string ChooseFace(TFontRole role, const std::function<bool(const std::string&)>& installed) {
+  const TFontDef& font = FontOf(role);
+  if (installed(font.Family)) return font.Family;
+  for (const char* standIn : font.StandIns)
+    if (standIn && installed(standIn)) return standIn;
+  return font.Family;
+}
+
 std::size_t NextInTabOrder(std::size_t current, bool backward,
                            const std::function<bool(std::size_t)>& canFocus) {
   const std::size_t count = TabOrder().size();

@@ -116,6 +116,17 @@ class TSpinField {
 // step, so every try is measured again.
 int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthAt);
 
+// The layout's font for `role`.
+const TFontDef& FontOf(TFontRole role);
+// For a toolkit that falls back through a list of faces: the layout's face,
+// its stand-ins, and for the dialog's own text the Japanese proportional
+// gothics that Linux systems have.
+std::vector<std::string> FontFaces(TFontRole role);
+// For a toolkit that takes one face: the layout's face or else its first
+// stand-in that `installed` says the system has. With neither, the layout's
+// face all the same, and the system's font mapper picks by character set.
+std::string ChooseFace(TFontRole role, const std::function<bool(const std::string&)>& installed);
+
 // Tab and Shift+Tab: the entry of TabOrder() after (before) `current`, which
 // is TabOrder().size() when the focus is on none of them, skipping entries
 // that cannot take the focus now. Returns TabOrder().size() when none can.

@@ -324,6 +324,20 @@ TEST_F(OptDlgTest, TabEntersARadioGroupAtItsCheckedItemAndLeavesItWhole) {
   EXPECT_EQ(std::count(chain.begin(), chain.end(), group), 0);
 }
 
+TEST(ChooseFace, TheLayoutsFaceThenTheFirstStandInThenTheLayoutsFaceAllTheSame) {
+  const auto only = [](std::vector<std::string> faces) {
+    return [faces](const std::string& f) {
+      return std::find(faces.begin(), faces.end(), f) != faces.end();
+    };
+  };
+  EXPECT_EQ(ChooseFace(TFontRole::Title, only({"Arimo", "Arial"})), "Arial");
+  EXPECT_EQ(ChooseFace(TFontRole::Title, only({"Arimo", "Liberation Sans"})), "Liberation Sans");
+  EXPECT_EQ(ChooseFace(TFontRole::Dialog, only({"VL PGothic"})), DialogFont.Family);
+  // Only a toolkit that falls back through a list is given the others.
+  EXPECT_EQ(FontFaces(TFontRole::Dialog).back(), "Noto Sans CJK JP");
+  EXPECT_EQ(FontFaces(TFontRole::Version).size(), 3u);
+}
+
 TEST(NextInTabOrder, WrapsAndSkipsWhatCannotTakeTheFocus) {
   const std::size_t count = TabOrder().size();
   const auto all = [](std::size_t) { return true; };

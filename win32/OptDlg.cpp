@@ -41,42 +41,25 @@ int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
   return 0;
 }
 
-bool HasFace(HDC dc, const std::wstring& face) {
-  if (face.empty() || face.size() >= LF_FACESIZE) return false;
-  LOGFONTW query{};
-  query.lfCharSet = DEFAULT_CHARSET;
-  face.copy(query.lfFaceName, face.size());
-  bool found = false;
-  EnumFontFamiliesExW(dc, &query, &CountFace, reinterpret_cast<LPARAM>(&found), 0);
-  return found;
-}
-
-// The layout's face where the system has it, else its first stand-in of the
-// same widths; with neither, the layout's face is asked for all the same and
-// the font mapper picks by character set.
-std::wstring ChooseFace(const TFontDef& font) {
-  std::wstring chosen = Widen(font.Family);
-  if (HDC dc = GetDC(nullptr)) {
-    if (!HasFace(dc, chosen)) {
-      for (const char* standIn : font.StandIns) {
-        if (standIn && HasFace(dc, Widen(standIn))) {
-          chosen = Widen(standIn);
-          break;
-        }
-      }
-    }
-    ReleaseDC(nullptr, dc);
-  }
-  return chosen;
-}
-
-HFONT MakeFont(const TFontDef& font, TFontRole role, int dpi) {
-  const std::wstring family = ChooseFace(font);
+HFONT MakeFont(TFontRole role, int dpi) {
+  HDC dc = GetDC(nullptr);
+  const std::wstring face = Widen(ChooseFace(role, [dc](const std::string& name) {
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    const std::wstring wide = Widen(name);
+    if (!dc || wide.size() >= LF_FACESIZE) return false;
+    wide.copy(query.lfFaceName, wide.size());
+    bool found = false;
+    EnumFontFamiliesExW(dc, &query, &CountFace, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+  }));
+  if (dc) ReleaseDC(nullptr, dc);
+  const TFontDef& font = FontOf(role);
   // The dialog face is a Japanese one; the header faces are Latin.
   const BYTE charset = role == TFontRole::Dialog ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
   return CreateFontW(-MulDiv(font.PixelHeight, dpi, 96), 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
                      FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family.c_str());
+                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
 }  // namespace
@@ -92,7 +75,7 @@ TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TEr
 
 TOptDialogView::~TOptDialogView() {
   if (FWindow) DestroyWindow(FWindow);
-  for (HFONT font : {FDialogFont, FTitleFont, FVersionFont})
+  for (HFONT font : FFonts)
     if (font) DeleteObject(font);
   for (HFONT font : FNarrowFonts) DeleteObject(font);
   for (HICON icon : FIcons)
@@ -352,9 +335,8 @@ void TOptDialogView::BuildControls() {
     if (screen) ReleaseDC(FWindow, screen);
     if (FDpi <= 0) FDpi = 96;
   }
-  FDialogFont = MakeFont(DialogFont, TFontRole::Dialog, FDpi);
-  FTitleFont = MakeFont(TitleFont, TFontRole::Title, FDpi);
-  FVersionFont = MakeFont(VersionFont, TFontRole::Version, FDpi);
+  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
+    FFonts[static_cast<std::size_t>(role)] = MakeFont(role, FDpi);
   PlaceFrame();
   FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
@@ -370,7 +352,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   const auto make = [&](const wchar_t* windowClass, std::string_view text, DWORD style,
                         const TBounds& bounds, int controlId = 0, DWORD exStyle = 0) {
     return MakeControl(windowClass, text, style | shown, exStyle, w.Place, w.Tab, bounds,
-                       FDialogFont, controlId);
+                       FFonts[static_cast<std::size_t>(w.Font)], controlId);
   };
   HWND made = nullptr;
   switch (w.Kind) {
@@ -401,15 +383,9 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       made = FTabs = make(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP, w.Bounds);
       MakePages(w.Bounds);
       break;
-    case TWidgetKind::Label: {
-      const HFONT font = w.Font == TFontRole::Title     ? FTitleFont
-                         : w.Font == TFontRole::Version ? FVersionFont
-                                                        : FDialogFont;
-      made = MakeControl(WC_STATICW, w.Caption,
-                         (w.Centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX | shown, 0, w.Place, w.Tab,
-                         w.Bounds, font);
+    case TWidgetKind::Label:
+      made = make(WC_STATICW, w.Caption, (w.Centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX, w.Bounds);
       break;
-    }
     case TWidgetKind::SpinBox: {
       const TControlDef& def = ControlTable()[i];
       // The up-down takes its width from the right of its buddy: made as

@@ -94,9 +94,7 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND FTabs = nullptr;
   std::vector<HWND> FPages;
   int FDpi = 96;
-  HFONT FDialogFont = nullptr;
-  HFONT FTitleFont = nullptr;
-  HFONT FVersionFont = nullptr;
+  std::array<HFONT, 3> FFonts{};  // by TFontRole
   // Narrowed cuts of the fonts above, for captions that would not fit.
   std::vector<HFONT> FNarrowFonts;
   std::array<HICON, 3> FIcons{};  // the header's, the frame's big and small
