@@ -122,16 +122,11 @@ class TSpinEdit : public QSpinBox {
   TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {}
 
  protected:
+  // The core's states are the validator's, in the same order.
   QValidator::State validate(QString& input, int&) const override {
-    switch (CheckSpinText(FDef, input.toStdString())) {
-      case TSpinTextState::Acceptable:
-        return QValidator::Acceptable;
-      case TSpinTextState::Intermediate:
-        return QValidator::Intermediate;
-      case TSpinTextState::Invalid:
-        break;
-    }
-    return QValidator::Invalid;
+    static_assert(int(TSpinTextState::Intermediate) == QValidator::Intermediate &&
+                  int(TSpinTextState::Acceptable) == QValidator::Acceptable);
+    return static_cast<QValidator::State>(CheckSpinText(FDef, input.toStdString()));
   }
   void fixup(QString& input) const override {
     input = Text(SpinText(FDef, SpinPositionFromText(FDef, input.toStdString(), value())));
@@ -268,12 +263,8 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       // default button.
       button->setAutoDefault(true);
       button->setDefault(ButtonTable()[static_cast<std::size_t>(w.Button)].Default);
-      // In the order of ButtonTable().
-      static constexpr void (TOptDialog::*Handlers[])() = {&TOptDialog::ButtonOkClick,
-                                                           &TOptDialog::ButtonCancelClick,
-                                                           &TOptDialog::ButtonInitialClick};
-      const auto handler = Handlers[w.Button];
-      connect(button, &QPushButton::clicked, this, [this, handler] { (FDialog.*handler)(); });
+      const auto index = static_cast<std::size_t>(w.Button);
+      connect(button, &QPushButton::clicked, this, [this, index] { FDialog.ButtonClick(index); });
       made = button;
       break;
     }

@@ -102,6 +102,17 @@ void TOptDialog::ButtonInitialClick() {
   ButtonOkClick();
 }
 
+void TOptDialog::ButtonClick(std::size_t button) {
+  switch (button) {
+    case ButtonOk:
+      return ButtonOkClick();
+    case ButtonCancel:
+      return ButtonCancelClick();
+    case ButtonInitial:
+      return ButtonInitialClick();
+  }
+}
+
 void TOptDialog::TrackBarChange(std::size_t index, std::int32_t position) {
   if (!FSettings || index >= ControlCount) return;
   if (ControlTable()[index].Kind == TControlKind::Slider) StoreControl(index, position, *FSettings);

@@ -58,6 +58,8 @@ class TOptDialog {
   // Also Escape and the close box.
   void ButtonCancelClick();
   void ButtonInitialClick();
+  // Button `button` of ButtonTable() clicked.
+  void ButtonClick(std::size_t button);
   // Control `index` of ControlTable(), a slider, moved to `position`.
   void TrackBarChange(std::size_t index, std::int32_t position);
   // Tab and Shift+Tab from the widget of Widgets() named `focused` (empty for

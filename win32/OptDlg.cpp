@@ -16,20 +16,9 @@ namespace {
 
 // Command identifiers of the buttons. Cancel is IDCANCEL, so that Escape and
 // the close box reach it through the dialog manager.
-constexpr int IdButtonOk = 1001;
-constexpr int IdButtonInitial = 1002;
+// In the order of ButtonTable().
+constexpr std::array<int, 3> ButtonIds{1001, IDCANCEL, 1002};
 constexpr int IdFirstControl = 1100;
-
-int ButtonId(std::size_t button) {
-  switch (button) {
-    case ButtonOk:
-      return IdButtonOk;
-    case ButtonCancel:
-      return IDCANCEL;
-    default:
-      return IdButtonInitial;
-  }
-}
 
 struct TCreateParams {
   TOptDialogView* Dialog;
@@ -156,12 +145,9 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return true;
     case WM_COMMAND: {
       const int code = HIWORD(wParam);
-      if (code == BN_CLICKED && LOWORD(wParam) == IdButtonOk) {
-        FDialog.ButtonOkClick();
-      } else if (code == BN_CLICKED && LOWORD(wParam) == IDCANCEL) {
-        FDialog.ButtonCancelClick();
-      } else if (code == BN_CLICKED && LOWORD(wParam) == IdButtonInitial) {
-        FDialog.ButtonInitialClick();
+      const auto button = std::find(ButtonIds.begin(), ButtonIds.end(), LOWORD(wParam));
+      if (code == BN_CLICKED && button != ButtonIds.end()) {
+        FDialog.ButtonClick(static_cast<std::size_t>(button - ButtonIds.begin()));
       } else if (spin && code == EN_CHANGE) {
         SpinTextChanged(index);
       } else if (spin && code == EN_KILLFOCUS) {
@@ -194,48 +180,45 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
-int TOptDialogView::LineHeight(HFONT font) const {
-  int height = 0;
+template <class F>
+int TOptDialogView::Measure(HFONT font, F measure) const {
+  int result = 0;
   if (HDC dc = GetDC(FWindow)) {
     HGDIOBJ old = SelectObject(dc, font);
-    TEXTMETRICW metrics{};
-    if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
+    result = measure(dc);
     SelectObject(dc, old);
     ReleaseDC(FWindow, dc);
   }
-  return height;
+  return result;
+}
+
+int TOptDialogView::LineHeight(HFONT font, bool average) const {
+  return Measure(font, [average](HDC dc) {
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return 0;
+    return static_cast<int>(average ? metrics.tmAveCharWidth : metrics.tmHeight);
+  });
 }
 
 int TOptDialogView::TextWidth(HFONT font, const std::wstring& text) const {
-  int width = 0;
-  if (HDC dc = GetDC(FWindow)) {
-    HGDIOBJ old = SelectObject(dc, font);
+  return Measure(font, [&text](HDC dc) {
     SIZE size{};
-    if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size))
-      width = size.cx;
-    SelectObject(dc, old);
-    ReleaseDC(FWindow, dc);
-  }
-  return width;
+    return GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx
+                                                                                         : 0;
+  });
 }
 
 void TOptDialogView::FitText(HWND control, int room) {
   const std::wstring text = WindowText(control);
   auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
   LOGFONTW shape{};
-  TEXTMETRICW metrics{};
   if (text.empty() || !font || room <= 0 || !GetObjectW(font, sizeof shape, &shape)) return;
-  if (HDC dc = GetDC(FWindow)) {
-    HGDIOBJ old = SelectObject(dc, font);
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(FWindow, dc);
-  }
-  if (metrics.tmAveCharWidth <= 0) return;
+  const int average = LineHeight(font, true);
+  if (average <= 0) return;
   // A narrower cut of the font: a static control would wrap its last word
   // out of sight rather than cut it.
   const auto cut = [&](int stretch) {
-    shape.lfWidth = std::max<LONG>(1, metrics.tmAveCharWidth * stretch / 100);
+    shape.lfWidth = std::max<LONG>(1, average * stretch / 100);
     return CreateFontIndirectW(&shape);
   };
   const int stretch = FitStretch(TextWidth(font, text), room, [&](int tried) {
@@ -249,6 +232,11 @@ void TOptDialogView::FitText(HWND control, int room) {
     FNarrowFonts.push_back(narrow);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
   }
+}
+
+HICON TOptDialogView::AppIcon(int size) const {
+  return static_cast<HICON>(
+      LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, size, size, 0));
 }
 
 void TOptDialogView::PlaceFrame() {
@@ -266,12 +254,8 @@ void TOptDialogView::PlaceFrame() {
   const int top = work.top + (work.bottom - work.top - height) / 2;
   SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  FIcons[1] =
-      static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
-                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  FIcons[2] = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
-                                            GetSystemMetrics(SM_CXSMICON),
-                                            GetSystemMetrics(SM_CYSMICON), 0));
+  FIcons[1] = AppIcon(GetSystemMetrics(SM_CXICON));
+  FIcons[2] = AppIcon(GetSystemMetrics(SM_CXSMICON));
   if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
   if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
 }
@@ -358,8 +342,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   switch (w.Kind) {
     case TWidgetKind::Icon:
       made = make(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL, w.Bounds);
-      FIcons[0] = static_cast<HICON>(
-          LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, Px(32), Px(32), 0));
+      FIcons[0] = AppIcon(Px(32));
       if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
       break;
     case TWidgetKind::Rule:
@@ -368,7 +351,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     case TWidgetKind::Button: {
       // Cancel is the default, so Enter in an edit field cancels.
       const bool isDefault = ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
-      const int buttonId = ButtonId(static_cast<std::size_t>(w.Button));
+      const int buttonId = ButtonIds[static_cast<std::size_t>(w.Button)];
       made = make(WC_BUTTONW, w.Caption,
                   (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP, w.Bounds,
                   buttonId);

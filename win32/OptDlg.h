@@ -66,13 +66,17 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   void MakeWidget(const TWidgetDef& widget);
   void MakePages(const TBounds& bounds);
   void PlaceFrame();
+  HICON AppIcon(int size) const;
   HWND MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style, DWORD exStyle,
                    TPlace place, int tab, const TBounds& bounds, HFONT font, int id = 0);
   void AddTooltip(HWND control, const std::string& hint);
   void ShowPage(int tab);
   int Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
-  // Device pixels: a line of text in `font`, and `text` set in it.
-  int LineHeight(HFONT font) const;
+  // Device pixels: a line of text in `font` (with `average`, its average
+  // character width), and `text` set in it.
+  template <class F>
+  int Measure(HFONT font, F measure) const;
+  int LineHeight(HFONT font, bool average = false) const;
   int TextWidth(HFONT font, const std::wstring& text) const;
   // Narrows the font of `control` until its text fits `room` device pixels.
   void FitText(HWND control, int room);
