@@ -180,6 +180,16 @@ int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthA
   return stretch;
 }
 
+TBounds FlatBounds(const TWidgetDef& widget, TBounds bounds) {
+  const auto move = [&bounds](const TBounds& by) {
+    bounds.Left += by.Left;
+    bounds.Top += by.Top;
+  };
+  if (widget.Kind == TWidgetKind::RadioItem) move(ControlTable()[widget.Control].Bounds);
+  if (widget.Place == TPlace::ThemeGroup) move(ThemeGroupFrame().Bounds);
+  return bounds;
+}
+
 const TFontDef& FontOf(TFontRole role) {
   return role == TFontRole::Title     ? TitleFont
          : role == TFontRole::Version ? VersionFont

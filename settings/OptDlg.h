@@ -118,6 +118,11 @@ class TSpinField {
 // step, so every try is measured again.
 int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthAt);
 
+// For a toolkit whose frames are no parents: `bounds`, given in the place of
+// `widget`, in its form or page, a radio item's moved by its group and the
+// theme group's controls by the group.
+TBounds FlatBounds(const TWidgetDef& widget, TBounds bounds);
+
 // The layout's font for `role`.
 const TFontDef& FontOf(TFontRole role);
 // For a toolkit that falls back through a list of faces: the layout's face,

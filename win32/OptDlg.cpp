@@ -260,20 +260,14 @@ void TOptDialogView::PlaceFrame() {
   if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
 }
 
-HWND TOptDialogView::MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style,
-                                 DWORD exStyle, TPlace place, int tab, const TBounds& bounds,
-                                 HFONT font, int id) {
-  HWND parent = FWindow;
-  int left = bounds.Left;
-  int top = bounds.Top;
-  if (place == TPlace::ThemeGroup) {
-    const TBounds& group = ThemeGroupFrame().Bounds;
-    left += group.Left;
-    top += group.Top;
-  } else if (place == TPlace::Tab) {
-    parent = FPages.at(static_cast<std::size_t>(tab));
-  }
-  TBounds at{Px(left), Px(top), Px(bounds.Width), Px(bounds.Height)};
+HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
+                                 std::string_view text, DWORD style, const TBounds& bounds, int id,
+                                 DWORD exStyle) {
+  style |= (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
+  HWND parent = w.Place == TPlace::Tab ? FPages.at(static_cast<std::size_t>(w.Tab)) : FWindow;
+  const HFONT font = FFonts[static_cast<std::size_t>(w.Font)];
+  const TBounds flat = FlatBounds(w, bounds);
+  TBounds at{Px(flat.Left), Px(flat.Top), Px(flat.Width), Px(flat.Height)};
   if (std::wstring_view(windowClass) == WC_STATICW && !text.empty())
     at = CaptionToLine(at, LineHeight(font));
   const std::wstring caption = Widen(text);
@@ -330,14 +324,9 @@ void TOptDialogView::BuildControls() {
 }
 
 void TOptDialogView::MakeWidget(const TWidgetDef& w) {
-  const DWORD shown = (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
   const std::size_t i = w.Control;
   const int id = IdFirstControl + static_cast<int>(i);
-  const auto make = [&](const wchar_t* windowClass, std::string_view text, DWORD style,
-                        const TBounds& bounds, int controlId = 0, DWORD exStyle = 0) {
-    return MakeControl(windowClass, text, style | shown, exStyle, w.Place, w.Tab, bounds,
-                       FFonts[static_cast<std::size_t>(w.Font)], controlId);
-  };
+  const auto make = [&](auto&&... args) { return MakeControl(w, args...); };
   HWND made = nullptr;
   switch (w.Kind) {
     case TWidgetKind::Icon:
@@ -404,17 +393,13 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
           make(WC_BUTTONW, w.Caption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, w.Bounds, id);
       AddTooltip(made, w.Hint);
       break;
-    case TWidgetKind::RadioItem: {
-      // Placed inside its group, which is no parent here; the first item
-      // opens the group, and the arrow keys move between the items.
-      const TBounds& group = ControlTable()[i].Bounds;
-      const TBounds at{group.Left + w.Bounds.Left, group.Top + w.Bounds.Top, w.Bounds.Width,
-                       w.Bounds.Height};
-      made = make(WC_BUTTONW, w.Caption,
-                  BS_AUTORADIOBUTTON | (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0), at);
-      FItems[i][static_cast<std::size_t>(w.Item)] = made;
+    case TWidgetKind::RadioItem:
+      // The first item opens the group; the arrow keys move between the
+      // items.
+      made = FItems[i][static_cast<std::size_t>(w.Item)] =
+          make(WC_BUTTONW, w.Caption,
+               BS_AUTORADIOBUTTON | (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0), w.Bounds);
       break;
-    }
   }
   if (i < ControlCount && w.Kind != TWidgetKind::Label && w.Kind != TWidgetKind::RadioItem)
     FValueControls[i] = made;

@@ -67,8 +67,9 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   void MakePages(const TBounds& bounds);
   void PlaceFrame();
   HICON AppIcon(int size) const;
-  HWND MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style, DWORD exStyle,
-                   TPlace place, int tab, const TBounds& bounds, HFONT font, int id = 0);
+  // A window of `widget`, shown and enabled as it is, in its font.
+  HWND MakeControl(const TWidgetDef& widget, const wchar_t* windowClass, std::string_view text,
+                   DWORD style, const TBounds& bounds, int id = 0, DWORD exStyle = 0);
   void AddTooltip(HWND control, const std::string& hint);
   void ShowPage(int tab);
   int Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
