@@ -209,15 +209,17 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     case TWidgetKind::GroupBox:
       made = FThemeGroup = new TGroupFrame(Text(w.Caption), parent);
       break;
-    case TWidgetKind::Tabs:
-      made = FPageControl = new QTabWidget(parent);
+    case TWidgetKind::Tabs: {
+      auto* tabs = new QTabWidget(parent);
       for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
         FPages[i] = new QWidget;
         FPages[i]->setObjectName(Text(TabTable()[i].Name));
-        FPageControl->addTab(FPages[i], Text(TabTable()[i].Caption));
+        tabs->addTab(FPages[i], Text(TabTable()[i].Caption));
       }
-      FPageControl->setCurrentIndex(0);
+      tabs->setCurrentIndex(0);
+      made = tabs;
       break;
+    }
     case TWidgetKind::SpinBox: {
       auto* spin = new TSpinEdit(*c, parent);
       spin->setRange(c->Min, c->Max);
@@ -270,9 +272,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     }
   }
   made->setObjectName(Text(w.Name));
-  if (w.Kind != TWidgetKind::Label) {
-    made->setGeometry(Rect(w.Bounds));
-  }
+  if (w.Kind != TWidgetKind::Label) made->setGeometry(Rect(w.Bounds));
   if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
     FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),
                w.Bounds.Width - IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem));

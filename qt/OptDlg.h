@@ -11,7 +11,6 @@ class QButtonGroup;
 class QGroupBox;
 class QSlider;
 class QSpinBox;
-class QTabWidget;
 
 namespace moonglow {
 
@@ -24,8 +23,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   explicit TOptDialogView(const std::string& settingsPath, QWidget* parent = nullptr,
                           IFileServices& files = PortableFileServices());
   ~TOptDialogView() override;
-
-  TOptDialog& Dialog() { return FDialog; }
 
   void SetPosition(std::size_t index, std::int32_t position) override;
   std::int32_t Position(std::size_t index) override;
@@ -53,7 +50,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
 
   std::array<TBoundControl, ControlCount> FControls{};
   QGroupBox* FThemeGroup = nullptr;
-  QTabWidget* FPageControl = nullptr;
   std::array<QWidget*, 5> FPages{};
   // Made once the widgets exist, which its handlers reach through this view.
   TOptDialog FDialog;
