@@ -458,6 +458,7 @@ std::size_t TOptDialogView::IndexOf(HWND control) const {
   return ControlCount;
 }
 
+// What the dialog itself writes into a field is not typed text.
 void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
   FSettingText = true;
   SendMessageW(FValueControls[index], UDM_SETPOS32, 0, position);
@@ -466,16 +467,14 @@ void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
 }
 
 void TOptDialogView::SpinTextChanged(std::size_t index) {
-  if (FSettingText) return;
-  HWND edit = FEdits[index];
-  if (const auto refused = FSpins[index].Typed(Narrow(WindowText(edit)))) {
-    const std::wstring back = Widen(*refused);
-    FSettingText = true;
-    SetWindowTextW(edit, back.c_str());
-    FSettingText = false;
-    const auto end = static_cast<LPARAM>(back.size());
-    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
-  }
+  const auto refused =
+      FSettingText ? std::nullopt : FSpins[index].Typed(Narrow(WindowText(FEdits[index])));
+  if (!refused) return;
+  const std::wstring back = Widen(*refused);
+  FSettingText = true;
+  SetWindowTextW(FEdits[index], back.c_str());
+  FSettingText = false;
+  SendMessageW(FEdits[index], EM_SETSEL, back.size(), static_cast<LPARAM>(back.size()));
 }
 
 void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
