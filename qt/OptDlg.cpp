@@ -29,28 +29,19 @@ namespace moonglow {
 namespace {
 
 const char* const IconResource = ":/moonglow/moonglow.png";
-// Narrower than this a caption no longer reads well; a wider one is cut.
-constexpr int MinCaptionStretch = 50;
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 QRect Rect(const TBounds& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
 
-// The layout's own face first, then its stand-ins of the same widths, then
-// whatever Japanese proportional gothic this machine has.
 QFont FontFor(TFontRole role) {
-  const TFontDef& def = role == TFontRole::Title     ? TitleFont
-                        : role == TFontRole::Version ? VersionFont
-                                                     : DialogFont;
-  QStringList families{QString::fromUtf8(def.Family)};
-  for (const char* standIn : def.StandIns)
-    if (standIn) families.append(QString::fromUtf8(standIn));
-  if (role == TFontRole::Dialog) families.append({"VL PGothic", "Noto Sans CJK JP"});
+  QStringList families;
+  for (const std::string& face : FontFaces(role)) families.append(Text(face));
   QFont font;
   font.setFamilies(families);
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(def.PixelHeight);
-  font.setBold(def.Bold);
+  font.setPixelSize(FontOf(role).PixelHeight);
+  font.setBold(FontOf(role).Bold);
   return font;
 }
 
@@ -58,20 +49,16 @@ int TextWidth(const QFont& font, const QString& text) {
   return QFontMetrics(font).horizontalAdvance(text);
 }
 
-// A stand-in font may set a caption wider than the layout's face; rather than
-// be cut off, the caption is narrowed until it fits its room. Measured in the
-// font the widget draws with, so set that font first.
+// Measured in the font the widget draws with, so set that font first.
 void FitToWidth(QWidget* w, const QString& text, int room) {
   QFont f = w->font();
-  int wide = TextWidth(f, text);
-  // Glyphs missing from a face come from another one, which may not narrow
-  // in step: measure again after every try.
-  for (int stretch = 100; wide > room && stretch > MinCaptionStretch;) {
-    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
-    f.setStretch(stretch);
-    wide = TextWidth(f, text);
-  }
-  if (f != w->font()) w->setFont(f);
+  const int stretch = FitStretch(TextWidth(f, text), room, [&](int tried) {
+    f.setStretch(tried);
+    return TextWidth(f, text);
+  });
+  if (stretch == 100) return;
+  f.setStretch(stretch);
+  w->setFont(f);
 }
 
 // The width a check box or radio button keeps for its indicator and the gap
@@ -90,13 +77,7 @@ QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& c
   label->setObjectName(Text(name));
   if (font != TFontRole::Dialog) label->setFont(FontFor(font));
   label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-  // The layout gives a caption the height of a line of the face it was drawn
-  // in. A taller stand-in keeps the caption's foot where the layout puts it
-  // and grows upwards, away from the control below it.
-  QRect r = Rect(bounds);
-  const int line = QFontMetrics(label->font()).height();
-  if (line > r.height()) r.setTop(r.bottom() + 1 - line);
-  label->setGeometry(r);
+  label->setGeometry(Rect(CaptionToLine(bounds, QFontMetrics(label->font()).height())));
   FitToWidth(label, label->text(), bounds.Width);
   return label;
 }
@@ -141,16 +122,11 @@ class TSpinEdit : public QSpinBox {
   TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {}
 
  protected:
+  // The core's states are the validator's, in the same order.
   QValidator::State validate(QString& input, int&) const override {
-    switch (CheckSpinText(FDef, input.toStdString())) {
-      case TSpinTextState::Acceptable:
-        return QValidator::Acceptable;
-      case TSpinTextState::Intermediate:
-        return QValidator::Intermediate;
-      case TSpinTextState::Invalid:
-        break;
-    }
-    return QValidator::Invalid;
+    static_assert(int(TSpinTextState::Intermediate) == QValidator::Intermediate &&
+                  int(TSpinTextState::Acceptable) == QValidator::Acceptable);
+    return static_cast<QValidator::State>(CheckSpinText(FDef, input.toStdString()));
   }
   void fixup(QString& input) const override {
     input = Text(SpinText(FDef, SpinPositionFromText(FDef, input.toStdString(), value())));
@@ -166,8 +142,9 @@ class TSpinEdit : public QSpinBox {
 
 }  // namespace
 
-TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent, IFileServices& files)
-    : QDialog(parent), FSettingsPath(settingsPath), FFiles(files) {
+TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
+                               IFileServices& files)
+    : QDialog(parent), FDialog(*this, settingsPath, files) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
   setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
@@ -177,252 +154,172 @@ TOptDialog::TOptDialog(const std::string& settingsPath, QWidget* parent, IFileSe
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(FontFor(TFontRole::Dialog));
   setFixedSize(ClientWidth, ClientHeight);
-  CreateHeader();
-  CreateThemeGroup();
-  CreatePages();
-  CreateControls();
-  CreateButtons();
+  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
   SetTabOrder();
-  FormCreate();
+  FDialog.FormCreate();
   // Taken when the window is first activated.
   if (QWidget* first = findChild<QWidget*>(Text(InitialFocus()))) first->setFocus();
 }
 
-TOptDialog::~TOptDialog() { FormDestroy(); }
+TOptDialogView::~TOptDialogView() = default;
 
-void TOptDialog::FormCreate() {
-  LabelVersion->setText(QString::fromUtf8(VersionCaption));
-  Settings = std::make_unique<TMyIniFile>(FSettingsPath, FFiles);
-  Settings->ReadSettings();
-  ShowControls(LoadControls(*Settings));
-}
-
-void TOptDialog::FormDestroy() { Settings.reset(); }
-
-void TOptDialog::CreateHeader() {
-  auto* icon = new QLabel(this);
-  icon->setObjectName(Text(IconFrame().Name));
-  icon->setGeometry(Rect(IconFrame().Bounds));
-  icon->setPixmap(QIcon(QString::fromUtf8(IconResource))
-                      .pixmap(IconFrame().Bounds.Width, IconFrame().Bounds.Height));
-
-  for (const TStaticDef& s : StaticTable()) {
-    if (s.Place != TPlace::Form) continue;
-    QLabel* label = MakeLabel(this, s.Name, s.Caption, s.Bounds, s.Font);
-    if (s.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    if (s.Name == "LabelVersion") LabelVersion = label;
-  }
-
-  // The rule is drawn along the top edge of its place, as a sunken line.
-  auto* rule = new QFrame(this);
-  rule->setObjectName(Text(RuleFrame().Name));
-  rule->setFrameShape(QFrame::HLine);
-  rule->setFrameShadow(QFrame::Sunken);
-  const TBounds r = RuleFrame().Bounds;
-  rule->setGeometry(r.Left, r.Top, r.Width, 2);
-}
-
-void TOptDialog::CreateThemeGroup() {
-  FThemeGroup = new TGroupFrame(Text(ThemeGroupFrame().Caption), this);
-  FThemeGroup->setObjectName(Text(ThemeGroupFrame().Name));
-  FThemeGroup->setGeometry(Rect(ThemeGroupFrame().Bounds));
-  for (const TStaticDef& s : StaticTable())
-    if (s.Place == TPlace::ThemeGroup) MakeLabel(FThemeGroup, s.Name, s.Caption, s.Bounds);
-}
-
-void TOptDialog::CreatePages() {
-  FPageControl = new QTabWidget(this);
-  FPageControl->setObjectName(Text(PageControlFrame().Name));
-  FPageControl->setGeometry(Rect(PageControlFrame().Bounds));
-  for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
-    const TTabDef& tab = TabTable()[i];
-    auto* page = new QWidget;
-    page->setObjectName(Text(tab.Name));
-    MakeLabel(page, tab.Name + "Description", tab.Description, tab.DescriptionBounds);
-    FPageControl->addTab(page, Text(tab.Caption));
-    FPages[i] = page;
-  }
-  FPageControl->setCurrentIndex(0);
-}
-
-QWidget* TOptDialog::ParentFor(TPlace place, int tab) const {
-  switch (place) {
+QWidget* TOptDialogView::ParentFor(const TWidgetDef& w) const {
+  if (w.Kind == TWidgetKind::RadioItem)
+    return static_cast<QWidget*>(FControls[w.Control].Radio->parent());
+  switch (w.Place) {
     case TPlace::ThemeGroup:
       return FThemeGroup;
     case TPlace::Tab:
-      return FPages.at(static_cast<std::size_t>(tab));
+      return FPages.at(static_cast<std::size_t>(w.Tab));
     case TPlace::Form:
       break;
   }
-  return const_cast<TOptDialog*>(this);
+  return const_cast<TOptDialogView*>(this);
 }
 
-void TOptDialog::CreateControls() {
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const TControlDef& c = table[i];
-    QWidget* parent = ParentFor(c.Place, c.Tab);
-    TBoundControl& bound = FControls[i];
-    QWidget* widget = nullptr;
-    switch (c.Kind) {
-      case TControlKind::SpinBox: {
-        auto* spin = new TSpinEdit(c, parent);
-        spin->setRange(c.Min, c.Max);
-        spin->setSingleStep(c.Step);
-        spin->setWrapping(false);
-        spin->setGroupSeparatorShown(c.Thousands);
-        spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
-        // One widget holds both the edit field and its up-down.
-        spin->setGeometry(c.Bounds.Left, c.Bounds.Top,
-                          c.SpinBounds.Left + c.SpinBounds.Width - c.Bounds.Left, c.Bounds.Height);
-        bound.Spin = spin;
-        widget = spin;
-        break;
-      }
-      case TControlKind::Slider: {
-        auto* slider = new QSlider(Qt::Horizontal, parent);
-        slider->setRange(c.Min, c.Max);
-        slider->setSingleStep(c.Step);
-        slider->setPageStep(c.PageStep);
-        slider->setTickPosition(QSlider::TicksBelow);
-        slider->setTickInterval(c.TickEvery);
-        slider->setGeometry(Rect(c.Bounds));
-        connect(slider, &QSlider::valueChanged, this, [this, slider] { TrackBarChange(slider); });
-        bound.Slider = slider;
-        widget = slider;
-        break;
-      }
-      case TControlKind::CheckBox: {
-        auto* check = new QCheckBox(Text(c.Caption), parent);
-        check->setGeometry(Rect(c.Bounds));
-        FitToWidth(check, check->text(), c.Bounds.Width - IndicatorRoom(check, false));
-        bound.Check = check;
-        widget = check;
-        break;
-      }
-      case TControlKind::RadioGroup: {
-        auto* group = new TGroupFrame(Text(c.Caption), parent);
-        group->setGeometry(Rect(c.Bounds));
-        bound.Radio = new QButtonGroup(group);
-        for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
-          auto* radio = new QRadioButton(Text(RadioItems()[static_cast<std::size_t>(item)]), group);
-          radio->setObjectName(Text(c.Name + "Item" + std::to_string(item)));
-          const TBounds itemBounds = RadioItemBounds(c.Bounds, item);
-          radio->setGeometry(Rect(itemBounds));
-          FitToWidth(radio, radio->text(), itemBounds.Width - IndicatorRoom(radio, true));
-          bound.Radio->addButton(radio, item);
-        }
-        widget = group;
-        break;
-      }
+void TOptDialogView::MakeWidget(const TWidgetDef& w) {
+  QWidget* parent = ParentFor(w);
+  const bool value = w.Control < ControlCount;
+  TBoundControl* bound = value ? &FControls[w.Control] : nullptr;
+  const TControlDef* c = value ? &ControlTable()[w.Control] : nullptr;
+  QWidget* made = nullptr;
+  switch (w.Kind) {
+    case TWidgetKind::Icon: {
+      auto* icon = new QLabel(parent);
+      icon->setPixmap(
+          QIcon(QString::fromUtf8(IconResource)).pixmap(w.Bounds.Width, w.Bounds.Height));
+      made = icon;
+      break;
     }
-    widget->setObjectName(Text(c.Name));
-    if (!c.Hint.empty()) widget->setToolTip(Text(c.Hint));
-    if (c.Kind == TControlKind::SpinBox || c.Kind == TControlKind::Slider) {
-      bound.Caption = MakeLabel(parent, c.CaptionName, c.Caption, c.CaptionBounds);
-      bound.Caption->setEnabled(c.Enabled);
-      if (!c.Visible) bound.Caption->hide();
+    case TWidgetKind::Label: {
+      QLabel* label = MakeLabel(parent, w.Name, w.Caption, w.Bounds, w.Font);
+      if (w.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+      made = label;
+      break;
     }
-    widget->setEnabled(c.Enabled);
-    // Hidden controls are still built: they take part in every transfer.
-    if (!c.Visible) widget->hide();
-  }
-}
-
-void TOptDialog::CreateButtons() {
-  for (std::size_t i = 0; i < ButtonTable().size(); ++i) {
-    const TButtonDef& b = ButtonTable()[i];
-    auto* button = new QPushButton(Text(b.Caption), this);
-    button->setObjectName(Text(b.Name));
-    button->setGeometry(Rect(b.Bounds));
-    // A focused button takes Enter for itself; otherwise Enter goes to the
-    // default button.
-    button->setAutoDefault(true);
-    button->setDefault(b.Default);
-    FButtons[i] = button;
-  }
-  connect(FButtons[ButtonOk], &QPushButton::clicked, this, &TOptDialog::ButtonOkClick);
-  connect(FButtons[ButtonCancel], &QPushButton::clicked, this, &TOptDialog::ButtonCancelClick);
-  connect(FButtons[ButtonInitial], &QPushButton::clicked, this, &TOptDialog::ButtonInitialClick);
-}
-
-void TOptDialog::SetTabOrder() {
-  QWidget* previous = nullptr;
-  auto chain = [&](QWidget* w) {
-    if (!w) return;
-    if (previous) QWidget::setTabOrder(previous, w);
-    previous = w;
-  };
-  for (const std::string& name : TabOrder()) {
-    const std::size_t i = FindControl(name);
-    if (i < ControlCount && FControls[i].Radio) {
-      for (QAbstractButton* b : FControls[i].Radio->buttons()) chain(b);
-      continue;
+    case TWidgetKind::Rule: {
+      // Drawn along the top edge of its place, as a sunken line.
+      auto* rule = new QFrame(parent);
+      rule->setFrameShape(QFrame::HLine);
+      rule->setFrameShadow(QFrame::Sunken);
+      rule->setGeometry(w.Bounds.Left, w.Bounds.Top, w.Bounds.Width, 2);
+      rule->setObjectName(Text(w.Name));
+      return;
     }
-    chain(findChild<QWidget*>(Text(name)));
-  }
-}
-
-TControlValues TOptDialog::ReadControls() const {
-  TControlValues values{};
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const TBoundControl& b = FControls[i];
-    if (b.Spin)
-      values[i] = b.Spin->value();
-    else if (b.Slider)
-      values[i] = b.Slider->value();
-    else if (b.Check)
-      values[i] = b.Check->isChecked() ? 1 : 0;
-    else if (b.Radio)
-      values[i] = b.Radio->checkedId();
-  }
-  return values;
-}
-
-void TOptDialog::ShowControls(const TControlValues& values) {
-  for (std::size_t i = 0; i < ControlCount; ++i) {
-    const TBoundControl& b = FControls[i];
-    if (b.Spin) {
-      b.Spin->setValue(values[i]);
-    } else if (b.Slider) {
-      b.Slider->setValue(values[i]);
-    } else if (b.Check) {
-      b.Check->setChecked(values[i] != 0);
-    } else if (b.Radio) {
-      if (QAbstractButton* item = b.Radio->button(values[i])) item->setChecked(true);
+    case TWidgetKind::GroupBox:
+      made = FThemeGroup = new TGroupFrame(Text(w.Caption), parent);
+      break;
+    case TWidgetKind::Tabs: {
+      auto* tabs = new QTabWidget(parent);
+      for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
+        FPages[i] = new QWidget;
+        FPages[i]->setObjectName(Text(TabTable()[i].Name));
+        tabs->addTab(FPages[i], Text(TabTable()[i].Caption));
+      }
+      tabs->setCurrentIndex(0);
+      made = tabs;
+      break;
+    }
+    case TWidgetKind::SpinBox: {
+      auto* spin = new TSpinEdit(*c, parent);
+      spin->setRange(c->Min, c->Max);
+      spin->setSingleStep(c->Step);
+      spin->setWrapping(false);
+      spin->setGroupSeparatorShown(c->Thousands);
+      spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+      bound->Spin = spin;
+      made = spin;
+      break;
+    }
+    case TWidgetKind::Slider: {
+      auto* slider = new QSlider(Qt::Horizontal, parent);
+      slider->setRange(c->Min, c->Max);
+      slider->setSingleStep(c->Step);
+      slider->setPageStep(c->PageStep);
+      slider->setTickPosition(QSlider::TicksBelow);
+      slider->setTickInterval(c->TickEvery);
+      const std::size_t i = w.Control;
+      connect(slider, &QSlider::valueChanged, this,
+              [this, i](int position) { FDialog.TrackBarChange(i, position); });
+      bound->Slider = slider;
+      made = slider;
+      break;
+    }
+    case TWidgetKind::CheckBox:
+      made = bound->Items[0] = new QCheckBox(Text(w.Caption), parent);
+      break;
+    case TWidgetKind::RadioGroup:
+      made = new TGroupFrame(Text(w.Caption), parent);
+      bound->Radio = new QButtonGroup(made);
+      break;
+    case TWidgetKind::RadioItem: {
+      auto* radio = new QRadioButton(Text(w.Caption), parent);
+      bound->Radio->addButton(radio, w.Item);
+      bound->Items.at(static_cast<std::size_t>(w.Item)) = radio;
+      made = radio;
+      break;
+    }
+    case TWidgetKind::Button: {
+      auto* button = new QPushButton(Text(w.Caption), parent);
+      // A focused button takes Enter for itself; otherwise Enter goes to the
+      // default button.
+      button->setAutoDefault(true);
+      button->setDefault(ButtonTable()[static_cast<std::size_t>(w.Button)].Default);
+      const auto index = static_cast<std::size_t>(w.Button);
+      connect(button, &QPushButton::clicked, this, [this, index] { FDialog.ButtonClick(index); });
+      made = button;
+      break;
     }
   }
+  made->setObjectName(Text(w.Name));
+  if (w.Kind != TWidgetKind::Label) made->setGeometry(Rect(w.Bounds));
+  if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
+    FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),
+               w.Bounds.Width - IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem));
+  if (!w.Hint.empty()) made->setToolTip(Text(w.Hint));
+  if (value && w.Kind != TWidgetKind::RadioItem) made->setEnabled(w.Enabled);
+  // Hidden controls are still built: they take part in every transfer.
+  if (!w.Visible) made->hide();
 }
 
-void TOptDialog::ButtonOkClick() {
-  // Text still being typed counts as if its field had been left.
-  for (const TBoundControl& b : FControls)
-    if (b.Spin) b.Spin->interpretText();
-  if (const auto error = CommitControls(ReadControls(), *Settings)) {
-    ShowWriteError(error->c_str());
-    return;
+void TOptDialogView::SetTabOrder() {
+  const std::vector<std::string> chain = FocusChain();
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    QWidget::setTabOrder(findChild<QWidget*>(Text(chain[i - 1])),
+                         findChild<QWidget*>(Text(chain[i])));
+}
+
+void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
+  if (QSpinBox* spin = FControls.at(index).Spin)
+    spin->setValue(position);
+  else
+    FControls.at(index).Slider->setValue(position);
+}
+
+std::int32_t TOptDialogView::Position(std::size_t index) {
+  if (QSpinBox* spin = FControls.at(index).Spin) {
+    spin->interpretText();
+    return spin->value();
   }
-  accept();
+  return FControls.at(index).Slider->value();
 }
 
-void TOptDialog::ButtonCancelClick() { QDialog::reject(); }
-
-void TOptDialog::ButtonInitialClick() {
-  ShowControls(DefaultControls());
-  ButtonOkClick();
+// A radio group's items are exclusive: its checked item stays so until
+// another is checked.
+void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
+  FControls.at(index).Items.at(static_cast<std::size_t>(item))->setChecked(on);
 }
 
-void TOptDialog::TrackBarChange(QSlider* sender) {
-  if (!Settings) return;
-  for (std::size_t i = 0; i < ControlCount; ++i)
-    if (FControls[i].Slider == sender) StoreControl(i, sender->value(), *Settings);
+bool TOptDialogView::Checked(std::size_t index, int item) {
+  return FControls.at(index).Items.at(static_cast<std::size_t>(item))->isChecked();
 }
 
-void TOptDialog::reject() { ButtonCancelClick(); }
-
-void TOptDialog::ShowWriteError(const char* message) {
-  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
-                        QString::fromUtf8(message));
+void TOptDialogView::ShowError(const std::string& message) {
+  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), Text(message));
 }
+
+void TOptDialogView::Close(bool saved) { QDialog::done(saved ? Accepted : Rejected); }
+
+void TOptDialogView::reject() { FDialog.ButtonCancelClick(); }
 
 }  // namespace moonglow

@@ -5,7 +5,7 @@
 namespace moonglow {
 
 std::unique_ptr<QWidget> NewOptionsDialog(const std::string& settingsPath, IFileServices& files) {
-  return std::make_unique<TOptDialog>(settingsPath, nullptr, files);
+  return std::make_unique<TOptDialogView>(settingsPath, nullptr, files);
 }
 
 }  // namespace moonglow

@@ -4,49 +4,34 @@
 #include <filesystem>
 
 #include "settings/ProfileFile.h"
+#include "settings/Schema.h"
 
 namespace moonglow {
 
 namespace {
-
-// The one table of defaults: what a missing file or key reads as, and what the
-// options dialog's initial-values button sets.
-struct TSettingsDefaults {
-  bool FirstRun;
-  std::int32_t FireCount, gFactor, kFactor, VNoise, DNoise;
-  std::int32_t AllCastPer, ShidarePer, HanaichiPer, BotanPer, RanbuPer;
-  TFireParam Kiku, Kiku3, Botan, Hiyuusei, Hachi;
-};
-
-constexpr TSettingsDefaults Defaults{
-    .FirstRun = true,
-    .FireCount = 5,
-    .gFactor = 3,
-    .kFactor = 10,
-    .VNoise = 10,
-    .DNoise = 5,
-    .AllCastPer = 40,
-    .ShidarePer = 80,
-    .HanaichiPer = 60,
-    .BotanPer = 40,
-    .RanbuPer = 50,
-    //      DrawLaunch SeedSize SeedCount V  FireLength Life dtFactor
-    .Kiku = {true, 0, 150, 600, 250, 300, 10},
-    .Kiku3 = {true, 0, 150, 400, 100, 200, 10},
-    .Botan = {false, 0, 250, 300, 100, 40, 10},
-    .Hiyuusei = {false, 0, 40, 200, 400, 300, 3},
-    .Hachi = {false, 0, 50, 30, 200, 300, 10},
-};
-
-constexpr const char* Environment = "Environment";
-constexpr const char* Theme = "Theme";
 
 // A value outside [lo, hi] is replaced by `fallback`.
 std::int32_t InRange(std::int32_t v, std::int32_t lo, std::int32_t hi, std::int32_t fallback) {
   return v < lo || v > hi ? fallback : v;
 }
 
-constexpr std::int32_t NoLimit = 2147483647;
+// What the file holds for `row` in `section`, `fallback` where it holds
+// nothing usable.
+std::int32_t ReadValue(TProfileFile& ini, const TSettingRow& row, const char* section,
+                       std::int32_t fallback) {
+  if (row.Field.IsFlag()) return ini.ReadBool(section, row.Key, fallback != 0) ? 1 : 0;
+  return InRange(ini.ReadInteger(section, row.Key, fallback), row.FileMin, row.FileMax,
+                 row.Fallback.value_or(fallback));
+}
+
+void WriteValue(TProfileFile& ini, const TSettingRow& row, const char* section,
+                std::int32_t value) {
+  if (!row.Stored) return;
+  if (row.Field.IsFlag())
+    ini.WriteBool(section, row.Key, value != 0);
+  else
+    ini.WriteInteger(section, row.Key, value);
+}
 
 }  // namespace
 
@@ -57,70 +42,23 @@ TMyIniFile::TMyIniFile(std::string fileName, IFileServices& files)
     : FFileName(std::move(fileName)), FFiles(files) {}
 
 void TMyIniFile::LoadDefaults() {
-  FirstRun = Defaults.FirstRun;
-  FireCount = Defaults.FireCount;
-  gFactor = Defaults.gFactor;
-  kFactor = Defaults.kFactor;
-  VNoise = Defaults.VNoise;
-  DNoise = Defaults.DNoise;
-  AllCastPer = Defaults.AllCastPer;
-  ShidarePer = Defaults.ShidarePer;
-  HanaichiPer = Defaults.HanaichiPer;
-  BotanPer = Defaults.BotanPer;
-  RanbuPer = Defaults.RanbuPer;
-  Kiku = Defaults.Kiku;
-  Kiku3 = Defaults.Kiku3;
-  Botan = Defaults.Botan;
-  Hiyuusei = Defaults.Hiyuusei;
-  Hachi = Defaults.Hachi;
+  for (const TSettingRow& row : GlobalRows()) SetSetting(*this, row, nullptr, row.Default);
+  for (const TKindRow& kind : KindRows()) this->*kind.Block = kind.Defaults;
 }
 
 void TMyIniFile::ReadSettings() {
   TProfileFile ini(FFileName, FFiles);
   FReadFailed = ini.ReadFailed();
-  FirstRun = ini.ReadBool(Environment, "FirstRun", Defaults.FirstRun);
-  // 10 is the size of the show's slot table.
-  FireCount = InRange(ini.ReadInteger(Environment, "FireCount", Defaults.FireCount), 1, 10,
-                      Defaults.FireCount);
-  gFactor = InRange(ini.ReadInteger(Environment, "gFactor", Defaults.gFactor), 0, NoLimit,
-                    Defaults.gFactor);
-  kFactor = InRange(ini.ReadInteger(Environment, "kFactor", Defaults.kFactor), 0, NoLimit,
-                    Defaults.kFactor);
-  VNoise =
-      InRange(ini.ReadInteger(Environment, "VNoise", Defaults.VNoise), 0, NoLimit, Defaults.VNoise);
-  DNoise =
-      InRange(ini.ReadInteger(Environment, "DNoise", Defaults.DNoise), 0, NoLimit, Defaults.DNoise);
-
-  AllCastPer = InRange(ini.ReadInteger(Theme, "AllCastPer", Defaults.AllCastPer), 0, 100,
-                       Defaults.AllCastPer);
-  ShidarePer = InRange(ini.ReadInteger(Theme, "ShidarePer", Defaults.ShidarePer), 0, 100,
-                       Defaults.ShidarePer);
-  HanaichiPer = InRange(ini.ReadInteger(Theme, "HanaichiPer", Defaults.HanaichiPer), 0, 100,
-                        Defaults.HanaichiPer);
-  BotanPer =
-      InRange(ini.ReadInteger(Theme, "BotanPer", Defaults.BotanPer), 0, 100, Defaults.BotanPer);
-  RanbuPer =
-      InRange(ini.ReadInteger(Theme, "RanbuPer", Defaults.RanbuPer), 0, 100, Defaults.RanbuPer);
-
-  ReadFireParam(ini, Kiku, "Kiku", Defaults.Kiku);
-  ReadFireParam(ini, Kiku3, "Kiku3", Defaults.Kiku3);
-  ReadFireParam(ini, Botan, "Botan", Defaults.Botan);
-  ReadFireParam(ini, Hiyuusei, "Hiyuusei", Defaults.Hiyuusei);
-  ReadFireParam(ini, Hachi, "Hachi", Defaults.Hachi);
+  for (const TSettingRow& row : GlobalRows())
+    SetSetting(*this, row, nullptr, ReadValue(ini, row, row.Section, row.Default));
+  for (const TKindRow& kind : KindRows())
+    ReadFireParam(ini, this->*kind.Block, kind.Section, kind.Defaults);
 }
 
 void TMyIniFile::ReadFireParam(TProfileFile& ini, TFireParam& param, const char* section,
                                const TFireParam& defaults) {
-  // The fallbacks are the same for every kind, whatever the kind's defaults:
-  // 500 stars and 600 trail slots are the sizes of a shell's arrays.
-  param.DrawLaunch = ini.ReadBool(section, "DrawLaunch", defaults.DrawLaunch);
-  param.SeedSize = InRange(ini.ReadInteger(section, "SeedSize", defaults.SeedSize), 0, 2, 0);
-  param.SeedCount = InRange(ini.ReadInteger(section, "SeedCount", defaults.SeedCount), 1, 500, 200);
-  param.V = InRange(ini.ReadInteger(section, "V", defaults.V), 1, NoLimit, 400);
-  param.FireLength =
-      InRange(ini.ReadInteger(section, "FireLength", defaults.FireLength), 1, 599, 200);
-  param.Life = InRange(ini.ReadInteger(section, "Life", defaults.Life), 1, NoLimit, 200);
-  param.dtFactor = InRange(ini.ReadInteger(section, "dtFactor", defaults.dtFactor), 1, NoLimit, 10);
+  for (const TSettingRow& row : BlockRows())
+    SetBlockField(param, row, ReadValue(ini, row, section, BlockField(defaults, row)));
 }
 
 void TMyIniFile::WriteSettings(bool clearFirstRun) {
@@ -131,35 +69,16 @@ void TMyIniFile::WriteSettings(bool clearFirstRun) {
   ini.BeginUpdate();
   // The field itself is never stored: a write either ends the first-run
   // state or leaves the key as the file has it.
-  if (clearFirstRun) ini.WriteBool(Environment, "FirstRun", false);
-  ini.WriteInteger(Environment, "FireCount", FireCount);
-  ini.WriteInteger(Environment, "gFactor", gFactor);
-  ini.WriteInteger(Environment, "kFactor", kFactor);
-  ini.WriteInteger(Environment, "VNoise", VNoise);
-  ini.WriteInteger(Environment, "DNoise", DNoise);
-
-  ini.WriteInteger(Theme, "AllCastPer", AllCastPer);
-  ini.WriteInteger(Theme, "ShidarePer", ShidarePer);
-  ini.WriteInteger(Theme, "HanaichiPer", HanaichiPer);
-  ini.WriteInteger(Theme, "BotanPer", BotanPer);
-  ini.WriteInteger(Theme, "RanbuPer", RanbuPer);
-
-  WriteFireParam(ini, Kiku, "Kiku");
-  WriteFireParam(ini, Kiku3, "Kiku3");
-  WriteFireParam(ini, Botan, "Botan");
-  WriteFireParam(ini, Hiyuusei, "Hiyuusei");
-  WriteFireParam(ini, Hachi, "Hachi");
+  const TSettingRow& firstRun = GlobalRows().front();
+  if (clearFirstRun) ini.WriteBool(firstRun.Section, firstRun.Key, false);
+  for (const TSettingRow& row : GlobalRows())
+    WriteValue(ini, row, row.Section, GetSetting(*this, row, nullptr));
+  for (const TKindRow& kind : KindRows()) WriteFireParam(ini, this->*kind.Block, kind.Section);
   ini.EndUpdate();
 }
 
 void TMyIniFile::WriteFireParam(TProfileFile& ini, const TFireParam& param, const char* section) {
-  ini.WriteBool(section, "DrawLaunch", param.DrawLaunch);
-  ini.WriteInteger(section, "SeedSize", param.SeedSize);
-  ini.WriteInteger(section, "SeedCount", param.SeedCount);
-  ini.WriteInteger(section, "V", param.V);
-  ini.WriteInteger(section, "FireLength", param.FireLength);
-  ini.WriteInteger(section, "Life", param.Life);
-  ini.WriteInteger(section, "dtFactor", param.dtFactor);
+  for (const TSettingRow& row : BlockRows()) WriteValue(ini, row, section, BlockField(param, row));
 }
 
 std::string DefaultSettingsPath() {

@@ -4,24 +4,6 @@
 
 namespace moonglow {
 
-std::int32_t TSettingRef::Get(const TMyIniFile& settings) const {
-  if (Global) return settings.*Global;
-  const TFireParam& block = settings.*Block;
-  return Flag ? (block.*Flag ? 1 : 0) : block.*Int;
-}
-
-void TSettingRef::Set(TMyIniFile& settings, std::int32_t value) const {
-  if (Global) {
-    settings.*Global = value;
-    return;
-  }
-  TFireParam& block = settings.*Block;
-  if (Flag)
-    block.*Flag = value != 0;
-  else
-    block.*Int = value;
-}
-
 namespace {
 
 // Captions sit this far above their edit fields, one line of the 12 px font.
@@ -35,169 +17,73 @@ constexpr int UpDownWidth = 15;
 constexpr int FormCaptionWidth = 88;
 constexpr int TabCaptionWidth = 76;
 
-TControlDef Spin(std::string suffix, std::string setting, std::string caption, std::int32_t min,
-                 std::int32_t max, std::int32_t step, std::string hint, TBounds edit,
-                 int captionWidth) {
+// The control of `row`, for the block of `kind` where it is a block key.
+TControlDef MakeControl(const TSettingRow& row, const TKindRow* kind) {
+  const TControlSpec& spec = row.Control;
+  const std::string key = row.Key;
+  const std::string block = kind ? kind->Section : "";
   TControlDef c;
-  c.Name = "UpDown" + suffix;
-  c.EditName = "Edit" + suffix;
-  c.CaptionName = "Label" + suffix;
-  c.Setting = std::move(setting);
-  c.Kind = TControlKind::SpinBox;
-  c.Caption = std::move(caption);
-  c.Hint = std::move(hint);
-  c.Min = min;
-  c.Max = max;
-  c.Step = step;
-  c.Thousands = true;
-  c.Bounds = {edit.Left, edit.Top, EditWidth, EditHeight};
-  c.SpinBounds = {edit.Left + EditWidth, edit.Top, UpDownWidth, EditHeight};
-  c.CaptionBounds = {edit.Left, edit.Top - CaptionRise, captionWidth, CaptionHeight};
+  c.Setting = kind ? block + "." + key : key;
+  c.Kind = spec.Kind;
+  c.Caption = spec.Caption;
+  c.Hint = spec.Hint;
+  c.Min = spec.Min;
+  c.Max = spec.Max;
+  c.Step = spec.Step;
+  c.Visible = spec.Visible;
+  c.Enabled = !(row.NeedsTrails && kind && !kind->DrawsTrails);
+  c.Place = spec.Place;
+  c.Bounds = spec.Bounds;
+  c.Row = &row;
+  c.Block = kind;
+  switch (spec.Kind) {
+    case TControlKind::SpinBox: {
+      const std::string suffix = key + block;
+      c.Name = "UpDown" + suffix;
+      c.EditName = "Edit" + suffix;
+      c.CaptionName = "Label" + suffix;
+      c.Thousands = spec.Thousands;
+      const int left = spec.Bounds.Left;
+      const int top = spec.Bounds.Top;
+      c.Bounds = {left, top, EditWidth, EditHeight};
+      c.SpinBounds = {left + EditWidth, top, UpDownWidth, EditHeight};
+      c.CaptionBounds = {left, top - CaptionRise, kind ? TabCaptionWidth : FormCaptionWidth,
+                         CaptionHeight};
+      break;
+    }
+    case TControlKind::Slider: {
+      // A weight's key is its theme's name and "Per".
+      const std::string theme = key.substr(0, key.size() - 3);
+      c.Name = "TrackBar" + theme;
+      c.CaptionName = "Label" + theme;
+      // A page is two steps; a tick marks every step.
+      c.PageStep = 2 * spec.Step;
+      c.TickEvery = spec.Step;
+      // The caption fills the group's width left of the slider, on the
+      // slider's middle line.
+      c.CaptionBounds = {6, spec.Bounds.Top + 2, spec.Bounds.Left - 6, CaptionHeight};
+      break;
+    }
+    case TControlKind::CheckBox:
+      c.Name = "CheckBox" + key + block;
+      break;
+    case TControlKind::RadioGroup:
+      c.Name = "RadioGroup" + key + block;
+      break;
+    case TControlKind::None:
+      break;
+  }
+  if (kind) c.Tab = static_cast<int>(kind - KindRows().data());
   return c;
-}
-
-TControlDef GlobalSpin(std::int32_t TMyIniFile::*field, std::string name, std::string caption,
-                       std::int32_t min, std::int32_t max, std::int32_t step, std::string hint,
-                       int left, int top) {
-  TControlDef c = Spin(name, name, std::move(caption), min, max, step, std::move(hint),
-                       {left, top, 0, 0}, FormCaptionWidth);
-  c.Field.Global = field;
-  return c;
-}
-
-TControlDef Slider(std::int32_t TMyIniFile::*field, std::string theme, std::string caption,
-                   std::string hint, int row) {
-  constexpr int Left = 71;
-  constexpr int FirstTop = 28;
-  constexpr int RowPitch = 20;
-  const int top = FirstTop + RowPitch * row;
-  TControlDef c;
-  c.Name = "TrackBar" + theme;
-  c.CaptionName = "Label" + theme;
-  c.Setting = theme + "Per";
-  c.Kind = TControlKind::Slider;
-  c.Caption = std::move(caption);
-  c.Hint = std::move(hint);
-  c.Min = 0;
-  c.Max = 100;
-  c.Step = 10;
-  c.PageStep = 20;
-  c.TickEvery = 10;
-  c.Place = TPlace::ThemeGroup;
-  c.Bounds = {Left, top, 150, 17};
-  // The caption fills the group's width left of the slider, on the slider's
-  // middle line.
-  c.CaptionBounds = {6, top + 2, Left - 6, CaptionHeight};
-  c.Field.Global = field;
-  return c;
-}
-
-struct TKindRow {
-  TFireParam TMyIniFile::*Block;
-  const char* Name;
-  const char* Caption;
-  const char* Description;
-};
-
-constexpr std::array<TKindRow, 5> Kinds{{
-    {&TMyIniFile::Kiku, "Kiku", "しだれ柳", "長い尾を引き、花弁が長く垂れ落ちて行く花火です。"},
-    {&TMyIniFile::Kiku3, "Kiku3", "菊", "全体で四重の同心円からなる菊花型の花火です。"},
-    {&TMyIniFile::Botan, "Botan", "牡丹", "尾を引かず、光の点だけで形作られた花火です。"},
-    {&TMyIniFile::Hiyuusei, "Hiyuusei", "飛遊星", "星が様々な方向に飛んでいく花火です。"},
-    {&TMyIniFile::Hachi, "Hachi", "蜂", "星が回転しながらランダムに飛び回る花火です。"},
-}};
-
-void AddKindControls(std::vector<TControlDef>& table, int tab) {
-  const TKindRow& kind = Kinds[static_cast<std::size_t>(tab)];
-  const std::string block = kind.Name;
-  auto onTab = [&](TControlDef c, std::int32_t TFireParam::*field) {
-    c.Place = TPlace::Tab;
-    c.Tab = tab;
-    c.Field.Block = kind.Block;
-    c.Field.Int = field;
-    return c;
-  };
-  auto spin = [&](const char* name, std::int32_t TFireParam::*field, const char* caption,
-                  std::int32_t min, std::int32_t max, std::int32_t step, const char* hint, int left,
-                  int top) {
-    return onTab(Spin(name + block, block + "." + name, caption, min, max, step, hint,
-                      {left, top, 0, 0}, TabCaptionWidth),
-                 field);
-  };
-
-  TControlDef check;
-  check.Name = "CheckBoxDrawLaunch" + block;
-  check.Setting = block + ".DrawLaunch";
-  check.Kind = TControlKind::CheckBox;
-  check.Caption = "打ち上げ表示";
-  check.Min = 0;
-  check.Max = 1;
-  check.Bounds = {9, 28, 97, 17};
-  check = onTab(check, nullptr);
-  check.Field.Flag = &TFireParam::DrawLaunch;
-  table.push_back(check);
-
-  TControlDef radio;
-  radio.Name = "RadioGroupSeedSize" + block;
-  radio.Setting = block + ".SeedSize";
-  radio.Kind = TControlKind::RadioGroup;
-  radio.Caption = "星のサイズ";
-  radio.Min = 0;
-  radio.Max = 2;
-  radio.Bounds = {8, 53, 73, 72};
-  table.push_back(onTab(radio, &TFireParam::SeedSize));
-
-  TControlDef stars =
-      spin("SeedCount", &TFireParam::SeedCount, "星の数", 20, 500, 10, "２０～５００", 92, 65);
-  // A star count reads better as a bare number.
-  stars.Thousands = false;
-  table.push_back(stars);
-  table.push_back(
-      spin("V", &TFireParam::V, "初速度", 10, 1000, 10, "１０～１０００（爆発の強さ）", 92, 105));
-  TControlDef length =
-      spin("FireLength", &TFireParam::FireLength, "炎の長さ", 10, 600, 5, "１０～１００", 172, 65);
-  // Peony stars draw no trails: their flame length is kept and saved, but
-  // offering it for editing would promise an effect that never shows.
-  length.Enabled = kind.Block != &TMyIniFile::Botan;
-  table.push_back(length);
-  table.push_back(spin("Life", &TFireParam::Life, "花火の寿命", 10, 300, 10,
-                       "１０～３００（大きくするほど長寿命）", 172, 105));
-  table.push_back(spin("dtFactor", &TFireParam::dtFactor, "計算間隔", 1, 100, 1,
-                       "１～１００（大きくすると描画間隔が荒くなる）", 252, 64));
 }
 
 std::vector<TControlDef> BuildControlTable() {
   std::vector<TControlDef> t;
   t.reserve(ControlCount);
-  t.push_back(
-      GlobalSpin(&TMyIniFile::FireCount, "FireCount", "花火の数", 1, 10, 1, "１～１０", 24, 120));
-  t.push_back(GlobalSpin(&TMyIniFile::gFactor, "gFactor", "重力の強さ", 0, 20, 1,
-                         "０～２０（大きくするほど早く落下）", 24, 160));
-  t.push_back(GlobalSpin(&TMyIniFile::kFactor, "kFactor", "空気抵抗", 0, 100, 10,
-                         "０～１００（大きくするほ空気抵抗が大きくなる）", 24, 200));
-  // The two spreads are never shown, but they ride along in every transfer so
-  // that the dialog carries them through unchanged. They sit in the blank
-  // band under the header, out of the way of everything else.
-  TControlDef vNoise = GlobalSpin(&TMyIniFile::VNoise, "VNoise", "初速度ばらつき", 0, 100, 10,
-                                  "０～１００（種の速度のばらつき）", 24, 64);
-  vNoise.Visible = false;
-  t.push_back(vNoise);
-  TControlDef dNoise = GlobalSpin(&TMyIniFile::DNoise, "DNoise", "角度ばらつき", 0, 20, 1,
-                                  "０～２０（爆発角度のばらつき）", 116, 64);
-  dNoise.Visible = false;
-  t.push_back(dNoise);
-
-  t.push_back(
-      Slider(&TMyIniFile::AllCastPer, "AllCast", "乱れ咲き", "様々な種類の花火を打ち上げます", 0));
-  t.push_back(Slider(&TMyIniFile::ShidarePer, "Shidare", "しだれづくし",
-                     "しだれ柳を連続して打ち上げます", 1));
-  t.push_back(Slider(&TMyIniFile::HanaichiPer, "Hanaichi", "花の市",
-                     "菊と牡丹を織り交ぜて打ち上げます", 2));
-  t.push_back(Slider(&TMyIniFile::BotanPer, "Botan", "牡丹畑", "牡丹を連続して打ち上げます", 3));
-  t.push_back(
-      Slider(&TMyIniFile::RanbuPer, "Ranbu", "炎の乱舞", "飛遊星と蜂を織り交ぜて打ち上げます", 4));
-
-  for (int tab = 0; tab < static_cast<int>(Kinds.size()); ++tab) AddKindControls(t, tab);
+  for (const TSettingRow& row : GlobalRows())
+    if (row.Control.Kind != TControlKind::None) t.push_back(MakeControl(row, nullptr));
+  for (const TKindRow& kind : KindRows())
+    for (const TSettingRow& row : BlockRows()) t.push_back(MakeControl(row, &kind));
   return t;
 }
 
@@ -218,9 +104,9 @@ std::size_t FindControl(std::string_view name) {
 const std::vector<TTabDef>& TabTable() {
   static const std::vector<TTabDef> table = [] {
     std::vector<TTabDef> t;
-    for (const TKindRow& kind : Kinds)
-      t.push_back({std::string("TabSheet") + kind.Name,
-                   kind.Name,
+    for (const TKindRow& kind : KindRows())
+      t.push_back({std::string("TabSheet") + kind.Section,
+                   kind.Section,
                    kind.Caption,
                    kind.Description,
                    {8, 8, 320, CaptionHeight}});
@@ -299,19 +185,118 @@ TBounds RadioItemBounds(const TBounds& group, int item) {
           std::max(1, pitch - 1)};
 }
 
+namespace {
+
+TWidgetDef Widget(TWidgetKind kind, const std::string& name, const std::string& caption,
+                  TPlace place, int tab, const TBounds& bounds) {
+  TWidgetDef w;
+  w.Kind = kind;
+  w.Name = name;
+  w.Caption = caption;
+  w.Place = place;
+  w.Tab = tab;
+  w.Bounds = bounds;
+  return w;
+}
+
+TWidgetKind WidgetKind(TControlKind kind) {
+  switch (kind) {
+    case TControlKind::SpinBox:
+      return TWidgetKind::SpinBox;
+    case TControlKind::Slider:
+      return TWidgetKind::Slider;
+    case TControlKind::CheckBox:
+      return TWidgetKind::CheckBox;
+    case TControlKind::RadioGroup:
+    case TControlKind::None:
+      break;
+  }
+  return TWidgetKind::RadioGroup;
+}
+
+std::vector<TWidgetDef> BuildWidgets() {
+  using W = TWidgetKind;
+  std::vector<TWidgetDef> w;
+  const auto frame = [&](W kind, const TFrameDef& f) {
+    w.push_back(Widget(kind, f.Name, f.Caption, TPlace::Form, -1, f.Bounds));
+  };
+  frame(W::Icon, IconFrame());
+  frame(W::Rule, RuleFrame());
+  for (std::size_t b = 0; b < ButtonTable().size(); ++b) {
+    const TButtonDef& button = ButtonTable()[b];
+    w.push_back(Widget(W::Button, button.Name, button.Caption, TPlace::Form, -1, button.Bounds));
+    w.back().Button = static_cast<int>(b);
+  }
+  frame(W::GroupBox, ThemeGroupFrame());
+  frame(W::Tabs, PageControlFrame());
+  for (std::size_t t = 0; t < TabTable().size(); ++t) {
+    const TTabDef& tab = TabTable()[t];
+    w.push_back(Widget(W::Label, tab.Name + "Description", tab.Description, TPlace::Tab,
+                       static_cast<int>(t), tab.DescriptionBounds));
+  }
+  for (const TStaticDef& s : StaticTable()) {
+    w.push_back(Widget(W::Label, s.Name, s.Caption, s.Place, s.Tab, s.Bounds));
+    w.back().Font = s.Font;
+    w.back().Centred = s.Centred;
+  }
+  for (std::size_t i = 0; i < ControlCount; ++i) {
+    const TControlDef& c = ControlTable()[i];
+    TWidgetDef def = Widget(W::Label, c.CaptionName, c.Caption, c.Place, c.Tab, c.CaptionBounds);
+    def.Visible = c.Visible;
+    def.Enabled = c.Enabled;
+    def.Control = i;
+    if (!c.CaptionName.empty()) w.push_back(def);
+    def.Kind = WidgetKind(c.Kind);
+    def.Name = c.Name;
+    def.Bounds = c.Bounds;
+    if (c.Kind == TControlKind::SpinBox)
+      def.Bounds.Width = c.SpinBounds.Left + c.SpinBounds.Width - c.Bounds.Left;
+    def.Hint = c.Hint;
+    w.push_back(def);
+    if (c.Kind != TControlKind::RadioGroup) continue;
+    for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
+      TWidgetDef radio = def;
+      radio.Kind = W::RadioItem;
+      radio.Name = c.Name + "Item" + std::to_string(item);
+      radio.Caption = RadioItems()[static_cast<std::size_t>(item)];
+      radio.Bounds = RadioItemBounds(c.Bounds, item);
+      radio.Item = item;
+      w.push_back(radio);
+    }
+  }
+  return w;
+}
+
+}  // namespace
+
+const std::vector<TWidgetDef>& Widgets() {
+  static const std::vector<TWidgetDef> widgets = BuildWidgets();
+  return widgets;
+}
+
+TBounds CaptionToLine(const TBounds& caption, int lineHeight) {
+  if (lineHeight <= caption.Height) return caption;
+  return {caption.Left, caption.Top + caption.Height - lineHeight, caption.Width, lineHeight};
+}
+
 const std::vector<std::string>& TabOrder() {
   static const std::vector<std::string> order = [] {
-    std::vector<std::string> o{"ButtonOk",      "ButtonInitial", "ButtonCancel", "UpDownFireCount",
-                               "UpDowngFactor", "UpDownkFactor", "PageControl"};
-    for (const TKindRow& kind : Kinds) {
-      const std::string b = kind.Name;
-      for (const char* name : {"CheckBoxDrawLaunch", "RadioGroupSeedSize", "UpDownSeedCount",
-                               "UpDownFireLength", "UpDowndtFactor", "UpDownV", "UpDownLife"})
-        o.push_back(name + b);
-    }
-    o.push_back("GroupBoxTheme");
-    for (const char* theme : {"AllCast", "Shidare", "Hanaichi", "Botan", "Ranbu"})
-      o.push_back(std::string("TrackBar") + theme);
+    const auto& buttons = ButtonTable();
+    std::vector<std::string> o{buttons[ButtonOk].Name, buttons[ButtonInitial].Name,
+                               buttons[ButtonCancel].Name};
+    const auto& table = ControlTable();
+    const auto add = [&](TPlace place) {
+      for (const TControlDef& c : table)
+        if (c.Place == place && c.Visible) o.push_back(c.Name);
+    };
+    add(TPlace::Form);
+    o.push_back(PageControlFrame().Name);
+    const std::size_t perTab = BlockRows().size();
+    const std::size_t firstTab = ControlCount - perTab * KindRows().size();
+    for (std::size_t tab = 0; tab < KindRows().size(); ++tab)
+      for (std::size_t i : BlockTabOrder()) o.push_back(table[firstTab + tab * perTab + i].Name);
+    o.push_back(ThemeGroupFrame().Name);
+    add(TPlace::ThemeGroup);
     return o;
   }();
   return order;
@@ -338,6 +323,8 @@ std::int32_t ControlValueFromSetting(std::size_t index, std::int32_t field) {
       // The record holds these in range after reading; a control cannot show
       // anything else anyway.
       return std::clamp(field, c.Min, c.Max);
+    case TControlKind::None:
+      break;
   }
   return field;
 }
@@ -346,14 +333,14 @@ TControlValues LoadControls(const TMyIniFile& settings) {
   TControlValues values{};
   const auto& table = ControlTable();
   for (std::size_t i = 0; i < ControlCount; ++i)
-    values[i] = ControlValueFromSetting(i, table[i].Field.Get(settings));
+    values[i] = ControlValueFromSetting(i, GetSetting(settings, *table[i].Row, table[i].Block));
   return values;
 }
 
 void StoreControl(std::size_t index, std::int32_t value, TMyIniFile& settings) {
   const TControlDef& c = ControlTable().at(index);
   if (c.Kind == TControlKind::SpinBox) value = WidenSpinPosition(SpinPosition(value));
-  c.Field.Set(settings, value);
+  SetSetting(settings, *c.Row, c.Block, value);
 }
 
 void SaveControls(const TControlValues& values, TMyIniFile& settings) {

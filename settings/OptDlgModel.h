@@ -15,44 +15,13 @@
 #include <vector>
 
 #include "settings/IniFile.h"
+#include "settings/Schema.h"
 
 namespace moonglow {
 
-// A control's place in client pixels at 96 dpi; the dialog is laid out for
-// that and not scaled.
-struct TBounds {
-  int Left = 0;
-  int Top = 0;
-  int Width = 0;
-  int Height = 0;
-};
-
-enum class TControlKind {
-  SpinBox,  // an edit field with an attached up-down control
-  Slider,   // a horizontal track bar
-  CheckBox,
-  RadioGroup,  // a captioned group of RadioItems()
-};
-
-// Which parent a control's rectangle is relative to: the form's client area,
-// the theme group box (its top-left corner, caption included), or the page of
-// tab `Tab` of the tabbed control.
-enum class TPlace { Form, ThemeGroup, Tab };
-
-// One setting of the record: either a global field or a field of a kind block.
-struct TSettingRef {
-  std::int32_t TMyIniFile::*Global = nullptr;
-  TFireParam TMyIniFile::*Block = nullptr;
-  std::int32_t TFireParam::*Int = nullptr;
-  bool TFireParam::*Flag = nullptr;
-
-  std::int32_t Get(const TMyIniFile& settings) const;
-  void Set(TMyIniFile& settings, std::int32_t value) const;
-};
-
 struct TControlDef {
   std::string Name;     // the control: UpDownFireCount, TrackBarAllCast, CheckBoxDrawLaunchKiku
-  std::string Setting;  // the field it edits: "FireCount", "Kiku.DrawLaunch"
+  std::string Setting;  // the field it edits: its key, or block and key as Kiku.DrawLaunch
   TControlKind Kind = TControlKind::SpinBox;
   std::string Caption;  // UTF-8; for spin boxes and sliders the label beside the control
   std::string Hint;     // tooltip; empty where the control has none
@@ -75,7 +44,8 @@ struct TControlDef {
   TBounds CaptionBounds;
   std::string EditName;     // spin boxes: the edit field, EditFireCount
   std::string CaptionName;  // the caption label, LabelFireCount
-  TSettingRef Field;
+  const TSettingRow* Row = nullptr;
+  const TKindRow* Block = nullptr;  // the kind of a tab's control
 };
 
 // The 45 controls that carry a setting, in the transfer order: FireCount,
@@ -121,7 +91,7 @@ struct TStaticDef {
   std::string Caption;
   TPlace Place = TPlace::Form;
   int Tab = -1;
-  TBounds Bounds;
+  TBounds Bounds;  // a spin box's covers its edit field and its up-down
   TFontRole Font = TFontRole::Dialog;
   bool Centred = false;
 };
@@ -157,6 +127,46 @@ inline constexpr int ClientHeight = 434;
 const std::array<std::string, 3>& RadioItems();
 // Where item `item` sits inside its radio group of size `group`.
 TBounds RadioItemBounds(const TBounds& group, int item);
+
+// Every window of the dialog, in the order a front end makes them, which is
+// also their stacking order: what the tables above describe, flattened.
+enum class TWidgetKind {
+  Icon,      // the header's image
+  Label,     // static text
+  Rule,      // a sunken line along the top of its place
+  GroupBox,  // the theme group's frame
+  Tabs,      // the tabbed control; its pages are TabTable()'s, made with it
+  SpinBox,   // edit field and up-down, placed as its TControlDef says
+  Slider,
+  CheckBox,
+  RadioGroup,
+  RadioItem,  // placed inside its radio group
+  Button,
+};
+struct TWidgetDef {
+  TWidgetKind Kind = TWidgetKind::Label;
+  std::string Name;
+  std::string Caption;
+  TPlace Place = TPlace::Form;
+  int Tab = -1;
+  TBounds Bounds;
+  TFontRole Font = TFontRole::Dialog;
+  bool Centred = false;
+  bool Visible = true;
+  bool Enabled = true;
+  std::string Hint;
+  // The control of ControlTable() the widget shows or names, else
+  // ControlCount; the item of a radio group; the button of ButtonTable().
+  std::size_t Control = ControlCount;
+  int Item = -1;
+  int Button = -1;
+};
+const std::vector<TWidgetDef>& Widgets();
+
+// The layout gives a caption the height of a line of the face it was drawn
+// in. Set in a taller stand-in, the caption keeps its foot where the layout
+// puts it and grows upwards, away from the control below it.
+TBounds CaptionToLine(const TBounds& caption, int lineHeight);
 
 // Keyboard focus order: the top-level controls first, then the controls
 // inside the tabbed control (tab by tab) and inside the theme group. Spin

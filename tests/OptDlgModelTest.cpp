@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace moonglow {
@@ -417,6 +419,70 @@ TEST(SpinText, GroupsDigitsOnlyWhereTheBoxDoes) {
       ASSERT_EQ(SpinPositionFromText(c, SpinText(c, p), c.Min), p) << c.Name;
     }
   }
+}
+
+// ---------------------------------------------------------------------------
+// The schema: one row per setting for the file and the dialog alike.
+
+// The number spelled in full-width digits at the front of `text`, and the
+// rest after it.
+std::optional<int> FullWidthNumber(std::string_view& text) {
+  const std::string_view zero = "０";  // U+FF10, three bytes in UTF-8
+  std::optional<int> value;
+  while (text.size() >= 3 && text.substr(0, 2) == zero.substr(0, 2) &&
+         static_cast<unsigned char>(text[2]) >= 0x90 &&
+         static_cast<unsigned char>(text[2]) <= 0x99) {
+    value = value.value_or(0) * 10 + (static_cast<unsigned char>(text[2]) - 0x90);
+    text.remove_prefix(3);
+  }
+  return value;
+}
+
+TEST(Schema, HintsStateTheBoxesRangesButForFlameLength) {
+  // "１０～１００": the range a hint promises, against the box's own.
+  std::vector<std::string> differ;
+  int ranges = 0;
+  for (const TControlDef& c : ControlTable()) {
+    std::string_view hint = c.Hint;
+    const std::optional<int> low = FullWidthNumber(hint);
+    if (!low) continue;
+    ASSERT_EQ(hint.substr(0, 3), "～") << c.Name;
+    hint.remove_prefix(3);
+    const std::optional<int> high = FullWidthNumber(hint);
+    ASSERT_TRUE(high) << c.Name;
+    ++ranges;
+    if (*low != c.Min || *high != c.Max) differ.push_back(c.Setting);
+  }
+  EXPECT_EQ(ranges, 30);  // every spin box
+  // The flame-length boxes offer up to 600 while their hint says 100.
+  const std::vector<std::string> expected{"Kiku.FireLength", "Kiku3.FireLength", "Botan.FireLength",
+                                          "Hiyuusei.FireLength", "Hachi.FireLength"};
+  EXPECT_EQ(differ, expected);
+}
+
+TEST(Schema, DefaultsAndFallbacksReadBackAsThemselves) {
+  // A default or fallback outside its key's file range would be replaced on
+  // the next reading; a default outside its box could not be shown.
+  const auto check = [](const TSettingRow& row, const TKindRow* kind) {
+    SCOPED_TRACE(std::string(kind ? kind->Section : row.Section) + "." + row.Key);
+    const std::int32_t value = DefaultOf(row, kind);
+    EXPECT_GE(value, row.FileMin);
+    EXPECT_LE(value, row.FileMax);
+    const std::int32_t fallback = row.Fallback.value_or(value);
+    EXPECT_GE(fallback, row.FileMin);
+    EXPECT_LE(fallback, row.FileMax);
+    if (row.Control.Kind == TControlKind::None) return;
+    EXPECT_GE(value, row.Control.Min);
+    EXPECT_LE(value, row.Control.Max);
+  };
+  for (const TSettingRow& row : GlobalRows()) check(row, nullptr);
+  for (const TKindRow& kind : KindRows())
+    for (const TSettingRow& row : BlockRows()) check(row, &kind);
+  // Only the first-run flag stays out of the dialog and the writes.
+  std::size_t unstored = 0;
+  for (const TSettingRow& row : GlobalRows()) unstored += !row.Stored;
+  EXPECT_EQ(unstored, 1u);
+  EXPECT_EQ(GlobalRows().size() - 1 + BlockRows().size() * KindRows().size(), ControlCount);
 }
 
 }  // namespace

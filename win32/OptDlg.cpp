@@ -16,25 +16,12 @@ namespace {
 
 // Command identifiers of the buttons. Cancel is IDCANCEL, so that Escape and
 // the close box reach it through the dialog manager.
-constexpr int IdButtonOk = 1001;
-constexpr int IdButtonInitial = 1002;
+// In the order of ButtonTable().
+constexpr std::array<int, 3> ButtonIds{1001, IDCANCEL, 1002};
 constexpr int IdFirstControl = 1100;
-// Narrower than this a caption no longer reads well; a wider one is cut.
-constexpr int MinCaptionStretch = 50;
-
-int ButtonId(std::size_t button) {
-  switch (button) {
-    case ButtonOk:
-      return IdButtonOk;
-    case ButtonCancel:
-      return IDCANCEL;
-    default:
-      return IdButtonInitial;
-  }
-}
 
 struct TCreateParams {
-  TOptDialog* Dialog;
+  TOptDialogView* Dialog;
   std::exception_ptr* Error;
 };
 
@@ -43,64 +30,48 @@ int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
   return 0;
 }
 
-bool HasFace(HDC dc, const std::wstring& face) {
-  if (face.empty() || face.size() >= LF_FACESIZE) return false;
-  LOGFONTW query{};
-  query.lfCharSet = DEFAULT_CHARSET;
-  face.copy(query.lfFaceName, face.size());
-  bool found = false;
-  EnumFontFamiliesExW(dc, &query, &CountFace, reinterpret_cast<LPARAM>(&found), 0);
-  return found;
-}
-
-// The layout's face where the system has it, else its first stand-in of the
-// same widths; with neither, the layout's face is asked for all the same and
-// the font mapper picks by character set.
-std::wstring ChooseFace(const TFontDef& font) {
-  std::wstring chosen = Widen(font.Family);
-  if (HDC dc = GetDC(nullptr)) {
-    if (!HasFace(dc, chosen)) {
-      for (const char* standIn : font.StandIns) {
-        if (standIn && HasFace(dc, Widen(standIn))) {
-          chosen = Widen(standIn);
-          break;
-        }
-      }
-    }
-    ReleaseDC(nullptr, dc);
-  }
-  return chosen;
-}
-
-HFONT MakeFont(const TFontDef& font, TFontRole role, int dpi) {
-  const std::wstring family = ChooseFace(font);
+HFONT MakeFont(TFontRole role, int dpi) {
+  HDC dc = GetDC(nullptr);
+  const std::wstring face = Widen(ChooseFace(role, [dc](const std::string& name) {
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    const std::wstring wide = Widen(name);
+    if (!dc || wide.size() >= LF_FACESIZE) return false;
+    wide.copy(query.lfFaceName, wide.size());
+    bool found = false;
+    EnumFontFamiliesExW(dc, &query, &CountFace, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+  }));
+  if (dc) ReleaseDC(nullptr, dc);
+  const TFontDef& font = FontOf(role);
   // The dialog face is a Japanese one; the header faces are Latin.
   const BYTE charset = role == TFontRole::Dialog ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
   return CreateFontW(-MulDiv(font.PixelHeight, dpi, 96), 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
                      FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family.c_str());
+                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
 }  // namespace
 
-TOptDialog::TOptDialog(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
-                       std::function<void()> onClose, IFileServices& files)
+TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
+                               std::function<void()> onClose, IFileServices& files)
     : FInstance(instance),
-      FSettingsPath(std::move(settingsPath)),
-      FFiles(files),
       FShowError(std::move(showError)),
-      FOnClose(std::move(onClose)) {}
+      FOnClose(std::move(onClose)),
+      FDialog(*this, std::move(settingsPath), files) {
+  for (std::size_t i = 0; i < ControlCount; ++i) FSpins[i] = TSpinField(i);
+}
 
-TOptDialog::~TOptDialog() {
+TOptDialogView::~TOptDialogView() {
   if (FWindow) DestroyWindow(FWindow);
-  for (HFONT font : {FDialogFont, FTitleFont, FVersionFont})
+  for (HFONT font : FFonts)
     if (font) DeleteObject(font);
   for (HFONT font : FNarrowFonts) DeleteObject(font);
-  for (HICON icon : {FHeaderIcon, FBigIcon, FSmallIcon})
+  for (HICON icon : FIcons)
     if (icon) DestroyIcon(icon);
 }
 
-void TOptDialog::Create() {
+void TOptDialogView::Create() {
   std::exception_ptr error;
   // WM_INITDIALOG runs inside CreateDialogParam; a failure there is carried
   // out of the system's frames and thrown from here.
@@ -117,42 +88,45 @@ void TOptDialog::Create() {
   SetForegroundWindow(FWindow);
 }
 
-void TOptDialog::Destroy() {
-  FormDestroy();
+void TOptDialogView::Destroy() {
+  FDialog.FormDestroy();
   if (FWindow) DestroyWindow(FWindow);
 }
 
-INT_PTR CALLBACK TOptDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     const auto* params = reinterpret_cast<const TCreateParams*>(lParam);
-    TOptDialog* self = params->Dialog;
+    TOptDialogView* self = params->Dialog;
     self->FWindow = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     try {
       self->BuildControls();
-      self->FormCreate();
+      self->FDialog.FormCreate();
+      if (HWND first = self->Control(InitialFocus()))
+        SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
     } catch (...) {
       *params->Error = std::current_exception();
     }
     // The focus was placed on the first control of the tab order.
     return FALSE;
   }
-  auto* self = reinterpret_cast<TOptDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (const std::exception& e) {
-    self->FShowError(e.what());
-    return TRUE;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->FWindow = nullptr;
+    return FALSE;
   }
+  return PageProc(window, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK TOptDialog::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TOptDialogView::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
     return FALSE;
   }
-  auto* self = reinterpret_cast<TOptDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
   try {
     return self->ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
@@ -162,130 +136,110 @@ INT_PTR CALLBACK TOptDialog::PageProc(HWND window, UINT message, WPARAM wParam, 
   }
 }
 
-INT_PTR TOptDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
+  const bool spin = index < ControlCount && FEdits[index];
   switch (message) {
     case WM_CLOSE:
-      ButtonCancelClick();
-      return TRUE;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
-      FWindow = nullptr;
-      return FALSE;
-    default:
-      return ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
-  }
-}
-
-bool TOptDialog::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
+      FDialog.ButtonCancelClick();
+      return true;
     case WM_COMMAND: {
-      const int id = LOWORD(wParam);
       const int code = HIWORD(wParam);
-      if (code == BN_CLICKED && id == IdButtonOk) {
-        ButtonOkClick();
-        return true;
+      const auto button = std::find(ButtonIds.begin(), ButtonIds.end(), LOWORD(wParam));
+      if (code == BN_CLICKED && button != ButtonIds.end()) {
+        FDialog.ButtonClick(static_cast<std::size_t>(button - ButtonIds.begin()));
+      } else if (spin && code == EN_CHANGE) {
+        SpinTextChanged(index);
+      } else if (spin && code == EN_KILLFOCUS) {
+        SetSpin(index, FSpins[index].Position());
+      } else {
+        return spin;
       }
-      if (code == BN_CLICKED && id == IDCANCEL) {
-        ButtonCancelClick();
-        return true;
-      }
-      if (code == BN_CLICKED && id == IdButtonInitial) {
-        ButtonInitialClick();
-        return true;
-      }
-      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index == ControlCount || !FEdits[index]) return false;
-      if (code == EN_CHANGE) SpinTextChanged(index);
-      if (code == EN_KILLFOCUS) SpinEditDone(index);
       return true;
     }
-    case WM_HSCROLL: {
-      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index == ControlCount || ControlTable()[index].Kind != TControlKind::Slider) return false;
-      TrackBarChange(index);
+    case WM_HSCROLL:
+      if (index == ControlCount) return false;
+      FDialog.TrackBarChange(
+          index, static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0)));
       return true;
-    }
-    case WM_VSCROLL: {
-      const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index == ControlCount || !FEdits[index]) return false;
-      if (LOWORD(wParam) == SB_THUMBPOSITION) SpinStepped(index);
-      return true;
-    }
+    case WM_VSCROLL:
+      // The up-down has written its new position into the field in the
+      // user's number format; show it as the dialog writes numbers elsewhere.
+      if (spin && LOWORD(wParam) == SB_THUMBPOSITION)
+        SetSpin(index,
+                static_cast<std::int32_t>(SendMessageW(FValueControls[index], UDM_GETPOS32, 0, 0)));
+      return spin;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->hwndFrom == FTabs && header->code == TCN_SELCHANGE) {
-        ShowPage(static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0)));
-        return true;
-      }
-      return false;
+      if (header->hwndFrom != FTabs || header->code != TCN_SELCHANGE) return false;
+      ShowPage(static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0)));
+      return true;
     }
     default:
       return false;
   }
 }
 
-int TOptDialog::Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
-
-int TOptDialog::LineHeight(HFONT font) const {
-  int height = 0;
+template <class F>
+int TOptDialogView::Measure(HFONT font, F measure) const {
+  int result = 0;
   if (HDC dc = GetDC(FWindow)) {
     HGDIOBJ old = SelectObject(dc, font);
+    result = measure(dc);
+    SelectObject(dc, old);
+    ReleaseDC(FWindow, dc);
+  }
+  return result;
+}
+
+int TOptDialogView::LineHeight(HFONT font, bool average) const {
+  return Measure(font, [average](HDC dc) {
     TEXTMETRICW metrics{};
-    if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
-    SelectObject(dc, old);
-    ReleaseDC(FWindow, dc);
-  }
-  return height;
+    if (!GetTextMetricsW(dc, &metrics)) return 0;
+    return static_cast<int>(average ? metrics.tmAveCharWidth : metrics.tmHeight);
+  });
 }
 
-int TOptDialog::TextWidth(HFONT font, const std::wstring& text) const {
-  int width = 0;
-  if (HDC dc = GetDC(FWindow)) {
-    HGDIOBJ old = SelectObject(dc, font);
+int TOptDialogView::TextWidth(HFONT font, const std::wstring& text) const {
+  return Measure(font, [&text](HDC dc) {
     SIZE size{};
-    if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size))
-      width = size.cx;
-    SelectObject(dc, old);
-    ReleaseDC(FWindow, dc);
-  }
-  return width;
+    return GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx
+                                                                                         : 0;
+  });
 }
 
-void TOptDialog::FitText(HWND control, int room) {
-  // A stand-in face may set a caption wider than the layout's face; rather
-  // than be cut off (a static control wraps its last word out of sight), the
-  // caption gets a narrower cut of its font, measured again after every try.
+void TOptDialogView::FitText(HWND control, int room) {
   const std::wstring text = WindowText(control);
   auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-  if (text.empty() || !font || room <= 0) return;
-  int wide = TextWidth(font, text);
-  if (wide <= room) return;
   LOGFONTW shape{};
-  if (!GetObjectW(font, sizeof shape, &shape)) return;
-  TEXTMETRICW metrics{};
-  if (HDC dc = GetDC(FWindow)) {
-    HGDIOBJ old = SelectObject(dc, font);
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(FWindow, dc);
-  }
-  if (metrics.tmAveCharWidth <= 0) return;
-  HFONT narrow = nullptr;
-  for (int stretch = 100; wide > room && stretch > MinCaptionStretch;) {
-    stretch = std::max(MinCaptionStretch, std::min(stretch - 1, stretch * room / wide));
-    shape.lfWidth = std::max<LONG>(1, metrics.tmAveCharWidth * stretch / 100);
-    HFONT next = CreateFontIndirectW(&shape);
-    if (!next) break;
+  if (text.empty() || !font || room <= 0 || !GetObjectW(font, sizeof shape, &shape)) return;
+  const int average = LineHeight(font, true);
+  if (average <= 0) return;
+  // A narrower cut of the font: a static control would wrap its last word
+  // out of sight rather than cut it.
+  const auto cut = [&](int stretch) {
+    shape.lfWidth = std::max<LONG>(1, average * stretch / 100);
+    return CreateFontIndirectW(&shape);
+  };
+  const int stretch = FitStretch(TextWidth(font, text), room, [&](int tried) {
+    HFONT narrow = cut(tried);
+    const int wide = narrow ? TextWidth(narrow, text) : 0;
     if (narrow) DeleteObject(narrow);
-    narrow = next;
-    wide = TextWidth(narrow, text);
+    return wide;
+  });
+  if (stretch == 100) return;
+  if (HFONT narrow = cut(stretch)) {
+    FNarrowFonts.push_back(narrow);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
   }
-  if (!narrow) return;
-  FNarrowFonts.push_back(narrow);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
 }
 
-void TOptDialog::PlaceFrame() {
+HICON TOptDialogView::AppIcon(int size) const {
+  return static_cast<HICON>(
+      LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, size, size, 0));
+}
+
+void TOptDialogView::PlaceFrame() {
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
   // The client area is the table's, at this screen's resolution, centred on
   // the work area.
@@ -300,46 +254,26 @@ void TOptDialog::PlaceFrame() {
   const int top = work.top + (work.bottom - work.top - height) / 2;
   SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  FBigIcon =
-      static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
-                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  FSmallIcon = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
-  if (FBigIcon) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FBigIcon));
-  if (FSmallIcon)
-    SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon));
+  FIcons[1] = AppIcon(GetSystemMetrics(SM_CXICON));
+  FIcons[2] = AppIcon(GetSystemMetrics(SM_CXSMICON));
+  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
+  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
 }
 
-HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, DWORD style,
-                             DWORD exStyle, TPlace place, int tab, const TBounds& bounds,
-                             HFONT font, int id) {
-  HWND parent = FWindow;
-  int left = bounds.Left;
-  int top = bounds.Top;
-  if (place == TPlace::ThemeGroup) {
-    const TBounds& group = ThemeGroupFrame().Bounds;
-    left += group.Left;
-    top += group.Top;
-  } else if (place == TPlace::Tab) {
-    parent = FPages.at(static_cast<std::size_t>(tab));
-  }
-  int height = Px(bounds.Height);
-  int y = Px(top);
-  if (std::wstring_view(windowClass) == WC_STATICW && !text.empty()) {
-    // The layout leaves captions 12 pixels, the height of the dialog font it
-    // was drawn for. A taller stand-in font must not be cut off at the foot:
-    // grow the caption upwards, keeping its foot where the layout puts it.
-    const int line = LineHeight(font);
-    if (line > height) {
-      y -= line - height;
-      height = line;
-    }
-  }
+HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
+                                 std::string_view text, DWORD style, const TBounds& bounds, int id,
+                                 DWORD exStyle) {
+  style |= (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
+  HWND parent = w.Place == TPlace::Tab ? FPages.at(static_cast<std::size_t>(w.Tab)) : FWindow;
+  const HFONT font = FFonts[static_cast<std::size_t>(w.Font)];
+  const TBounds flat = FlatBounds(w, bounds);
+  TBounds at{Px(flat.Left), Px(flat.Top), Px(flat.Width), Px(flat.Height)};
+  if (std::wstring_view(windowClass) == WC_STATICW && !text.empty())
+    at = CaptionToLine(at, LineHeight(font));
   const std::wstring caption = Widen(text);
   HWND control = CreateWindowExW(
-      exStyle, windowClass, caption.c_str(), WS_CHILD | style, Px(left), y, Px(bounds.Width),
-      height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+      exStyle, windowClass, caption.c_str(), WS_CHILD | style, at.Left, at.Top, at.Width, at.Height,
+      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
   if (!control) {
     throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
                              std::to_string(GetLastError()));
@@ -352,12 +286,14 @@ HWND TOptDialog::MakeControl(const wchar_t* windowClass, std::string_view text, 
     FitText(control, Px(bounds.Width));
   } else if (std::wstring_view(windowClass) == WC_BUTTONW &&
              (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON)) {
-    FitText(control, Px(bounds.Width) - IndicatorRoom());
+    // What a check box or radio button keeps for its indicator and the gap
+    // before its text.
+    FitText(control, Px(bounds.Width) - GetSystemMetrics(SM_CXMENUCHECK) - Px(4));
   }
   return control;
 }
 
-void TOptDialog::AddTooltip(HWND control, const std::string& hint) {
+void TOptDialogView::AddTooltip(HWND control, const std::string& hint) {
   if (hint.empty() || !FTooltip) return;
   std::wstring text = Widen(hint);
   TTTOOLINFOW tool{};
@@ -370,61 +306,109 @@ void TOptDialog::AddTooltip(HWND control, const std::string& hint) {
   SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void TOptDialog::BuildControls() {
+void TOptDialogView::BuildControls() {
   {
     HDC screen = GetDC(FWindow);
     FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(FWindow, screen);
     if (FDpi <= 0) FDpi = 96;
   }
-  FDialogFont = MakeFont(DialogFont, TFontRole::Dialog, FDpi);
-  FTitleFont = MakeFont(TitleFont, TFontRole::Title, FDpi);
-  FVersionFont = MakeFont(VersionFont, TFontRole::Version, FDpi);
+  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
+    FFonts[static_cast<std::size_t>(role)] = MakeFont(role, FDpi);
   PlaceFrame();
-
   FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
                              nullptr, FInstance, nullptr);
-  const auto font = [this](TFontRole role) {
-    return role == TFontRole::Title     ? FTitleFont
-           : role == TFontRole::Version ? FVersionFont
-                                        : FDialogFont;
-  };
+  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
+  ShowPage(0);
+}
 
-  // Header.
-  HWND icon = MakeControl(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL | WS_VISIBLE, 0,
-                          TPlace::Form, -1, IconFrame().Bounds, FDialogFont);
-  FHeaderIcon = static_cast<HICON>(
-      LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, Px(32), Px(32), 0));
-  if (FHeaderIcon) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(FHeaderIcon), 0);
-  FControls.emplace(IconFrame().Name, icon);
-  FControls.emplace(RuleFrame().Name,
-                    MakeControl(WC_STATICW, "", SS_ETCHEDHORZ | WS_VISIBLE, 0, TPlace::Form, -1,
-                                RuleFrame().Bounds, FDialogFont));
-
-  // Buttons: cancel is the default, so Enter in an edit field cancels.
-  const auto& buttons = ButtonTable();
-  for (std::size_t b = 0; b < buttons.size(); ++b) {
-    const TButtonDef& def = buttons[b];
-    const DWORD style =
-        (def.Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP | WS_VISIBLE;
-    FControls.emplace(def.Name, MakeControl(WC_BUTTONW, def.Caption, style, 0, TPlace::Form, -1,
-                                            def.Bounds, FDialogFont, ButtonId(b)));
-    if (def.Default) SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(ButtonId(b)), 0);
+void TOptDialogView::MakeWidget(const TWidgetDef& w) {
+  const std::size_t i = w.Control;
+  const int id = IdFirstControl + static_cast<int>(i);
+  const auto make = [&](auto&&... args) { return MakeControl(w, args...); };
+  HWND made = nullptr;
+  switch (w.Kind) {
+    case TWidgetKind::Icon:
+      made = make(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL, w.Bounds);
+      FIcons[0] = AppIcon(Px(32));
+      if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
+      break;
+    case TWidgetKind::Rule:
+      made = make(WC_STATICW, "", SS_ETCHEDHORZ, w.Bounds);
+      break;
+    case TWidgetKind::Button: {
+      // Cancel is the default, so Enter in an edit field cancels.
+      const bool isDefault = ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
+      const int buttonId = ButtonIds[static_cast<std::size_t>(w.Button)];
+      made = make(WC_BUTTONW, w.Caption,
+                  (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP, w.Bounds,
+                  buttonId);
+      if (isDefault) SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(buttonId), 0);
+      break;
+    }
+    case TWidgetKind::GroupBox:
+    case TWidgetKind::RadioGroup:
+      made = make(WC_BUTTONW, w.Caption, BS_GROUPBOX | WS_GROUP, w.Bounds);
+      break;
+    case TWidgetKind::Tabs:
+      made = FTabs = make(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP, w.Bounds);
+      MakePages(w.Bounds);
+      break;
+    case TWidgetKind::Label:
+      made = make(WC_STATICW, w.Caption, (w.Centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX, w.Bounds);
+      break;
+    case TWidgetKind::SpinBox: {
+      const TControlDef& def = ControlTable()[i];
+      // The up-down takes its width from the right of its buddy: made as
+      // wide as both, the field ends where the table puts the up-down.
+      FEdits[i] = make(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, w.Bounds, id,
+                       WS_EX_CLIENTEDGE);
+      FControls.emplace(def.EditName, FEdits[i]);
+      AddTooltip(FEdits[i], w.Hint);
+      made = make(
+          UPDOWN_CLASSW, "",
+          UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | (def.Thousands ? 0 : UDS_NOTHOUSANDS),
+          def.SpinBounds, id + static_cast<int>(ControlCount));
+      SendMessageW(made, UDM_SETBUDDY, reinterpret_cast<WPARAM>(FEdits[i]), 0);
+      SendMessageW(made, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
+      UDACCEL step{0, static_cast<UINT>(def.Step)};
+      SendMessageW(made, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+      break;
+    }
+    case TWidgetKind::Slider: {
+      const TControlDef& def = ControlTable()[i];
+      made = make(TRACKBAR_CLASSW, "",
+                  TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP, w.Bounds, id);
+      SendMessageW(made, TBM_SETRANGEMIN, FALSE, def.Min);
+      SendMessageW(made, TBM_SETRANGEMAX, FALSE, def.Max);
+      SendMessageW(made, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
+      SendMessageW(made, TBM_SETLINESIZE, 0, def.Step);
+      SendMessageW(made, TBM_SETPAGESIZE, 0, def.PageStep);
+      AddTooltip(made, w.Hint);
+      break;
+    }
+    case TWidgetKind::CheckBox:
+      made = FItems[i][0] =
+          make(WC_BUTTONW, w.Caption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, w.Bounds, id);
+      AddTooltip(made, w.Hint);
+      break;
+    case TWidgetKind::RadioItem:
+      // The first item opens the group; the arrow keys move between the
+      // items.
+      made = FItems[i][static_cast<std::size_t>(w.Item)] =
+          make(WC_BUTTONW, w.Caption,
+               BS_AUTORADIOBUTTON | (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0), w.Bounds);
+      break;
   }
+  if (i < ControlCount && w.Kind != TWidgetKind::Label && w.Kind != TWidgetKind::RadioItem)
+    FValueControls[i] = made;
+  FControls.emplace(w.Name, made);
+}
 
-  // The theme group's frame; its sliders follow with the other controls.
-  const TFrameDef& group = ThemeGroupFrame();
-  FThemeGroup = MakeControl(WC_BUTTONW, group.Caption, BS_GROUPBOX | WS_GROUP | WS_VISIBLE, 0,
-                            TPlace::Form, -1, group.Bounds, FDialogFont);
-  FControls.emplace(group.Name, FThemeGroup);
-
-  // The tabbed control and one page per tab over its display area. The
-  // tabbed control lies under its pages, and clips them out of its painting.
-  const TFrameDef& pageControl = PageControlFrame();
-  FTabs = MakeControl(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP | WS_VISIBLE, 0,
-                      TPlace::Form, -1, pageControl.Bounds, FDialogFont);
-  FControls.emplace(pageControl.Name, FTabs);
+void TOptDialogView::MakePages(const TBounds& bounds) {
+  // One page per tab over the tabbed control's display area. The tabbed
+  // control lies under its pages, and clips them out of its painting.
   const auto& tabs = TabTable();
   for (std::size_t t = 0; t < tabs.size(); ++t) {
     std::wstring caption = Widen(tabs[t].Caption);
@@ -433,7 +417,7 @@ void TOptDialog::BuildControls() {
     item.pszText = caption.data();
     SendMessageW(FTabs, TCM_INSERTITEMW, t, reinterpret_cast<LPARAM>(&item));
   }
-  RECT display{0, 0, Px(pageControl.Bounds.Width), Px(pageControl.Bounds.Height)};
+  RECT display{0, 0, Px(bounds.Width), Px(bounds.Height)};
   SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
   for (std::size_t t = 0; t < tabs.size(); ++t) {
@@ -446,266 +430,81 @@ void TOptDialog::BuildControls() {
                  display.bottom - display.top, SWP_NOACTIVATE);
     FPages.push_back(page);
     FControls.emplace(tabs[t].Name, page);
-    FControls.emplace(
-        tabs[t].Name + ".Description",
-        MakeControl(WC_STATICW, tabs[t].Description, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 0,
-                    TPlace::Tab, static_cast<int>(t), tabs[t].DescriptionBounds, FDialogFont));
   }
   SetWindowPos(FTabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-
-  for (const TStaticDef& label : StaticTable()) {
-    const DWORD align = label.Centred ? SS_CENTER : SS_LEFT;
-    FControls.emplace(label.Name,
-                      MakeControl(WC_STATICW, label.Caption, align | SS_NOPREFIX | WS_VISIBLE, 0,
-                                  label.Place, label.Tab, label.Bounds, font(label.Font)));
-  }
-
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const TControlDef& def = table[i];
-    const DWORD shown = def.Visible ? WS_VISIBLE : 0;
-    const DWORD disabled = def.Enabled ? 0 : WS_DISABLED;
-    const int id = IdFirstControl + static_cast<int>(i);
-    HWND value = nullptr;
-    switch (def.Kind) {
-      case TControlKind::SpinBox: {
-        FControls.emplace(
-            def.CaptionName,
-            MakeControl(WC_STATICW, def.Caption, SS_LEFT | SS_NOPREFIX | shown | disabled, 0,
-                        def.Place, def.Tab, def.CaptionBounds, FDialogFont));
-        // The up-down takes its width from the right of its buddy: made as
-        // wide as both, the field ends where the table puts the up-down.
-        TBounds editBounds = def.Bounds;
-        editBounds.Width = def.SpinBounds.Left + def.SpinBounds.Width - def.Bounds.Left;
-        HWND edit =
-            MakeControl(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | shown | disabled,
-                        WS_EX_CLIENTEDGE, def.Place, def.Tab, editBounds, FDialogFont, id);
-        const DWORD thousands = def.Thousands ? 0 : UDS_NOTHOUSANDS;
-        value = MakeControl(
-            UPDOWN_CLASSW, "",
-            UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | thousands | shown | disabled, 0,
-            def.Place, def.Tab, def.SpinBounds, FDialogFont, id + static_cast<int>(ControlCount));
-        SendMessageW(value, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
-        SendMessageW(value, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
-        UDACCEL step{0, static_cast<UINT>(def.Step)};
-        SendMessageW(value, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
-        FEdits[i] = edit;
-        FControls.emplace(def.EditName, edit);
-        AddTooltip(edit, def.Hint);
-        break;
-      }
-      case TControlKind::Slider: {
-        FControls.emplace(def.CaptionName,
-                          MakeControl(WC_STATICW, def.Caption, SS_LEFT | SS_NOPREFIX | shown, 0,
-                                      def.Place, def.Tab, def.CaptionBounds, FDialogFont));
-        value = MakeControl(
-            TRACKBAR_CLASSW, "",
-            TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP | shown | disabled, 0,
-            def.Place, def.Tab, def.Bounds, FDialogFont, id);
-        SendMessageW(value, TBM_SETRANGEMIN, FALSE, def.Min);
-        SendMessageW(value, TBM_SETRANGEMAX, FALSE, def.Max);
-        SendMessageW(value, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
-        SendMessageW(value, TBM_SETLINESIZE, 0, def.Step);
-        SendMessageW(value, TBM_SETPAGESIZE, 0, def.PageStep);
-        AddTooltip(value, def.Hint);
-        break;
-      }
-      case TControlKind::CheckBox:
-        value = MakeControl(WC_BUTTONW, def.Caption,
-                            BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP | shown | disabled, 0,
-                            def.Place, def.Tab, def.Bounds, FDialogFont, id);
-        AddTooltip(value, def.Hint);
-        break;
-      case TControlKind::RadioGroup: {
-        value = MakeControl(WC_BUTTONW, def.Caption, BS_GROUPBOX | WS_GROUP | shown | disabled, 0,
-                            def.Place, def.Tab, def.Bounds, FDialogFont);
-        const auto& items = RadioItems();
-        for (std::size_t item = 0; item < items.size(); ++item) {
-          TBounds bounds = RadioItemBounds(def.Bounds, static_cast<int>(item));
-          bounds.Left += def.Bounds.Left;
-          bounds.Top += def.Bounds.Top;
-          // The first item opens the group; arrow keys move between items.
-          const DWORD first = item == 0 ? WS_GROUP | WS_TABSTOP : 0;
-          FRadioItems[i][item] =
-              MakeControl(WC_BUTTONW, items[item], BS_AUTORADIOBUTTON | first | shown | disabled, 0,
-                          def.Place, def.Tab, bounds, FDialogFont);
-        }
-        break;
-      }
-    }
-    FValueControls[i] = value;
-    FControls.emplace(def.Name, value);
-  }
-  ShowPage(0);
 }
 
-void TOptDialog::ShowPage(int tab) {
+void TOptDialogView::ShowPage(int tab) {
   if (tab < 0 || static_cast<std::size_t>(tab) >= FPages.size()) return;
   SendMessageW(FTabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
   for (std::size_t t = 0; t < FPages.size(); ++t)
     ShowWindow(FPages[t], static_cast<int>(t) == tab ? SW_SHOW : SW_HIDE);
 }
 
-HWND TOptDialog::Control(std::string_view name) const {
+HWND TOptDialogView::Control(std::string_view name) const {
   const auto found = FControls.find(name);
   return found == FControls.end() ? nullptr : found->second;
 }
 
-HWND TOptDialog::RadioItem(std::size_t index, int item) const {
+HWND TOptDialogView::RadioItem(std::size_t index, int item) const {
   if (index >= ControlCount || item < 0 || item >= 3) return nullptr;
-  return FRadioItems[index][static_cast<std::size_t>(item)];
+  return FItems[index][static_cast<std::size_t>(item)];
 }
 
-std::size_t TOptDialog::IndexOf(HWND control) const {
+std::size_t TOptDialogView::IndexOf(HWND control) const {
   if (!control) return ControlCount;
   for (std::size_t i = 0; i < ControlCount; ++i)
     if (FValueControls[i] == control || FEdits[i] == control) return i;
   return ControlCount;
 }
 
-void TOptDialog::SetSpin(std::size_t index, std::int32_t position) {
+// What the dialog itself writes into a field is not typed text.
+void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
   FSettingText = true;
   SendMessageW(FValueControls[index], UDM_SETPOS32, 0, position);
+  SetWindowTextW(FEdits[index], Widen(FSpins[index].Show(position)).c_str());
   FSettingText = false;
-  FSpinPos[index] = position;
-  FSpinText[index] = WindowText(FEdits[index]);
 }
 
-std::int32_t TOptDialog::SpinValue(std::size_t index) const {
-  return SpinPositionFromText(ControlTable()[index], Narrow(WindowText(FEdits[index])),
-                              FSpinPos[index]);
-}
-
-void TOptDialog::SpinTextChanged(std::size_t index) {
-  if (FSettingText) return;
-  HWND edit = FEdits[index];
-  const std::wstring text = WindowText(edit);
-  const TControlDef& def = ControlTable()[index];
-  switch (CheckSpinText(def, Narrow(text))) {
-    case TSpinTextState::Invalid: {
-      // Not a number: the keystroke that made it is refused.
-      FSettingText = true;
-      SetWindowTextW(edit, FSpinText[index].c_str());
-      FSettingText = false;
-      const auto end = static_cast<LPARAM>(FSpinText[index].size());
-      SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
-      return;
-    }
-    case TSpinTextState::Acceptable:
-      FSpinPos[index] = SpinPositionFromText(def, Narrow(text), FSpinPos[index]);
-      break;
-    case TSpinTextState::Intermediate:
-      break;
-  }
-  FSpinText[index] = text;
-}
-
-void TOptDialog::SpinEditDone(std::size_t index) { SetSpin(index, SpinValue(index)); }
-
-void TOptDialog::SpinStepped(std::size_t index) {
-  // The up-down has written its new position into the field in the user's
-  // number format; show it as the dialog writes numbers everywhere else.
-  const auto position =
-      static_cast<std::int32_t>(SendMessageW(FValueControls[index], UDM_GETPOS32, 0, 0));
+void TOptDialogView::SpinTextChanged(std::size_t index) {
+  const auto refused =
+      FSettingText ? std::nullopt : FSpins[index].Typed(Narrow(WindowText(FEdits[index])));
+  if (!refused) return;
+  const std::wstring back = Widen(*refused);
   FSettingText = true;
-  SetWindowTextW(FEdits[index], Widen(SpinText(ControlTable()[index], position)).c_str());
+  SetWindowTextW(FEdits[index], back.c_str());
   FSettingText = false;
-  FSpinPos[index] = position;
-  FSpinText[index] = WindowText(FEdits[index]);
+  SendMessageW(FEdits[index], EM_SETSEL, back.size(), static_cast<LPARAM>(back.size()));
 }
 
-TControlValues TOptDialog::Values() const {
-  TControlValues values{};
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    switch (table[i].Kind) {
-      case TControlKind::SpinBox:
-        values[i] = SpinValue(i);
-        break;
-      case TControlKind::Slider:
-        values[i] = static_cast<std::int32_t>(SendMessageW(FValueControls[i], TBM_GETPOS, 0, 0));
-        break;
-      case TControlKind::CheckBox:
-        values[i] = SendMessageW(FValueControls[i], BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-        break;
-      case TControlKind::RadioGroup:
-        for (int item = 0; item < 3; ++item) {
-          if (SendMessageW(FRadioItems[i][static_cast<std::size_t>(item)], BM_GETCHECK, 0, 0) ==
-              BST_CHECKED) {
-            values[i] = item;
-          }
-        }
-        break;
-    }
-  }
-  return values;
+void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
+  if (FEdits[index])
+    SetSpin(index, position);
+  else
+    SendMessageW(FValueControls[index], TBM_SETPOS, TRUE, position);
 }
 
-void TOptDialog::SetValues(const TControlValues& values) {
-  const auto& table = ControlTable();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    switch (table[i].Kind) {
-      case TControlKind::SpinBox:
-        SetSpin(i, values[i]);
-        break;
-      case TControlKind::Slider:
-        SendMessageW(FValueControls[i], TBM_SETPOS, TRUE, values[i]);
-        break;
-      case TControlKind::CheckBox:
-        SendMessageW(FValueControls[i], BM_SETCHECK, values[i] ? BST_CHECKED : BST_UNCHECKED, 0);
-        break;
-      case TControlKind::RadioGroup:
-        for (int item = 0; item < 3; ++item) {
-          SendMessageW(FRadioItems[i][static_cast<std::size_t>(item)], BM_SETCHECK,
-                       values[i] == item ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
-        break;
-    }
-  }
+std::int32_t TOptDialogView::Position(std::size_t index) {
+  if (FEdits[index]) return FSpins[index].Position();
+  return static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0));
 }
 
-void TOptDialog::FormCreate() {
-  SetWindowTextW(Control("LabelVersion"), Widen(VersionCaption).c_str());
-  FSettings = std::make_unique<TMyIniFile>(FSettingsPath, FFiles);
-  FSettings->ReadSettings();
-  SetValues(LoadControls(*FSettings));
-  if (HWND first = Control(InitialFocus()))
-    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
+  SendMessageW(FItems.at(index).at(static_cast<std::size_t>(item)), BM_SETCHECK,
+               on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void TOptDialog::FormDestroy() { FSettings.reset(); }
-
-void TOptDialog::ButtonOkClick() {
-  if (!FSettings) return;
-  if (const auto error = CommitControls(Values(), *FSettings)) {
-    FShowError(*error);
-    return;
-  }
-  Close();
+bool TOptDialogView::Checked(std::size_t index, int item) {
+  return SendMessageW(FItems.at(index).at(static_cast<std::size_t>(item)), BM_GETCHECK, 0, 0) ==
+         BST_CHECKED;
 }
 
-void TOptDialog::ButtonCancelClick() { Close(); }
-
-void TOptDialog::ButtonInitialClick() {
-  SetValues(DefaultControls());
-  ButtonOkClick();
-}
-
-void TOptDialog::TrackBarChange(std::size_t index) {
-  if (!FSettings) return;
-  StoreControl(index,
-               static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0)),
-               *FSettings);
-}
-
-void TOptDialog::Close() {
-  if (FClosed) return;
-  FClosed = true;
+void TOptDialogView::Close(bool) {
   if (FOnClose) FOnClose();
 }
 
-bool TOptDialog::TranslateDialogKey(MSG& msg) {
-  if (!FWindow || FClosed) return false;
+bool TOptDialogView::TranslateDialogKey(MSG& msg) {
+  if (!FWindow || FDialog.Closed()) return false;
   if (msg.hwnd != FWindow && !IsChild(FWindow, msg.hwnd)) return false;
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
     const bool backward = GetKeyState(VK_SHIFT) < 0;
@@ -725,58 +524,29 @@ bool TOptDialog::TranslateDialogKey(MSG& msg) {
   return IsDialogMessageW(FWindow, &msg) != FALSE;
 }
 
-void TOptDialog::MoveFocus(bool backward) {
-  // The focusable window that stands for each entry of the tab order: a spin
-  // box by its edit field, a radio group by its checked item.
-  std::vector<HWND> order;
-  std::vector<std::vector<HWND>> members;
-  for (const std::string& name : TabOrder()) {
-    const std::size_t index = FindControl(name);
-    HWND stop = nullptr;
-    std::vector<HWND> group;
-    if (index < ControlCount && FEdits[index]) {
-      stop = FEdits[index];
-    } else if (index < ControlCount && ControlTable()[index].Kind == TControlKind::RadioGroup) {
-      group.assign(FRadioItems[index].begin(), FRadioItems[index].end());
-      stop = group.front();
-      for (HWND item : group)
-        if (SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED) stop = item;
-    } else {
-      stop = Control(name);
-      // Frames such as the theme group take no focus.
-      if (stop && !(GetWindowLongPtrW(stop, GWL_STYLE) & WS_TABSTOP)) stop = nullptr;
-    }
-    if (group.empty()) group.push_back(stop);
-    order.push_back(stop);
-    members.push_back(group);
-  }
+HWND TOptDialogView::FocusWindow(const std::string& name) const {
+  const std::size_t index = FindControl(name);
+  return index < ControlCount && FEdits[index] ? FEdits[index] : Control(name);
+}
 
+void TOptDialogView::MoveFocus(bool backward) {
   HWND focus = GetFocus();
-  std::size_t current = order.size();
-  for (std::size_t i = 0; i < members.size() && current == order.size(); ++i)
-    for (HWND member : members[i])
-      if (member && member == focus) current = i;
-
-  const std::size_t count = order.size();
-  for (std::size_t step = 1; step <= count; ++step) {
-    std::size_t next;
-    if (current == count)
-      next = backward ? count - step : step - 1;
-    else
-      next = backward ? (current + count - step) % count : (current + step) % count;
-    HWND candidate = order[next];
-    if (candidate && IsWindowVisible(candidate) && IsWindowEnabled(candidate)) {
-      SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(candidate), TRUE);
-      return;
-    }
-  }
+  std::string focused;
+  for (const TWidgetDef& w : Widgets())
+    if (focus && FocusWindow(w.Name) == focus) focused = w.Name;
+  const std::string next = FDialog.NextFocus(focused, backward, [&](const std::string& name) {
+    HWND window = FocusWindow(name);
+    return window && IsWindowVisible(window) && IsWindowEnabled(window);
+  });
+  if (!next.empty())
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FocusWindow(next)), TRUE);
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
                                           TErrorBox showError, std::function<void()> onClose,
                                           IFileServices& files) {
-  auto dialog = std::make_unique<TOptDialog>(instance, std::move(settingsPath),
-                                             std::move(showError), std::move(onClose), files);
+  auto dialog = std::make_unique<TOptDialogView>(instance, std::move(settingsPath),
+                                                 std::move(showError), std::move(onClose), files);
   dialog->Create();
   return dialog;
 }
