@@ -48,6 +48,12 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   void SetSize(std::int32_t width, std::int32_t height) override;
   std::int32_t ClientWidth() override { return width(); }
   std::int32_t ClientHeight() override { return height(); }
+  // The canvas has the window's device pixels: Qt's sizes are logical, and
+  // a star pixel is to be one pixel of the screen.
+  std::int32_t CanvasWidth() override;
+  std::int32_t CanvasHeight() override;
+  bool WindowShown(TWindowHandle window) override;
+  void SetPresenting(bool on) override;
   std::int32_t ScreenWidth() override;
   std::int32_t ScreenHeight() override;
   std::optional<TRect> WindowRect(TWindowHandle window) override;
@@ -62,9 +68,16 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Watches the native window's exposure: mapped and exposed is seen.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void EmbedInParent();
+  void WatchVisibility();
+  void ReportVisibility();
+  // Between the frame's device pixels and the widget's logical ones.
+  QRect DeviceRect(const QRect& logical) const;
+  QRect LogicalRect(const QRect& device) const;
   bool OverRootWindow() const;
   void StartShow();
   void StartPresenting();
@@ -75,6 +88,7 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   QTimer FPresentTimer;
   QTimer FParentTimer;
   QPointer<QWindow> FForeignParent;
+  QPointer<QWindow> FWatched;
   TMainForm FForm;
 };
 

@@ -1,5 +1,6 @@
 #include "qt/X11.h"
 
+#include <xcb/dpms.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
@@ -41,6 +42,36 @@ TWindowHandle X11RootWindow() {
   if (!x11) return 0;
   const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x11->connection())).data;
   return screen ? screen->root : 0;
+}
+
+bool X11WindowShown(TWindowHandle window) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || window == 0) return true;
+  xcb_connection_t* connection = x11->connection();
+  xcb_generic_error_t* error = nullptr;
+  xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
+      connection, xcb_get_window_attributes(connection, window), &error);
+  std::free(error);
+  if (!reply) return true;
+  const bool shown = reply->map_state == XCB_MAP_STATE_VIEWABLE;
+  std::free(reply);
+  return shown;
+}
+
+std::optional<bool> X11DisplayOn() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11) return std::nullopt;
+  xcb_connection_t* connection = x11->connection();
+  const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_dpms_id);
+  if (!extension || !extension->present) return std::nullopt;
+  xcb_generic_error_t* error = nullptr;
+  xcb_dpms_info_reply_t* reply = xcb_dpms_info_reply(connection, xcb_dpms_info(connection), &error);
+  std::free(error);
+  if (!reply) return std::nullopt;
+  // With power management switched off the display never goes dark.
+  const bool on = !reply->state || reply->power_level == XCB_DPMS_DPMS_MODE_ON;
+  std::free(reply);
+  return on;
 }
 
 std::optional<TRect> X11WindowRect(TWindowHandle window) {

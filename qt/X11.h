@@ -19,6 +19,16 @@ std::optional<std::string> DisplayProblem();
 // not run on X11.
 std::optional<TRect> X11WindowRect(TWindowHandle window);
 
+// Whether another X11 window is viewable: it and all its ancestors are
+// mapped. True when the application does not run on X11 or the server cannot
+// say: a window that may be seen is not to be taken for unseen.
+bool X11WindowShown(TWindowHandle window);
+
+// Whether the display is on, by the X server's display power state (the DPMS
+// extension): nothing when the server does not have it or the application
+// does not run on X11.
+std::optional<bool> X11DisplayOn();
+
 // The root window of the application's screen; 0 when the application does
 // not run on X11.
 TWindowHandle X11RootWindow();
