@@ -16,6 +16,14 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
+// The application's X server connection; none unless it runs on xcb (the
+// offscreen platform may answer as X11 with no connection behind it).
+xcb_connection_t* Connection() {
+  if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 ? x11->connection() : nullptr;
+}
+
 }  // namespace
 
 std::optional<std::string> DisplayProblem() {
@@ -38,16 +46,15 @@ std::optional<std::string> DisplayProblem() {
 }
 
 TWindowHandle X11RootWindow() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11) return 0;
-  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x11->connection())).data;
+  xcb_connection_t* connection = Connection();
+  if (!connection) return 0;
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
   return screen ? screen->root : 0;
 }
 
 bool X11WindowShown(TWindowHandle window) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || window == 0) return true;
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = Connection();
+  if (!connection || window == 0) return true;
   xcb_generic_error_t* error = nullptr;
   xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
       connection, xcb_get_window_attributes(connection, window), &error);
@@ -59,9 +66,8 @@ bool X11WindowShown(TWindowHandle window) {
 }
 
 std::optional<bool> X11DisplayOn() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11) return std::nullopt;
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = Connection();
+  if (!connection) return std::nullopt;
   const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_dpms_id);
   if (!extension || !extension->present) return std::nullopt;
   xcb_generic_error_t* error = nullptr;
@@ -75,9 +81,8 @@ std::optional<bool> X11DisplayOn() {
 }
 
 std::optional<TRect> X11WindowRect(TWindowHandle window) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || window == 0) return std::nullopt;
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = Connection();
+  if (!connection || window == 0) return std::nullopt;
   xcb_generic_error_t* error = nullptr;
   xcb_get_geometry_reply_t* reply =
       xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), &error);
