@@ -173,6 +173,8 @@ void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
   FTerminateRequested = false;
   FRunning = false;  // made suspended
   UpdateRunning();
+  // Started unseen: nothing to present until it is seen.
+  if (!FRunning) FHost.SetPresenting(false);
 }
 
 void TMainForm::UpdateRunning() {
