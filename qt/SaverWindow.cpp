@@ -72,6 +72,9 @@ TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatfo
 }
 
 TSaverWindow::~TSaverWindow() {
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    application->removeNativeEventFilter(this);
+  }
   if (FWatched) FWatched->removeEventFilter(this);
   FPresentTimer.stop();
   FParentTimer.stop();
@@ -127,12 +130,28 @@ bool TSaverWindow::Start() {
 void TSaverWindow::WatchVisibility() {
   FWatched = windowHandle();
   if (FWatched) FWatched->installEventFilter(this);
+  // Being covered is told only to those who ask; a preview or a host's
+  // window is covered along with its parent, which CheckParent watches.
+  if (!FForm.Hosted() && FForm.RunMode() != Preview) {
+    X11WatchCovering(Handle());
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+}
+
+bool TSaverWindow::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t") return false;
+  const auto covering = X11CoveringEvent(message);
+  if (covering && covering->first == Handle() && covering->second != FCovered) {
+    FCovered = covering->second;
+    ReportVisibility();
+  }
+  return false;  // Qt goes on with the event as ever
 }
 
 void TSaverWindow::ReportVisibility() {
   // Unmapped, minimised (iconified, so unmapped on X11) or wholly covered
   // where the system says so: Qt reports each as a window no longer exposed.
-  const bool seen = FWatched && FWatched->isExposed() && !isMinimized();
+  const bool seen = FWatched && FWatched->isExposed() && !isMinimized() && !FCovered;
   FForm.Guard([this, seen] { FForm.FormVisibility(seen); });
 }
 

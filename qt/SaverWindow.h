@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +20,7 @@ namespace moonglow {
 // rules' canvas; a timer at the display's refresh rate copies the changed
 // tiles into this widget's own image (TakeFrame), and painting reads that
 // image only.
-class TSaverWindow final : public QWidget, public IMainFormHost {
+class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -70,6 +71,8 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   void closeEvent(QCloseEvent* event) override;
   // Watches the native window's exposure: mapped and exposed is seen.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The X server's word that the window is wholly covered, or no longer.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
  private:
   void EmbedInParent();
@@ -89,6 +92,7 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   QTimer FParentTimer;
   QPointer<QWindow> FForeignParent;
   QPointer<QWindow> FWatched;
+  bool FCovered = false;  // wholly covered by other windows, as X11 says
   TMainForm FForm;
 };
 

@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -63,6 +64,29 @@ bool X11WindowShown(TWindowHandle window) {
   const bool shown = reply->map_state == XCB_MAP_STATE_VIEWABLE;
   std::free(reply);
   return shown;
+}
+
+void X11WatchCovering(TWindowHandle window) {
+  xcb_connection_t* connection = Connection();
+  if (!connection || window == 0) return;
+  xcb_generic_error_t* error = nullptr;
+  xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
+      connection, xcb_get_window_attributes(connection, window), &error);
+  std::free(error);
+  if (!reply) return;
+  // Added to the events Qt asked for, which stay as they were.
+  const std::uint32_t mask = reply->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
+  std::free(reply);
+  xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+  xcb_flush(connection);
+}
+
+std::optional<std::pair<TWindowHandle, bool>> X11CoveringEvent(const void* event) {
+  const auto* generic = static_cast<const xcb_generic_event_t*>(event);
+  if (!generic || (generic->response_type & 0x7F) != XCB_VISIBILITY_NOTIFY) return std::nullopt;
+  const auto* visibility = static_cast<const xcb_visibility_notify_event_t*>(event);
+  return std::pair<TWindowHandle, bool>(visibility->window,
+                                        visibility->state == XCB_VISIBILITY_FULLY_OBSCURED);
 }
 
 std::optional<bool> X11DisplayOn() {

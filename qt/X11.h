@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/CommandLine.h"
 #include "show/Canvas.h"
@@ -28,6 +29,14 @@ bool X11WindowShown(TWindowHandle window);
 // extension): nothing when the server does not have it or the application
 // does not run on X11.
 std::optional<bool> X11DisplayOn();
+
+// Asks the X server to tell `window` when it becomes wholly covered or
+// visible again (VisibilityNotify); Qt does not ask for these itself.
+void X11WatchCovering(TWindowHandle window);
+
+// For an X event: the window it says is now wholly covered (true) or not
+// (false); nothing for any other event.
+std::optional<std::pair<TWindowHandle, bool>> X11CoveringEvent(const void* event);
 
 // The root window of the application's screen; 0 when the application does
 // not run on X11.

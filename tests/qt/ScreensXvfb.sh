@@ -8,7 +8,8 @@
 #  - with both windows unmapped the process uses under 0.01 s of CPU a
 #    second, and mapped again they draw on;
 #  - at QT_SCALE_FACTOR=2 the show is drawn in device pixels: the screenshot
-#    is not made of 2x2 blocks (kept for people to look at).
+#    is not made of 2x2 blocks (kept for people to look at); wholly covered
+#    by another window the saver parks, and uncovered it draws again.
 #
 #   ScreensXvfb.sh <moonglow executable> <screenshot directory>
 # Exit code 77 (skipped) when there is no Xvfb.
@@ -16,7 +17,7 @@ set -u
 
 exe=$1
 shots=$2
-for tool in Xvfb xdotool xwininfo import convert compare strace; do
+for tool in Xvfb xdotool xwininfo xmessage import convert compare strace; do
   command -v "$tool" >/dev/null 2>&1 || {
     [ "$tool" = Xvfb ] && { echo "Xvfb not found: skipped"; exit 77; }
     echo "FAIL: $tool is missing"
@@ -142,6 +143,22 @@ QT_SCALE_FACTOR=2 "$exe" /s &
 pid=$!
 sleep 3
 import -window root "$shots/scale2.png"
+# Wholly covered by another window, the show parks too; uncovered, it runs.
+xmessage -geometry 1000x800+-100+-100 covering 2>/dev/null &
+cover=$!
+sleep 1.5
+t0=$(ticks "$pid")
+sleep 3
+t1=$(ticks "$pid")
+echo "covered: $((t1 - t0)) ticks of CPU in 3 s"
+[ $(((t1 - t0) * 100)) -lt $((3 * $(getconf CLK_TCK))) ] ||
+  fail "wholly covered, the saver used $((t1 - t0)) ticks of CPU in 3 s"
+kill "$cover"
+wait "$cover" 2>/dev/null
+sleep 1
+t0=$(ticks "$pid")
+sleep 1
+[ "$(ticks "$pid")" -gt "$t0" ] || fail "uncovered, the saver does not draw again"
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
 pid=""
