@@ -9,7 +9,9 @@
 #    second, and mapped again they draw on;
 #  - at QT_SCALE_FACTOR=2 the show is drawn in device pixels: the screenshot
 #    is not made of 2x2 blocks (kept for people to look at); wholly covered
-#    by another window the saver parks, and uncovered it draws again.
+#    by another window the saver parks, and uncovered it draws again;
+#  - in host mode (--root in a host's window), the host's window unmapped
+#    parks the show and mapped again it runs.
 #
 #   ScreensXvfb.sh <moonglow executable> <screenshot directory>
 # Exit code 77 (skipped) when there is no Xvfb.
@@ -169,6 +171,33 @@ convert "$shots/scale2.png" -sample 50% -sample 200% "$work/doubled.png"
   fail "at scale 2 the show is drawn in 2x2 blocks"
 convert "$shots/scale2.png" -crop 400x300+400+300 "$work/quarter.png"
 [ "$(lit "$work/quarter.png")" -gt 0 ] || fail "at scale 2 the show leaves the bottom right black"
+
+# Host mode: the host's window unmapped parks the show; mapped again, it runs.
+xmessage -geometry 640x480+0+0 host 2>/dev/null &
+host=$!
+sleep 1
+hw=$(xdotool search --name '^xmessage$' | head -n 1)
+XSCREENSAVER_WINDOW=$hw "$exe" --root &
+pid=$!
+sleep 2
+xdotool windowunmap --sync "$hw"
+sleep 1
+t0=$(ticks "$pid")
+sleep 3
+t1=$(ticks "$pid")
+echo "host window unmapped: $((t1 - t0)) ticks of CPU in 3 s"
+[ $(((t1 - t0) * 100)) -lt $((3 * $(getconf CLK_TCK))) ] ||
+  fail "with the host's window unmapped, the saver used $((t1 - t0)) ticks of CPU in 3 s"
+xdotool windowmap --sync "$hw"
+sleep 1
+t0=$(ticks "$pid")
+sleep 1
+[ "$(ticks "$pid")" -gt "$t0" ] || fail "with the host's window mapped again, the saver stays idle"
+kill "$pid"
+wait "$pid" 2>/dev/null
+pid=""
+kill "$host"
+wait "$host" 2>/dev/null
 stop_server
 
 [ $failures -eq 0 ] && echo "ScreensXvfb: all checks passed"
