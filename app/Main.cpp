@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "app/SaverGroup.h"
 #include "settings/IniFile.h"
 #include "show/Clock.h"
 #include "show/FireThread.h"
@@ -27,8 +28,8 @@ class TFireThreadAdapter final : public IShowThread {
   TFireThread FThread;
 };
 
-std::int64_t Distance(std::int32_t a, std::int32_t b) {
-  const std::int64_t d = static_cast<std::int64_t>(a) - b;
+std::int64_t Distance(std::int64_t a, std::int64_t b) {
+  const std::int64_t d = a - b;
   return d < 0 ? -d : d;
 }
 
@@ -78,7 +79,19 @@ TMainForm::TMainForm(TRunMode runMode, TWindowHandle parentWindow, IPlatform& pl
       // Whole seconds of calendar time; only the low 32 bits matter.
       FSeedCounter(static_cast<std::uint32_t>(std::time(nullptr))) {}
 
-TMainForm::~TMainForm() { StopShow(); }
+TMainForm::~TMainForm() {
+  StopShow();
+  if (FGroup) FGroup->Leave(*this);
+}
+
+void TMainForm::JoinGroup(TSaverGroup& group, std::size_t monitor) {
+  group.Join(*this, monitor);
+  FGroup = &group;
+  FMonitor = monitor;
+  FSeedCounter = group.SeedCounter(monitor);
+}
+
+bool TMainForm::Primary() const { return !FGroup || FGroup->Primary() == FMonitor; }
 
 bool TMainForm::TakeParentSize() {
   const std::optional<TRect> parent = FHost.WindowRect(FParentWindow);
@@ -95,10 +108,18 @@ bool TMainForm::FormCreate() {
   if (Hosted()) return TakeParentSize();
   switch (FRunMode) {
     case Saver:
-      FHost.SetSize(FHost.ScreenWidth(), FHost.ScreenHeight());
+      if (FGroup) {
+        const TRect& monitor = FGroup->Monitor(FMonitor);
+        FOrigin = {monitor.Left, monitor.Top};
+        FHost.SetPosition(monitor.Left, monitor.Top);
+        FHost.SetSize(Extent(monitor.Left, monitor.Right), Extent(monitor.Top, monitor.Bottom));
+      } else {
+        FHost.SetSize(FHost.ScreenWidth(), FHost.ScreenHeight());
+      }
       FCursorStart = FHost.CursorPos();
       FHost.ShowCursor(false);
-      if (!FIsNT) FPlatform.SetScreenSaverRunning(true);
+      // The system hears of one saver, however many monitors it covers.
+      if (!FIsNT && Primary()) FPlatform.SetScreenSaverRunning(true);
       break;
     case Preview:
       return TakeParentSize();
@@ -132,11 +153,14 @@ bool TMainForm::ShowsAsPreview(std::int32_t width, std::int32_t height) const {
 }
 
 void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
-  const std::int32_t width = FHost.ClientWidth(), height = FHost.ClientHeight();
+  // The preview rule goes by the window's own size; the canvas has its
+  // device pixels.
+  const bool asPreview = ShowsAsPreview(FHost.ClientWidth(), FHost.ClientHeight());
+  const std::int32_t width = FHost.CanvasWidth(), height = FHost.CanvasHeight();
   auto canvas = std::make_unique<TCanvas>(width, height);
   std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
                                              .Settings = settings,
-                                             .IsPreview = ShowsAsPreview(width, height),
+                                             .IsPreview = asPreview,
                                              .SeedCounter = seedCounter,
                                              .Random = {},
                                              .Palette = {},
@@ -147,7 +171,60 @@ void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
   FEnv = std::move(env);
   FShowThread = std::move(thread);
   FTerminateRequested = false;
-  FShowThread->Resume();
+  FRunning = false;  // made suspended
+  UpdateRunning();
+  // Started unseen: nothing to present until it is seen.
+  if (!FRunning) FHost.SetPresenting(false);
+}
+
+void TMainForm::UpdateRunning() {
+  const bool run = FShowThread && !FTerminateRequested && FSeen && FParentShown && FDisplayOn &&
+                   !FHeld && !FDestroyed;
+  if (!FShowThread || run == FRunning) return;
+  FRunning = run;
+  if (run) {
+    FShowThread->Resume();
+  } else {
+    FShowThread->Suspend();
+  }
+  FHost.SetPresenting(run);
+}
+
+void TMainForm::FormVisibility(bool seen) {
+  FSeen = seen;
+  UpdateRunning();
+}
+
+void TMainForm::DisplayPower(bool on) {
+  FDisplayOn = on;
+  UpdateRunning();
+}
+
+void TMainForm::Hold(bool hold) {
+  FHeld = hold;
+  // Refused: the user moved the mouse to type, on whichever monitor.
+  if (!hold) FCursorStart = FHost.CursorPos();
+  UpdateRunning();
+}
+
+void TMainForm::EndForGroup() {
+  if (FCloseAllowed || FDestroyed) return;
+  if (FShowThread && !FTerminateRequested) {
+    if (FRunning) FShowThread->Suspend();
+    FShowThread->Terminate();
+    FTerminateRequested = true;
+    FRunning = false;
+  }
+  FHost.ShowCursor(true);
+  FCloseAllowed = true;
+}
+
+void TMainForm::RequestClose() {
+  if (FGroup) {
+    FGroup->RequestClose(FFailed);
+  } else {
+    FHost.Close();
+  }
 }
 
 bool TMainForm::ReactsToInput() const {
@@ -156,22 +233,33 @@ bool TMainForm::ReactsToInput() const {
 
 void TMainForm::FormMouseMove(std::int32_t x, std::int32_t y) {
   if (!ReactsToInput()) return;
-  if (Distance(x, FCursorStart.X) > MoveThreshold || Distance(y, FCursorStart.Y) > MoveThreshold) {
-    FHost.Close();
+  // 64-bit sums: client coordinates on a monitor far from the origin.
+  const std::int64_t sx = static_cast<std::int64_t>(x) + FOrigin.X;
+  const std::int64_t sy = static_cast<std::int64_t>(y) + FOrigin.Y;
+  if (Distance(sx, FCursorStart.X) > MoveThreshold ||
+      Distance(sy, FCursorStart.Y) > MoveThreshold) {
+    RequestClose();
   }
 }
 
 void TMainForm::FormMouseDown() {
-  if (ReactsToInput()) FHost.Close();
+  if (ReactsToInput()) RequestClose();
 }
 
 void TMainForm::FormKeyDown() {
-  if (ReactsToInput()) FHost.Close();
+  if (ReactsToInput()) RequestClose();
 }
 
 bool TMainForm::FormCloseQuery() {
   if (FPrompting) return false;
   if (FCloseAllowed || FDestroyed) return true;
+  if (!Primary()) {
+    // Another monitor's window closes when the primary's does, never alone.
+    if (!FGroup->Closing()) FGroup->RequestClose(FFailed);
+    if (!FGroup->Closing()) return false;
+    EndForGroup();
+    return true;
+  }
   // Only the saver's own full-screen windows stop the show and show the
   // cursor here; the others stop it as they go.
   if ((FRunMode != Saver && FRunMode != Debug) || Hosted()) {
@@ -181,13 +269,16 @@ bool TMainForm::FormCloseQuery() {
   // A show already told to end is not touched again: it may be gone.
   IShowThread* thread = FTerminateRequested ? nullptr : FShowThread.get();
 
-  // Stop the show before anything else happens, so nothing draws under the
+  // Stop the shows before anything else happens, so nothing draws under the
   // password dialog and the settings are not read while the window goes.
-  if (thread) thread->Suspend();
+  FHeld = true;
+  UpdateRunning();
+  if (FGroup) FGroup->HoldOthers(true);
 
   bool permission = true;
+  const bool failed = FFailed || (FGroup && FGroup->Failed());
   // A failed saver ends without asking: the check may be what failed.
-  if (!FFailed && !FIsNT && FPlatform.ScreenSaveUsePassword()) {
+  if (!failed && !FIsNT && FPlatform.ScreenSaveUsePassword()) {
     const TFlagScope prompting(FPrompting);
     if (std::unique_ptr<IPasswordCheck> check = FPlatform.OpenPasswordCheck()) {
       FHost.ShowCursor(true);
@@ -203,17 +294,21 @@ bool TMainForm::FormCloseQuery() {
 
   // A handler that failed while the prompt was open has ended the run: its
   // own close was refused only because this one was still undecided.
-  if (FFailed) permission = true;
+  if (FFailed || (FGroup && FGroup->Failed())) permission = true;
 
   if (permission) {
     if (thread) {
       thread->Terminate();
       FTerminateRequested = true;
+      FRunning = false;
     }
     FHost.ShowCursor(true);
     FCloseAllowed = true;
-  } else if (thread) {
-    thread->Resume();
+    if (FGroup) FGroup->EndOthers();
+  } else {
+    FHeld = false;
+    UpdateRunning();
+    if (FGroup) FGroup->HoldOthers(false);
   }
   return permission;
 }
@@ -221,10 +316,12 @@ bool TMainForm::FormCloseQuery() {
 std::uint32_t TMainForm::StopShow() {
   if (!FShowThread) return FSeedCounter;
   if (!FTerminateRequested) {
-    FShowThread->Suspend();
+    // A parked show is stopped already.
+    if (FRunning) FShowThread->Suspend();
     FShowThread->Terminate();
     FTerminateRequested = true;
   }
+  FRunning = false;
   FShowThread->WaitFor();
   FShowThread.reset();
   // The thread has ended: its counter can be read.
@@ -241,7 +338,9 @@ void TMainForm::FormDestroy() {
   StopShow();
 
   std::exception_ptr writeError;
-  if (FSettings) {
+  // Only the primary monitor's window writes: the others read the same
+  // settings and would write them again.
+  if (FSettings && Primary()) {
     try {
       FSettings->WriteSettings(EndsFirstRun(FRunMode));
     } catch (...) {
@@ -249,7 +348,7 @@ void TMainForm::FormDestroy() {
     }
     FSettings.reset();
   }
-  if (FRunMode == Saver && !FIsNT && !Hosted()) FPlatform.SetScreenSaverRunning(false);
+  if (FRunMode == Saver && !FIsNT && !Hosted() && Primary()) FPlatform.SetScreenSaverRunning(false);
   if (writeError) std::rethrow_exception(writeError);
 }
 
@@ -260,6 +359,9 @@ void TMainForm::CheckParent() {
     FHost.Close();
     return;
   }
+  // A hidden dialog's preview, or a host's unmapped window, is not seen.
+  FParentShown = FHost.WindowShown(FParentWindow);
+  UpdateRunning();
   if (!Hosted()) return;
   const std::int32_t width = Extent(parent->Left, parent->Right);
   const std::int32_t height = Extent(parent->Top, parent->Bottom);
@@ -277,7 +379,12 @@ void TMainForm::CheckParent() {
 }
 
 void TMainForm::EndOnRequest() {
-  if (!FDestroyed) FHost.Close();
+  if (FDestroyed) return;
+  if (FGroup) {
+    FGroup->RequestClose(false);
+  } else {
+    FHost.Close();
+  }
 }
 
 void TMainForm::HandlerFailed(const std::string& message) noexcept {

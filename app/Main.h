@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -15,6 +16,7 @@
 namespace moonglow {
 
 class TMyIniFile;
+class TSaverGroup;
 struct TShowEnv;
 
 struct TPoint {
@@ -32,10 +34,18 @@ class IMainFormHost {
   virtual void SetSize(std::int32_t width, std::int32_t height) = 0;
   virtual std::int32_t ClientWidth() = 0;
   virtual std::int32_t ClientHeight() = 0;
+  // The size of the canvas the show draws on, in device pixels, so that one
+  // star pixel is one pixel of the screen however the toolkit scales its own
+  // units. Where those units are device pixels, the client size.
+  virtual std::int32_t CanvasWidth() { return ClientWidth(); }
+  virtual std::int32_t CanvasHeight() { return ClientHeight(); }
   virtual std::int32_t ScreenWidth() = 0;
   virtual std::int32_t ScreenHeight() = 0;
   // The rectangle of another window; nothing when that window does not exist.
   virtual std::optional<TRect> WindowRect(TWindowHandle window) = 0;
+  // Whether another window can be seen: it and every window it sits in are
+  // shown. A toolkit that cannot tell answers true.
+  virtual bool WindowShown(TWindowHandle) { return true; }
   virtual TPoint CursorPos() = 0;
   virtual void ShowCursor(bool show) = 0;
   // The toolkit's close operation: it asks FormCloseQuery and, when that
@@ -44,6 +54,9 @@ class IMainFormHost {
   // The application's standard error box; returns when the user has
   // dismissed it.
   virtual void ShowError(const std::string& message) = 0;
+  // The show runs (true) or is parked (false): the toolkit copies frames to
+  // the screen only while it runs, so an unseen saver costs nothing.
+  virtual void SetPresenting(bool) {}
 };
 
 // What the saver window needs of its show thread.
@@ -133,6 +146,26 @@ class TMainForm {
   // starts again at that size (the settings as read, the seeds going on).
   // The toolkit calls this every ParentCheckInterval().
   void CheckParent();
+  // Whether the window can be seen, as the toolkit learns it: mapped, not
+  // minimised and not wholly covered. An unseen window's show parks where it
+  // is and nothing is presented; seen again, it goes on from there.
+  void FormVisibility(bool seen);
+  // The display is on (true) or off (power saving): off, the show parks as
+  // for an unseen window.
+  void DisplayPower(bool on);
+  // Whether the show is parked now for any reason (unseen, display off, a
+  // close being decided); false before it starts and after it ends.
+  bool Parked() const { return FShowThread && !FTerminateRequested && !FRunning; }
+
+  // Before FormCreate: this window is the saver on `monitor` of `group`. It
+  // covers that monitor, its show takes the monitor's seed counter, close-
+  // worthy input closes the whole group, and only the primary writes the
+  // settings. Debug, Preview and host mode never join one.
+  void JoinGroup(TSaverGroup& group, std::size_t monitor);
+  // The window whose rules decide the close and write the settings: true
+  // outside a group.
+  bool Primary() const;
+
   // The system asks the saver to end (on Linux, the signal a saver host stops
   // its saver with). The window closes by its mode's close rule, the close
   // query included, but without the input checks: before the first paint and
@@ -176,6 +209,16 @@ class TMainForm {
   // Whether the show in a window this large gets the preview's scaling.
   bool ShowsAsPreview(std::int32_t width, std::int32_t height) const;
   void StartShow(TMyIniFile& settings, std::uint32_t seedCounter);
+  // Runs the show when everything lets it (seen, display on, not held by a
+  // close query) and parks it otherwise.
+  void UpdateRunning();
+  // Close-worthy input: the group's close, or this window's own.
+  void RequestClose();
+  // The group's primary asks whether to close: this show waits meanwhile.
+  void Hold(bool hold);
+  // The group's primary has closed: this show ends, its cursor comes back.
+  void EndForGroup();
+  friend class TSaverGroup;
   // Returns the seed counter the show had reached (the start value when no
   // show ran), for a show that goes on after it.
   std::uint32_t StopShow();
@@ -196,6 +239,16 @@ class TMainForm {
   bool FPrompting = false;  // a prompt of this window is open
   bool FCloseAllowed = false;
   bool FFailed = false;
+  bool FSeen = true;         // the toolkit's report of this window
+  bool FParentShown = true;  // the preview's or the host's window
+  bool FDisplayOn = true;
+  bool FHeld = false;     // a close query is being decided
+  bool FRunning = false;  // the show thread has been resumed and not suspended
+  TSaverGroup* FGroup = nullptr;
+  std::size_t FMonitor = 0;
+  // Where this window's client area starts on the screen: input comes in
+  // client coordinates, the cursor's start in screen coordinates.
+  TPoint FOrigin;
   // The seed counter's start, the calendar time in seconds at construction.
   std::uint32_t FSeedCounter;
 

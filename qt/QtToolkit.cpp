@@ -2,10 +2,14 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <utility>
 
+#include "app/SaverGroup.h"
 #include "qt/EndSignals.h"
 #include "qt/OptionsDialog.h"
 #include "qt/SaverWindow.h"
@@ -49,7 +53,10 @@ TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform, const TEndS
 }
 
 TQtToolkit::~TQtToolkit() {
-  FSaver.reset();
+  FDisplayTimer.stop();
+  FSaver = nullptr;
+  FSavers.clear();
+  FGroup.reset();
   FDialog.reset();
   FApplication.reset();
 }
@@ -87,23 +94,81 @@ void TQtToolkit::ShowPreviewParent(TWindowHandle) {
   // on screen already; Qt keeps no hidden application window to put away.
 }
 
-void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
-  FSaver = std::make_unique<TSaverWindow>(
+std::unique_ptr<TSaverWindow> TQtToolkit::NewSaverWindow(TRunMode mode, TWindowHandle parent,
+                                                         TWindowOwner owner) {
+  return std::make_unique<TSaverWindow>(
       mode, parent, FPlatform, DefaultSettingsPath(),
       FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
-      [this](const std::string& message) { ShowException(message); });
+      [this](const std::string& message) { ShowException(message); }, owner);
+}
+
+void TQtToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (mode != Saver || screens.size() < 2) {
+    // One window: the debug window, the preview, or the saver on one monitor.
+    FSavers.push_back(NewSaverWindow(mode, parent, TWindowOwner::RunMode));
+    FSaver = FSavers.back().get();
+    FHasMainWindow = FSaver->Start();
+    WatchDisplayPower();
+    return;
+  }
+  // The full-screen saver covers every monitor, one window on each.
+  std::vector<TRect> monitors;
+  std::size_t primary = 0;
+  for (QScreen* screen : screens) {
+    const QRect g = screen->geometry();
+    if (screen == QGuiApplication::primaryScreen()) primary = monitors.size();
+    monitors.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+  }
+  FGroup = std::make_unique<TSaverGroup>(monitors, primary,
+                                         static_cast<std::uint32_t>(std::time(nullptr)));
+  for (std::size_t i = 0; i < monitors.size(); ++i) {
+    auto window = NewSaverWindow(Saver, 0, TWindowOwner::RunMode);
+    window->setScreen(screens[static_cast<qsizetype>(i)]);
+    window->Form().JoinGroup(*FGroup, i);
+    FSavers.push_back(std::move(window));
+  }
+  FSaver = FSavers[primary].get();
+  // The primary goes last, so that it has the focus and takes the keys.
+  for (std::size_t i = 0; i < FSavers.size(); ++i) {
+    if (i != primary) FSavers[i]->Start();
+  }
   FHasMainWindow = FSaver->Start();
+  WatchDisplayPower();
 }
 
 bool TQtToolkit::CreateHostedWindow(const THostWindow& window) {
   FHosted = true;
   const TWindowHandle parent = window.RootWindow ? X11RootWindow() : window.Window;
-  FSaver = std::make_unique<TSaverWindow>(
-      Saver, parent, FPlatform, DefaultSettingsPath(),
-      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
-      [this](const std::string& message) { ShowException(message); }, TWindowOwner::SaverHost);
+  FSavers.push_back(NewSaverWindow(Saver, parent, TWindowOwner::SaverHost));
+  FSaver = FSavers.back().get();
   FHasMainWindow = FSaver->Start();
+  if (FHasMainWindow) WatchDisplayPower();
   return FHasMainWindow;
+}
+
+// How often the display's power state is asked for: one round trip to the
+// server a second costs nothing, and a show parks within a second of the
+// display going dark.
+constexpr int DisplayPowerMilliseconds = 1000;
+
+void TQtToolkit::WatchDisplayPower() {
+  if (!X11DisplayOn()) return;  // no power state to follow
+  FDisplayTimer.setTimerType(Qt::VeryCoarseTimer);
+  QObject::connect(&FDisplayTimer, &QTimer::timeout, &FDisplayTimer,
+                   [this] { CheckDisplayPower(); });
+  FDisplayTimer.start(DisplayPowerMilliseconds);
+  CheckDisplayPower();
+}
+
+void TQtToolkit::CheckDisplayPower() {
+  const std::optional<bool> on = X11DisplayOn();
+  if (!on || on == FDisplayOn) return;
+  FDisplayOn = on;
+  for (const auto& window : FSavers) {
+    TMainForm& form = window->Form();
+    form.Guard([&form, on] { form.DisplayPower(*on); });
+  }
 }
 
 void TQtToolkit::CreateOptionsDialog() {
@@ -132,12 +197,15 @@ void TQtToolkit::RunMessageLoop() {
 
 void TQtToolkit::DestroyWindows() {
   FDialog.reset();
-  if (FSaver) {
-    // The window goes whatever its settings' fate; a refused write is shown
-    // after that.
-    std::unique_ptr<TSaverWindow> saver = std::move(FSaver);
-    saver->Finish();
+  FDisplayTimer.stop();
+  // The other monitors' windows first: they write nothing. The windows go
+  // whatever the settings' fate; a refused write is shown after that.
+  std::vector<std::unique_ptr<TSaverWindow>> savers = std::move(FSavers);
+  TSaverWindow* primary = std::exchange(FSaver, nullptr);
+  for (auto& saver : savers) {
+    if (saver.get() != primary) saver->Finish();
   }
+  if (primary) primary->Finish();
 }
 
 void TQtToolkit::ShowException(const std::string& message) {

@@ -4,8 +4,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <QTimer>
 
 #include "app/Entry.h"
+#include "app/Main.h"
 
 class QApplication;
 class QSocketNotifier;
@@ -14,6 +18,7 @@ class QWidget;
 namespace moonglow {
 
 class TEndSignals;
+class TSaverGroup;
 class TSaverWindow;
 
 // The Qt application object, its windows and its message loop, for the entry
@@ -41,10 +46,18 @@ class TQtToolkit final : public IToolkit {
   void ShowException(const std::string& message) override;
   bool EndRequested() override;
 
-  TSaverWindow* SaverWindow() const { return FSaver.get(); }
+  // The saver window whose rules decide (the primary monitor's in /s).
+  TSaverWindow* SaverWindow() const { return FSaver; }
+  // Every saver window of the run, one per monitor in /s.
+  const std::vector<std::unique_ptr<TSaverWindow>>& SaverWindows() const { return FSavers; }
 
  private:
   void EndOnRequest();
+  std::unique_ptr<TSaverWindow> NewSaverWindow(TRunMode mode, TWindowHandle parent,
+                                               TWindowOwner owner);
+  // Starts the watch on the display's power state.
+  void WatchDisplayPower();
+  void CheckDisplayPower();
 
   std::string FProgramName;
   int FArgc = 1;
@@ -54,7 +67,12 @@ class TQtToolkit final : public IToolkit {
   std::unique_ptr<QApplication> FApplication;
   // Watches the end signals while the loop runs.
   std::unique_ptr<QSocketNotifier> FEndNotifier;
-  std::unique_ptr<TSaverWindow> FSaver;
+  // The monitors' group goes after its windows.
+  std::unique_ptr<TSaverGroup> FGroup;
+  std::vector<std::unique_ptr<TSaverWindow>> FSavers;
+  TSaverWindow* FSaver = nullptr;
+  QTimer FDisplayTimer;
+  std::optional<bool> FDisplayOn;
   std::unique_ptr<QWidget> FDialog;
   bool FHasMainWindow = false;
   // A saver host's run: nobody is there to dismiss an error box.

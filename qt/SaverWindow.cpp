@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 
 #include "app/Entry.h"
 #include "app/Present.h"
@@ -71,6 +72,10 @@ TSaverWindow::TSaverWindow(TRunMode runMode, TWindowHandle parentWindow, IPlatfo
 }
 
 TSaverWindow::~TSaverWindow() {
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    application->removeNativeEventFilter(this);
+  }
+  if (FWatched) FWatched->removeEventFilter(this);
   FPresentTimer.stop();
   FParentTimer.stop();
   // Our native window is a child of the foreign one: it goes first.
@@ -89,6 +94,7 @@ bool TSaverWindow::Start() {
     show();
     if (OverRootWindow()) raise();
     FParentTimer.start(FForm.ParentCheckInterval());
+    WatchVisibility();
     return true;
   }
   switch (FForm.RunMode()) {
@@ -117,7 +123,84 @@ bool TSaverWindow::Start() {
     setFocus();
   }
   if (const int interval = FForm.ParentCheckInterval()) FParentTimer.start(interval);
+  WatchVisibility();
   return true;
+}
+
+void TSaverWindow::WatchVisibility() {
+  FWatched = windowHandle();
+  if (FWatched) FWatched->installEventFilter(this);
+  // Being covered is told only to those who ask; a preview or a host's
+  // window is covered along with its parent, which CheckParent watches.
+  if (!FForm.Hosted() && FForm.RunMode() != Preview) {
+    X11WatchCovering(Handle());
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+}
+
+bool TSaverWindow::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t") return false;
+  const auto covering = X11CoveringEvent(message);
+  if (covering && covering->first == Handle() && covering->second != FCovered) {
+    FCovered = covering->second;
+    ReportVisibility();
+  }
+  return false;  // Qt goes on with the event as ever
+}
+
+void TSaverWindow::ReportVisibility() {
+  // Unmapped, minimised (iconified, so unmapped on X11) or wholly covered
+  // where the system says so: Qt reports each as a window no longer exposed.
+  const bool seen = FWatched && FWatched->isExposed() && !isMinimized() && !FCovered;
+  FForm.Guard([this, seen] { FForm.FormVisibility(seen); });
+}
+
+bool TSaverWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FWatched &&
+      (event->type() == QEvent::Expose || event->type() == QEvent::WindowStateChange)) {
+    // After the window has handled it, so its exposure is up to date.
+    QMetaObject::invokeMethod(
+        this, [this] { ReportVisibility(); }, Qt::QueuedConnection);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+std::int32_t TSaverWindow::CanvasWidth() {
+  return static_cast<std::int32_t>(std::lround(width() * devicePixelRatioF()));
+}
+
+std::int32_t TSaverWindow::CanvasHeight() {
+  return static_cast<std::int32_t>(std::lround(height() * devicePixelRatioF()));
+}
+
+QRect TSaverWindow::DeviceRect(const QRect& logical) const {
+  const qreal ratio = FFrame.isNull() ? devicePixelRatioF() : FFrame.devicePixelRatio();
+  const auto left = static_cast<int>(std::floor(logical.left() * ratio));
+  const auto top = static_cast<int>(std::floor(logical.top() * ratio));
+  const auto right = static_cast<int>(std::ceil((logical.left() + logical.width()) * ratio));
+  const auto bottom = static_cast<int>(std::ceil((logical.top() + logical.height()) * ratio));
+  return QRect(left, top, right - left, bottom - top);
+}
+
+QRect TSaverWindow::LogicalRect(const QRect& device) const {
+  const qreal ratio = FFrame.isNull() ? devicePixelRatioF() : FFrame.devicePixelRatio();
+  const auto left = static_cast<int>(std::floor(device.left() / ratio));
+  const auto top = static_cast<int>(std::floor(device.top() / ratio));
+  const auto right = static_cast<int>(std::ceil((device.left() + device.width()) / ratio));
+  const auto bottom = static_cast<int>(std::ceil((device.top() + device.height()) / ratio));
+  return QRect(left, top, right - left, bottom - top);
+}
+
+bool TSaverWindow::WindowShown(TWindowHandle window) { return X11WindowShown(window); }
+
+void TSaverWindow::SetPresenting(bool on) {
+  // Before the first frame there is nothing to present; StartShow decides.
+  if (on && !FFrame.isNull()) {
+    FPresentTimer.start();  // at the interval the presenting started with
+    update();
+  } else {
+    FPresentTimer.stop();
+  }
 }
 
 void TSaverWindow::EmbedInParent() {
@@ -194,8 +277,11 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     QRegion background = event->region();
     if (!FFrame.isNull()) {
-      for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), FFrame, r);
-      background -= FFrame.rect();
+      for (const QRect& r : event->region()) {
+        const QRect source = DeviceRect(r) & FFrame.rect();
+        painter.drawImage(QPointF(source.topLeft()) / FFrame.devicePixelRatio(), FFrame, source);
+      }
+      background -= LogicalRect(FFrame.rect());
     }
     for (const QRect& r : background) painter.fillRect(r, Qt::black);
   }
@@ -211,6 +297,8 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
 void TSaverWindow::StartShow() {
   FForm.FormPaint();
   if (FFrame.isNull() && FForm.Canvas()) StartPresenting();
+  // A show started unseen waits to be seen before anything is presented.
+  if (FForm.Parked()) FPresentTimer.stop();
 }
 
 void TSaverWindow::StartPresenting() {
@@ -218,6 +306,7 @@ void TSaverWindow::StartPresenting() {
   if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
   FFrame = QImage(canvas.Width(), canvas.Height(), QImage::Format_RGB32);
   FFrame.fill(Qt::black);
+  FFrame.setDevicePixelRatio(devicePixelRatioF());
   const QScreen* screen = this->screen();
   FPresentTimer.start(PresentInterval(screen ? screen->refreshRate() : 0.0));
 }
@@ -230,13 +319,14 @@ void TSaverWindow::Present() {
     // starts black.
     FFrame = QImage(canvas->Width(), canvas->Height(), QImage::Format_RGB32);
     FFrame.fill(Qt::black);
+    FFrame.setDevicePixelRatio(devicePixelRatioF());
     update();
   }
   auto* pixels = reinterpret_cast<std::uint32_t*>(FFrame.bits());
   const auto stride = static_cast<std::size_t>(FFrame.bytesPerLine()) / sizeof(std::uint32_t);
   QRegion changed;
   for (const TRect& r : TakeFrame(*canvas, pixels, stride)) {
-    changed += QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+    changed += LogicalRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
   }
   if (!changed.isEmpty()) update(changed);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +20,7 @@ namespace moonglow {
 // rules' canvas; a timer at the display's refresh rate copies the changed
 // tiles into this widget's own image (TakeFrame), and painting reads that
 // image only.
-class TSaverWindow final : public QWidget, public IMainFormHost {
+class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -48,6 +49,12 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   void SetSize(std::int32_t width, std::int32_t height) override;
   std::int32_t ClientWidth() override { return width(); }
   std::int32_t ClientHeight() override { return height(); }
+  // The canvas has the window's device pixels: Qt's sizes are logical, and
+  // a star pixel is to be one pixel of the screen.
+  std::int32_t CanvasWidth() override;
+  std::int32_t CanvasHeight() override;
+  bool WindowShown(TWindowHandle window) override;
+  void SetPresenting(bool on) override;
   std::int32_t ScreenWidth() override;
   std::int32_t ScreenHeight() override;
   std::optional<TRect> WindowRect(TWindowHandle window) override;
@@ -62,9 +69,18 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Watches the native window's exposure: mapped and exposed is seen.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The X server's word that the window is wholly covered, or no longer.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
  private:
   void EmbedInParent();
+  void WatchVisibility();
+  void ReportVisibility();
+  // Between the frame's device pixels and the widget's logical ones.
+  QRect DeviceRect(const QRect& logical) const;
+  QRect LogicalRect(const QRect& device) const;
   bool OverRootWindow() const;
   void StartShow();
   void StartPresenting();
@@ -75,6 +91,8 @@ class TSaverWindow final : public QWidget, public IMainFormHost {
   QTimer FPresentTimer;
   QTimer FParentTimer;
   QPointer<QWindow> FForeignParent;
+  QPointer<QWindow> FWatched;
+  bool FCovered = false;  // wholly covered by other windows, as X11 says
   TMainForm FForm;
 };
 

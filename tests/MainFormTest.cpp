@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/SaverGroup.h"
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
 #include "tests/FileText.h"
@@ -79,6 +80,10 @@ class TFakeHost final : public IMainFormHost {
   }
   std::int32_t ClientWidth() override { return Width; }
   std::int32_t ClientHeight() override { return Height; }
+  std::int32_t CanvasWidth() override { return Width * Scale; }
+  std::int32_t CanvasHeight() override { return Height * Scale; }
+  bool WindowShown(TWindowHandle) override { return ParentShown; }
+  void SetPresenting(bool on) override { Presenting = on; }
   std::int32_t ScreenWidth() override { return 1024; }
   std::int32_t ScreenHeight() override { return 768; }
   std::optional<TRect> WindowRect(TWindowHandle window) override {
@@ -104,6 +109,9 @@ class TFakeHost final : public IMainFormHost {
   TMainForm* Form = nullptr;
   TPoint Position{-1, -1};
   std::int32_t Width = 483, Height = 540;
+  std::int32_t Scale = 1;  // device pixels per toolkit unit
+  bool ParentShown = true;
+  bool Presenting = false;
   TPoint Cursor{500, 400};
   int CursorCount = 0;  // shown minus hidden, as the system counts
   TWindowHandle ParentId = 3000;
@@ -439,9 +447,10 @@ TEST_F(MainForm, FailingPasswordCheckEndsTheRun) {
   TMainForm& form = Running(Saver);
   form.Guard([&] { form.FormKeyDown(); });
   EXPECT_TRUE(Host.Closed);
-  // Asked once; the close after the failure asks no more.
+  // Asked once; the close after the failure asks no more, and the show held
+  // for the prompt is not suspended twice.
   EXPECT_EQ(Log, (TLog{"suspend", "cursor-show", "verify 77", "unload-password",
-                       "error: no password service", "suspend", "terminate", "cursor-show"}));
+                       "error: no password service", "terminate", "cursor-show"}));
 }
 
 TEST_F(MainForm, HandlerFailingWhileThePromptIsOpenEndsTheRunWhenItCloses) {
@@ -781,6 +790,226 @@ TEST_F(MainForm, RealShowStartsAgainAtANewHostWindowSize) {
   form->FormDestroy();
   Host.Form = nullptr;
   EXPECT_NE(Slurp(IniPath()).find("FirstRun=0"), std::string::npos);
+}
+
+// ---- Idle when unseen
+
+TEST_F(MainForm, UnseenOrDarkShowParksAndGoesOnOnlyWhenSeenWithTheDisplayOn) {
+  TMainForm& form = Running(Saver);
+  EXPECT_FALSE(form.Parked());
+  form.FormVisibility(false);
+  form.FormVisibility(false);  // told twice, parked once
+  EXPECT_TRUE(form.Parked());
+  EXPECT_FALSE(Host.Presenting);
+  form.DisplayPower(false);
+  form.FormVisibility(true);  // seen again, but the display is off
+  EXPECT_TRUE(form.Parked());
+  form.DisplayPower(true);
+  EXPECT_FALSE(form.Parked());
+  EXPECT_TRUE(Host.Presenting);
+  EXPECT_EQ(Log, (TLog{"suspend", "resume"}));
+  // Parked again, the close does not wait for a show that is parked already.
+  form.DisplayPower(false);
+  Log.clear();
+  form.FormKeyDown();
+  EXPECT_TRUE(Host.Closed);
+  EXPECT_EQ(Log, (TLog{"terminate", "cursor-show"}));
+  // Seen after the close: the ended show stays ended.
+  form.DisplayPower(true);
+  form.FormDestroy();
+  EXPECT_EQ(Log, (TLog{"terminate", "cursor-show", "join"}));
+}
+
+TEST_F(MainForm, ShowStartedWhileUnseenWaitsAndARefusedCloseKeepsItParked) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  TMainForm& form = Make(Saver);
+  form.FormCreate();
+  form.FormVisibility(false);
+  Log.clear();
+  form.FormPaint();
+  EXPECT_EQ(Log, (TLog{"thread"}));  // made, not resumed
+  Log.clear();
+  form.FormKeyDown();
+  EXPECT_FALSE(Host.Closed);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "resume"), 0);
+  EXPECT_TRUE(form.Parked());
+  form.FormVisibility(true);
+  EXPECT_FALSE(form.Parked());
+}
+
+TEST_F(MainForm, HiddenPreviewParentOrHostWindowParksTheShow) {
+  for (const TWindowOwner owner : {TWindowOwner::RunMode, TWindowOwner::SaverHost}) {
+    Host.ParentShown = true;
+    TMainForm& form = Running(owner == TWindowOwner::RunMode ? Preview : Saver, 3000, owner);
+    Host.ParentShown = false;
+    form.CheckParent();
+    form.CheckParent();
+    EXPECT_TRUE(form.Parked());
+    Host.ParentShown = true;
+    form.CheckParent();
+    EXPECT_FALSE(form.Parked());
+    EXPECT_EQ(Log, (TLog{"suspend", "resume"}));
+  }
+}
+
+TEST_F(MainForm, HostWindowResizedWhileHiddenStartsTheNewShowParked) {
+  TMainForm& form = Running(Saver, 3000, TWindowOwner::SaverHost);
+  Host.ParentShown = false;
+  Host.ParentRect = {0, 0, 640, 480};
+  form.CheckParent();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join", "thread"}));
+  EXPECT_TRUE(form.Parked());
+}
+
+// ---- HiDPI
+
+TEST_F(MainForm, CanvasHasDevicePixelsAndThePreviewRuleGoesByTheWindowsOwnSize) {
+  Host.Scale = 2;
+  Host.ParentRect = {0, 0, 320, 240};  // a thumbnail, 640x480 device pixels
+  Running(Saver, 3000, TWindowOwner::SaverHost);
+  ASSERT_NE(Env, nullptr);
+  EXPECT_EQ(Env->Canvas.Width(), 640);
+  EXPECT_EQ(Env->Canvas.Height(), 480);
+  EXPECT_TRUE(Env->IsPreview);
+}
+
+// ---- Every monitor
+
+struct SaverGroup : MainForm {
+  struct TMonitor {
+    explicit TMonitor(TLog& log) : Host(log) {}
+    TFakeHost Host;
+    std::unique_ptr<TMainForm> Form;
+    TShowEnv* Env = nullptr;
+  };
+
+  // Left, primary (the origin), right and higher: negative coordinates too.
+  const std::vector<TRect> Monitors{
+      {-1280, -200, 0, 824}, {0, 0, 1920, 1080}, {1920, 0, 2560, 480}};
+
+  void MakeAll(std::uint32_t seedCounter) {
+    Group = std::make_unique<TSaverGroup>(Monitors, PrimaryMonitor(Monitors), seedCounter);
+    for (std::size_t i = 0; i < Monitors.size(); ++i) {
+      auto& m = *Screens.emplace_back(std::make_unique<TMonitor>(Log));
+      m.Host.Cursor = StartCursor;
+      m.Form =
+          std::make_unique<TMainForm>(Saver, 0, Platform, m.Host, IniPath().string(),
+                                      [this, &m, i](TShowEnv& env) -> std::unique_ptr<IShowThread> {
+                                        m.Env = &env;
+                                        Log.push_back("thread " + std::to_string(i));
+                                        return std::make_unique<TFakeShowThread>(Log);
+                                      });
+      m.Host.Form = m.Form.get();
+      m.Form->JoinGroup(*Group, i);
+      ASSERT_TRUE(m.Form->FormCreate());
+    }
+    for (auto& m : Screens) m->Form->FormPaint();
+    Log.clear();
+  }
+  void TearDown() override {
+    Screens.clear();
+    MainForm::TearDown();
+  }
+
+  TPoint StartCursor{500, 400};
+  std::unique_ptr<TSaverGroup> Group;
+  std::vector<std::unique_ptr<TMonitor>> Screens;
+};
+
+TEST_F(SaverGroup, EachMonitorGetsItsRectangleAndSeedThePrimaryTheSingleMonitorShow) {
+  // The single-monitor run on the primary monitor's size, for comparison.
+  Host.Width = 1920, Host.Height = 1080;
+  TMainForm& single = Make(Saver);
+  single.FormPaint();
+  const std::uint32_t seed = single.SeedCounter();
+  MakeAll(seed);
+  ASSERT_EQ(Group->Primary(), 1u);
+  for (std::size_t i = 0; i < Monitors.size(); ++i) {
+    const TRect& r = Monitors[i];
+    EXPECT_EQ(Screens[i]->Host.Position, (TPoint{r.Left, r.Top}));
+    EXPECT_EQ(Screens[i]->Host.Width, r.Right - r.Left);
+    EXPECT_EQ(Screens[i]->Host.Height, r.Bottom - r.Top);
+    EXPECT_EQ(Screens[i]->Form->Primary(), i == 1);
+  }
+  // What the show's trace follows from: size, preview rule, seed counter.
+  const TShowEnv& primary = *Screens[1]->Env;
+  EXPECT_EQ(primary.SeedCounter, Env->SeedCounter);
+  EXPECT_EQ(primary.Canvas.Width(), Env->Canvas.Width());
+  EXPECT_EQ(primary.Canvas.Height(), Env->Canvas.Height());
+  EXPECT_EQ(primary.IsPreview, Env->IsPreview);
+  EXPECT_EQ(Screens[2]->Env->SeedCounter, seed + TSaverGroup::SeedStep);
+  EXPECT_EQ(Screens[0]->Env->SeedCounter, seed + 2 * TSaverGroup::SeedStep);
+}
+
+TEST_F(SaverGroup, PrimaryIsTheMonitorAtTheOriginElseTheFirst) {
+  EXPECT_EQ(PrimaryMonitor({{-1920, 0, 0, 1080}, {0, 0, 1024, 768}}), 1u);
+  EXPECT_EQ(PrimaryMonitor({{10, 10, 20, 20}, {30, 0, 40, 10}}), 0u);
+  EXPECT_EQ(PrimaryMonitor({}), 0u);
+  EXPECT_THROW(TSaverGroup({}, 0, 1), std::out_of_range);
+}
+
+TEST_F(SaverGroup, InputOnAnyMonitorClosesAllAndOnlyThePrimaryWrites) {
+  for (std::size_t on = 0; on < 3; ++on) {
+    SCOPED_TRACE(on);
+    fs::remove(IniPath());
+    Screens.clear();
+    MakeAll(7);
+    Screens[on]->Form->FormKeyDown();
+    // The primary's window decides: it alone is asked to close.
+    EXPECT_EQ(Screens[1]->Host.CloseRequests, 1);
+    EXPECT_TRUE(Screens[1]->Host.Closed);
+    for (auto& m : Screens) EXPECT_EQ(m->Host.CursorCount, 0);
+    EXPECT_EQ(std::count(Log.begin(), Log.end(), "terminate"), 3);
+    // A later close of another window is allowed at once.
+    EXPECT_TRUE(Screens[(on + 1) % 3]->Form->FormCloseQuery());
+    Screens[0]->Form->FormDestroy();
+    Screens[2]->Form->FormDestroy();
+    EXPECT_FALSE(fs::exists(IniPath()));
+    Screens[1]->Form->FormDestroy();
+    EXPECT_TRUE(fs::exists(IniPath()));
+  }
+}
+
+TEST_F(SaverGroup, MoveRuleMeasuresInScreenCoordinatesOnEveryMonitor) {
+  StartCursor = {-100, 300};
+  MakeAll(7);
+  // On the left monitor, client (1180, 500) is the screen's (-100, 300): the
+  // cursor has not moved at all.
+  Screens[0]->Form->FormMouseMove(1180, 500);
+  Screens[0]->Form->FormMouseMove(1380, 700);
+  EXPECT_FALSE(Screens[1]->Host.Closed);
+  // On the primary, (101, 300) is 201 pixels to the right of the start.
+  Screens[1]->Form->FormMouseMove(101, 300);
+  EXPECT_TRUE(Screens[1]->Host.Closed);
+}
+
+TEST_F(SaverGroup, PasswordPromptHoldsEveryShowAndARefusalLetsThemGo) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  Platform.Answers = {false};
+  MakeAll(7);
+  Screens[2]->Form->FormMouseDown();
+  EXPECT_FALSE(Screens[1]->Host.Closed);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "verify 77"), 1);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "suspend"), 3);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "resume"), 3);
+  for (auto& m : Screens) EXPECT_FALSE(m->Form->Parked());
+}
+
+TEST_F(SaverGroup, FailureOnAnotherMonitorEndsAllWithoutAPasswordCheck) {
+  Platform.NT = false;
+  Platform.UsePassword = true;
+  MakeAll(7);
+  TMainForm& left = *Screens[0]->Form;
+  left.Guard([] { throw std::runtime_error("boom"); });
+  EXPECT_TRUE(Screens[1]->Host.Closed);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "verify 77"), 0);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "error: boom"), 1);
+  for (auto& m : Screens) m->Form->FormDestroy();
+  // The notice was sent and withdrawn once, by the primary.
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "notice-off"), 1);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <vector>
@@ -21,6 +22,9 @@ constexpr UINT_PTR ParentTimer = 2;
 // The preview's parent (/p) gives this exact style: WS_CHILD, WS_VISIBLE,
 // WS_CLIPSIBLINGS and WS_CLIPCHILDREN, nothing else.
 constexpr DWORD PreviewStyle = 0x56000000;
+// GUID_CONSOLE_DISPLAY_STATE: the console display's power, off, on or dimmed.
+constexpr GUID ConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 // The display's refresh rate; 0 or 1 when the driver does not say.
 int DisplayRefreshHertz() {
@@ -59,10 +63,13 @@ void RegisterSaverClass(HINSTANCE instance, WNDPROC windowProc) {
 
 TSaverWindow::TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow,
                            IPlatform& platform, std::string settingsPath,
-                           TShowThreadFactory newShowThread, TErrorBox showError)
+                           TShowThreadFactory newShowThread, TErrorBox showError,
+                           TSaverGroup* group, std::size_t monitor)
     : FInstance(instance),
       FForm(mode, parentWindow, platform, *this, std::move(settingsPath), std::move(newShowThread)),
-      FShowError(std::move(showError)) {}
+      FShowError(std::move(showError)) {
+  if (group) FForm.JoinGroup(*group, monitor);
+}
 
 TSaverWindow::~TSaverWindow() {
   FClosed = true;
@@ -84,8 +91,9 @@ bool TSaverWindow::Create() {
     throw std::runtime_error(LastErrorText("CreateWindowEx"));
   }
   // The system raises an interval below its own minimum to that minimum.
-  SetTimer(FWindow, PresentTimer, static_cast<UINT>(PresentInterval(DisplayRefreshHertz())),
-           nullptr);
+  FPresentInterval = static_cast<UINT>(PresentInterval(DisplayRefreshHertz()));
+  SetTimer(FWindow, PresentTimer, FPresentInterval, nullptr);
+  WatchDisplayPower();
   if (const int interval = FForm.ParentCheckInterval()) {
     SetTimer(FWindow, ParentTimer, static_cast<UINT>(interval), nullptr);
   }
@@ -150,6 +158,26 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == PresentTimer) Present();
       if (wParam == ParentTimer) FForm.CheckParent();
       return 0;
+    case WM_SHOWWINDOW:
+      FForm.FormVisibility(wParam != FALSE);
+      break;
+    case WM_SIZE:
+      if (wParam == SIZE_MINIMIZED) FForm.FormVisibility(false);
+      if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) FForm.FormVisibility(true);
+      break;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_POWERSETTINGCHANGE && lParam) {
+        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+        if (IsEqualGUID(setting->PowerSetting, ConsoleDisplayState) &&
+            setting->DataLength >= sizeof(DWORD)) {
+          DWORD state = 0;
+          std::memcpy(&state, setting->Data, sizeof state);
+          // 0 off, 1 on, 2 dimmed: a dimmed display still shows the show.
+          FForm.DisplayPower(state != 0);
+        }
+        return TRUE;
+      }
+      break;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) FForm.FormActivate();
       break;
@@ -171,6 +199,7 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       KillTimers();
+      StopWatchingDisplayPower();
       // Gone with its preview parent rather than by Destroy: the run ends.
       if (!FClosed) {
         FClosed = true;
@@ -258,6 +287,48 @@ void TSaverWindow::KillTimers() {
   KillTimer(FWindow, ParentTimer);
 }
 
+void TSaverWindow::WatchDisplayPower() {
+  // Looked up at run time: systems before Vista have no such notification,
+  // and there the show simply keeps running while the display is off.
+  using TRegister = HPOWERNOTIFY(WINAPI*)(HANDLE, LPCGUID, DWORD);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  const auto registerNotification =
+      user ? reinterpret_cast<TRegister>(
+                 reinterpret_cast<void*>(GetProcAddress(user, "RegisterPowerSettingNotification")))
+           : nullptr;
+  if (registerNotification && FWindow) {
+    FPowerNotify = registerNotification(FWindow, &ConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
+}
+
+void TSaverWindow::StopWatchingDisplayPower() {
+  if (!FPowerNotify) return;
+  using TUnregister = BOOL(WINAPI*)(HPOWERNOTIFY);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  const auto unregisterNotification =
+      user ? reinterpret_cast<TUnregister>(reinterpret_cast<void*>(
+                 GetProcAddress(user, "UnregisterPowerSettingNotification")))
+           : nullptr;
+  if (unregisterNotification) unregisterNotification(FPowerNotify);
+  FPowerNotify = nullptr;
+}
+
+bool TSaverWindow::WindowShown(TWindowHandle window) {
+  // The window and every window it sits in have the visible style.
+  HWND other = ToHwnd(window);
+  return !other || !IsWindow(other) || IsWindowVisible(other);
+}
+
+void TSaverWindow::SetPresenting(bool on) {
+  if (!FWindow || FClosed) return;
+  if (on) {
+    SetTimer(FWindow, PresentTimer, FPresentInterval, nullptr);
+    InvalidateRect(FWindow, nullptr, FALSE);
+  } else {
+    KillTimer(FWindow, PresentTimer);
+  }
+}
+
 void TSaverWindow::ReleaseDib() {
   if (FDibDC) {
     SelectObject(FDibDC, FOldBitmap);
@@ -334,12 +405,29 @@ void TSaverWindow::ShowError(const std::string& message) { FShowError(message); 
 std::unique_ptr<IMainWindow> NewSaverWindow(HINSTANCE instance, TRunMode mode,
                                             TWindowHandle parentWindow, IPlatform& platform,
                                             std::string settingsPath,
-                                            TShowThreadFactory newShowThread, TErrorBox showError) {
+                                            TShowThreadFactory newShowThread, TErrorBox showError,
+                                            TSaverGroup* group, std::size_t monitor) {
   auto window = std::make_unique<TSaverWindow>(instance, mode, parentWindow, platform,
                                                std::move(settingsPath), std::move(newShowThread),
-                                               std::move(showError));
+                                               std::move(showError), group, monitor);
   window->Create();
   return window;
+}
+
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) {
+  reinterpret_cast<std::vector<moonglow::TRect>*>(list)->push_back(
+      {rect->left, rect->top, rect->right, rect->bottom});
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<moonglow::TRect> MonitorRects() {
+  std::vector<moonglow::TRect> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
 }
 
 }  // namespace moonglow::win32

@@ -7,8 +7,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Main.h"
+#include "app/SaverGroup.h"
 #include "win32/MainWindow.h"
 
 namespace moonglow::win32 {
@@ -22,8 +24,10 @@ namespace moonglow::win32 {
 // is writing and no pixel goes through GDI alone.
 class TSaverWindow final : public IMainFormHost, public IMainWindow {
  public:
+  // With `group`, the window is the full-screen saver on `monitor` of it.
   TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow, IPlatform& platform,
-               std::string settingsPath, TShowThreadFactory newShowThread, TErrorBox showError);
+               std::string settingsPath, TShowThreadFactory newShowThread, TErrorBox showError,
+               TSaverGroup* group = nullptr, std::size_t monitor = 0);
   ~TSaverWindow() override;
   TSaverWindow(const TSaverWindow&) = delete;
   TSaverWindow& operator=(const TSaverWindow&) = delete;
@@ -57,6 +61,8 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   void ShowCursor(bool show) override;
   void Close() override;
   void ShowError(const std::string& message) override;
+  bool WindowShown(TWindowHandle window) override;
+  void SetPresenting(bool on) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -67,6 +73,9 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   // The timer: copies the tiles the show changed and invalidates them.
   void Present();
   void KillTimers();
+  // Asks the system to say when the display goes off and on again.
+  void WatchDisplayPower();
+  void StopWatchingDisplayPower();
   void ReleaseDib();
 
   HINSTANCE FInstance;
@@ -83,6 +92,8 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   std::int32_t FDibWidth = 0, FDibHeight = 0;
 
   bool FClosed = false;
+  UINT FPresentInterval = 0;
+  HPOWERNOTIFY FPowerNotify = nullptr;
 };
 
 // The saver window for Saver, Debug or Preview (then a child of
@@ -91,6 +102,11 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
 std::unique_ptr<IMainWindow> NewSaverWindow(HINSTANCE instance, TRunMode mode,
                                             TWindowHandle parentWindow, IPlatform& platform,
                                             std::string settingsPath,
-                                            TShowThreadFactory newShowThread, TErrorBox showError);
+                                            TShowThreadFactory newShowThread, TErrorBox showError,
+                                            TSaverGroup* group = nullptr, std::size_t monitor = 0);
+
+// The monitors' rectangles in virtual-screen pixels, which may be negative
+// left of or above the primary monitor; the primary is the one at the origin.
+std::vector<moonglow::TRect> MonitorRects();
 
 }  // namespace moonglow::win32

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <ctime>
+
 #include "win32/MessageLoop.h"
 #include "win32/SaverWindow.h"
 #include "win32/Text.h"
@@ -23,17 +25,34 @@ std::string ProgramName(HINSTANCE instance) {
   return Narrow(name);
 }
 
+// Windows made on this thread from now on follow the system's scale, not each
+// monitor's. Systems without per-monitor awareness have nothing to change.
+void UseSystemDpiForNewWindows() {
+  using TSetContext = HANDLE(WINAPI*)(HANDLE);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  const auto setContext = user ? reinterpret_cast<TSetContext>(reinterpret_cast<void*>(
+                                     GetProcAddress(user, "SetThreadDpiAwarenessContext")))
+                               : nullptr;
+  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
+  if (setContext) setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2)));
+}
+
 }  // namespace
 
 TWinToolkit::TWinToolkit(HINSTANCE instance, IPlatform& platform, std::string settingsPath,
-                         TShowThreadFactory newShowThread)
+                         TShowThreadFactory newShowThread, TMonitorList monitors)
     : FInstance(instance),
       FPlatform(platform),
       FSettingsPath(std::move(settingsPath)),
       FNewShowThread(std::move(newShowThread)),
-      FTitle(ProgramName(instance)) {}
+      FTitle(ProgramName(instance)),
+      FMonitors(monitors ? std::move(monitors) : TMonitorList(&MonitorRects)) {}
 
-TWinToolkit::~TWinToolkit() = default;
+TWinToolkit::~TWinToolkit() {
+  FOtherWindows.clear();
+  FMainWindow.reset();
+  FGroup.reset();
+}
 
 TErrorBox TWinToolkit::ErrorBox() {
   return [this](const std::string& message) { ShowException(message); };
@@ -52,11 +71,31 @@ void TWinToolkit::SetTitle(const std::string& title) { FTitle = title; }
 void TWinToolkit::ShowPreviewParent(TWindowHandle parent) { ShowWindow(ToHwnd(parent), SW_SHOW); }
 
 void TWinToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
-  FMainWindow =
-      NewSaverWindow(FInstance, mode, parent, FPlatform, FSettingsPath, FNewShowThread, ErrorBox());
+  const std::vector<TRect> monitors = mode == Saver ? FMonitors() : std::vector<TRect>{};
+  if (monitors.size() < 2) {
+    FMainWindow = NewSaverWindow(FInstance, mode, parent, FPlatform, FSettingsPath, FNewShowThread,
+                                 ErrorBox());
+    return;
+  }
+  // The full-screen saver covers every monitor, one window on each; the
+  // primary's goes last, so it is the foreground window that takes the keys.
+  const std::size_t primary = PrimaryMonitor(monitors);
+  FGroup = std::make_unique<TSaverGroup>(monitors, primary,
+                                         static_cast<std::uint32_t>(std::time(nullptr)));
+  for (std::size_t i = 0; i < monitors.size(); ++i) {
+    if (i == primary) continue;
+    FOtherWindows.push_back(NewSaverWindow(FInstance, Saver, 0, FPlatform, FSettingsPath,
+                                           FNewShowThread, ErrorBox(), FGroup.get(), i));
+  }
+  FMainWindow = NewSaverWindow(FInstance, Saver, 0, FPlatform, FSettingsPath, FNewShowThread,
+                               ErrorBox(), FGroup.get(), primary);
 }
 
 void TWinToolkit::CreateOptionsDialog() {
+  // The dialog is laid out once, at the system's scale: it is made system-
+  // aware so that on a monitor of another scale the system scales it as a
+  // whole rather than leaving its fixed layout at the wrong size.
+  UseSystemDpiForNewWindows();
   FMainWindow = NewOptDialog(
       FInstance, FSettingsPath, ErrorBox(), [] { PostQuitMessage(0); }, FPlatform.FileServices());
 }
@@ -68,6 +107,9 @@ void TWinToolkit::RunMessageLoop() {
 }
 
 void TWinToolkit::DestroyWindows() {
+  // The other monitors' windows first: they write nothing.
+  std::vector<std::unique_ptr<IMainWindow>> others = std::move(FOtherWindows);
+  for (auto& other : others) other->Destroy();
   if (!FMainWindow) return;
   // Whatever Destroy throws, the window is gone afterwards.
   std::unique_ptr<IMainWindow> window = std::move(FMainWindow);

@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Entry.h"
 #include "app/Main.h"
+#include "app/SaverGroup.h"
 #include "win32/MainWindow.h"
 
 namespace moonglow::win32 {
@@ -18,8 +21,13 @@ namespace moonglow::win32 {
 // error icon.
 class TWinToolkit final : public IToolkit {
  public:
+  // The monitors' rectangles, as MonitorRects gives them.
+  using TMonitorList = std::function<std::vector<TRect>()>;
+
+  // `monitors` lists the monitors /s covers: the system's unless a test
+  // gives its own.
   TWinToolkit(HINSTANCE instance, IPlatform& platform, std::string settingsPath,
-              TShowThreadFactory newShowThread);
+              TShowThreadFactory newShowThread, TMonitorList monitors = {});
   ~TWinToolkit() override;
   TWinToolkit(const TWinToolkit&) = delete;
   TWinToolkit& operator=(const TWinToolkit&) = delete;
@@ -39,6 +47,10 @@ class TWinToolkit final : public IToolkit {
   void ShowException(const std::string& message) override;
 
   const std::string& Title() const { return FTitle; }
+  // The main window (the primary monitor's saver window in /s), then the
+  // other monitors' ones.
+  IMainWindow* MainWindow() const { return FMainWindow.get(); }
+  const std::vector<std::unique_ptr<IMainWindow>>& OtherWindows() const { return FOtherWindows; }
 
  private:
   TErrorBox ErrorBox();
@@ -48,7 +60,11 @@ class TWinToolkit final : public IToolkit {
   std::string FSettingsPath;
   TShowThreadFactory FNewShowThread;
   std::string FTitle;
+  TMonitorList FMonitors;
+  // The monitors' group goes after its windows.
+  std::unique_ptr<TSaverGroup> FGroup;
   std::unique_ptr<IMainWindow> FMainWindow;
+  std::vector<std::unique_ptr<IMainWindow>> FOtherWindows;
 };
 
 }  // namespace moonglow::win32

@@ -11,7 +11,13 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/SaverGroup.h"
+#include "show/FireThread.h"
+#include "win32/SaverWindow.h"
+#include "win32/Toolkit.h"
+#include "win32/WinPlatform.h"
 #include "win32/tests/Screenshot.h"
 
 namespace {
@@ -367,7 +373,8 @@ TEST(SaverFile, CarriesItsNameIconVersionAndManifest) {
   const char* data = static_cast<const char*>(LockResource(LoadResource(file, found)));
   const std::string manifest(data, SizeofResource(file, found));
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
-  EXPECT_NE(manifest.find("<dpiAware>true</dpiAware>"), std::string::npos);
+  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
   EXPECT_EQ(manifest.find("<requestedExecutionLevel"), std::string::npos);
   EXPECT_EQ(manifest.find("trustInfo"), std::string::npos);
 
@@ -381,6 +388,58 @@ TEST(SaverFile, CarriesItsNameIconVersionAndManifest) {
   ASSERT_NE(key, std::wstring::npos);
   EXPECT_LE(text.find(L"3.01", key), key + 16);
   FreeLibrary(file);
+}
+
+// The full-screen saver in this process over a monitor list of our own, one
+// monitor left of and above the primary: each window covers its monitor in
+// virtual-screen coordinates, a key on the other monitor ends both, and the
+// settings are written once, by the primary's window.
+TEST(SaverMonitors, OneWindowPerMonitorNegativeCoordinatesAndOneWrite) {
+  const std::vector<moonglow::TRect> monitors{{-640, -100, 0, 380}, {0, 0, 800, 600}};
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + L"moonglow-monitors.ini";
+  DeleteFileW(path.c_str());
+  std::string narrowPath;
+  for (wchar_t c : path) narrowPath += static_cast<char>(c);  // the temp path is ASCII here
+
+  moonglow::win32::TWinPlatform platform;
+  moonglow::win32::TWinToolkit toolkit(GetModuleHandleW(nullptr), platform, narrowPath,
+                                       moonglow::FireThreadFactory(1000000),
+                                       [&] { return monitors; });
+  ASSERT_TRUE(toolkit.Initialize(moonglow::Saver));
+  toolkit.CreateSaverWindow(moonglow::Saver, 0);
+  ASSERT_NE(toolkit.MainWindow(), nullptr);
+  ASSERT_EQ(toolkit.OtherWindows().size(), 1u);
+  HWND primary = toolkit.MainWindow()->Window();
+  HWND other = toolkit.OtherWindows()[0]->Window();
+  RECT r{};
+  GetWindowRect(primary, &r);
+  EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
+            (std::vector<LONG>{0, 0, 800, 600}));
+  GetWindowRect(other, &r);
+  EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
+            (std::vector<LONG>{-640, -100, 0, 380}));
+
+  // The other monitor lies off the test display, which exposes nothing
+  // there: ask both windows for their first paint, which starts the shows.
+  for (HWND window : {primary, other}) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  }
+  Pump(300);
+  for (const auto* window : {toolkit.MainWindow(), toolkit.OtherWindows()[0].get()}) {
+    const auto* saver = dynamic_cast<const moonglow::win32::TSaverWindow*>(window);
+    ASSERT_NE(saver, nullptr);
+    ASSERT_TRUE(const_cast<moonglow::win32::TSaverWindow*>(saver)->Form().ShowStarted());
+  }
+  PostMessageW(other, WM_KEYDOWN, 'A', 0);
+  toolkit.RunMessageLoop();  // ends with the primary's close
+  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  toolkit.DestroyWindows();
+  EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(IsWindow(primary));
+  EXPECT_FALSE(IsWindow(other));
+  DeleteFileW(path.c_str());
 }
 
 }  // namespace

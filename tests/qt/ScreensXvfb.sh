@@ -1,0 +1,204 @@
+#!/bin/sh
+# The saver on every screen, and idle when unseen, with the real program on
+# private virtual X servers:
+#  - two X screens (800x600 and 640x480) give Qt two screens: /s puts one
+#    window on each, both draw fireworks of their own (screenshots kept), a
+#    click on the second screen ends the run with exit status 0 and the
+#    settings file is written exactly once (counted with strace);
+#  - with both windows unmapped the process uses under 0.01 s of CPU a
+#    second, and mapped again they draw on;
+#  - at QT_SCALE_FACTOR=2 the show is drawn in device pixels: the screenshot
+#    is not made of 2x2 blocks (kept for people to look at); wholly covered
+#    by another window the saver parks, and uncovered it draws again;
+#  - in host mode (--root in a host's window), the host's window unmapped
+#    parks the show and mapped again it runs.
+#
+#   ScreensXvfb.sh <moonglow executable> <screenshot directory>
+# Exit code 77 (skipped) when there is no Xvfb.
+set -u
+
+exe=$1
+shots=$2
+for tool in Xvfb xdotool xwininfo xmessage import convert compare strace; do
+  command -v "$tool" >/dev/null 2>&1 || {
+    [ "$tool" = Xvfb ] && { echo "Xvfb not found: skipped"; exit 77; }
+    echo "FAIL: $tool is missing"
+    exit 1
+  }
+done
+mkdir -p "$shots"
+work=$(mktemp -d)
+server=""
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/config" "$work/run"
+chmod 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"
+export MOONGLOW_CONFIG_DIR="$work/config"
+ini="$work/config/ZELMoonGlow3xx.ini"
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Starts Xvfb with the given screens on a free display; sets DISPLAY.
+start_server() {
+  n=70
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -noreset "$@" >/dev/null 2>&1 &
+  server=$!
+  export DISPLAY=":$n"
+  i=0
+  while [ $i -lt 50 ] && ! xwininfo -root >/dev/null 2>&1; do sleep 0.1; i=$((i + 1)); done
+}
+
+stop_server() {
+  kill "$server" 2>/dev/null
+  wait "$server" 2>/dev/null
+  server=""
+}
+
+# The saver window on X screen $1, or nothing.
+saver_on() {
+  xwininfo -display "$DISPLAY.$1" -root -tree 2>/dev/null |
+    awk '/"The Real Moonglow Screen Saver": \("moonglow"/ { print $1; exit }'
+}
+
+# Prints how many pixels of the PNG are not black.
+lit() { convert "$1" -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
+
+# CPU seconds (user + system) the process has used, in clock ticks.
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# ---- Two screens
+start_server -screen 0 800x600x24 -screen 1 640x480x24
+strace -f -qq -e trace=rename,renameat,renameat2 -o "$work/renames" "$exe" /s &
+pid=$!
+w0="" w1=""
+i=0
+while [ $i -lt 100 ]; do
+  w0=$(saver_on 0)
+  w1=$(saver_on 1)
+  [ -n "$w0" ] && [ -n "$w1" ] && break
+  sleep 0.1
+  i=$((i + 1))
+done
+[ -n "$w0" ] || fail "no saver window on screen 0"
+[ -n "$w1" ] || fail "no saver window on screen 1"
+sleep 2
+import -display "$DISPLAY.0" -window root "$shots/screen0.png"
+import -display "$DISPLAY.1" -window root "$shots/screen1.png"
+[ "$(lit "$shots/screen0.png")" -gt 500 ] || fail "screen 0 shows no fireworks"
+[ "$(lit "$shots/screen1.png")" -gt 500 ] || fail "screen 1 shows no fireworks"
+[ "$(identify -format %wx%h "$shots/screen1.png")" = 640x480 ] || fail "screen 1 has the wrong size"
+
+# Unseen: both windows unmapped, the show parks.
+if [ -n "$w0" ] && [ -n "$w1" ]; then
+  xdotool windowunmap --sync "$w0"
+  xdotool windowunmap --sync "$w1"
+  sleep 1
+  t0=$(ticks "$pid")
+  sleep 5
+  t1=$(ticks "$pid")
+  hz=$(getconf CLK_TCK)
+  # Under 0.01 s/s over 5 s: fewer than 0.05 s of ticks.
+  [ $(((t1 - t0) * 100)) -lt $((5 * hz)) ] ||
+    fail "unmapped, the saver used $((t1 - t0)) ticks of CPU in 5 s"
+  echo "unmapped: $((t1 - t0)) ticks of CPU in 5 s (CLK_TCK $hz)"
+  xdotool windowmap --sync "$w0"
+  xdotool windowmap --sync "$w1"
+  sleep 1
+  import -display "$DISPLAY.1" -window root "$work/a.png"
+  sleep 1
+  import -display "$DISPLAY.1" -window root "$work/b.png"
+  [ "$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1)" != 0 ] ||
+    fail "mapped again, screen 1 does not change"
+fi
+
+# A click on the second screen ends both.
+xdotool mousemove --screen 1 320 240 click 1
+i=0
+while [ $i -lt 50 ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+if kill -0 "$pid" 2>/dev/null; then
+  fail "a click on screen 1 did not end the saver"
+else
+  wait "$pid"
+  status=$?
+  [ $status -eq 0 ] || fail "the saver exited with $status"
+  pid=""
+  [ -z "$(saver_on 0)$(saver_on 1)" ] || fail "a saver window outlived the run"
+  writes=$(grep -c 'ZELMoonGlow3xx.ini"' "$work/renames")
+  [ "$writes" -eq 1 ] || fail "the settings file was written $writes times"
+  grep -q 'FirstRun=0' "$ini" || fail "the run did not end the first run"
+fi
+stop_server
+
+# ---- Device pixels at a scale factor of 2
+start_server -screen 0 800x600x24
+QT_SCALE_FACTOR=2 "$exe" /s &
+pid=$!
+sleep 3
+import -window root "$shots/scale2.png"
+# Wholly covered by another window, the show parks too; uncovered, it runs.
+xmessage -geometry 1000x800+-100+-100 covering 2>/dev/null &
+cover=$!
+sleep 1.5
+t0=$(ticks "$pid")
+sleep 3
+t1=$(ticks "$pid")
+echo "covered: $((t1 - t0)) ticks of CPU in 3 s"
+[ $(((t1 - t0) * 100)) -lt $((3 * $(getconf CLK_TCK))) ] ||
+  fail "wholly covered, the saver used $((t1 - t0)) ticks of CPU in 3 s"
+kill "$cover"
+wait "$cover" 2>/dev/null
+sleep 1
+t0=$(ticks "$pid")
+sleep 1
+[ "$(ticks "$pid")" -gt "$t0" ] || fail "uncovered, the saver does not draw again"
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+pid=""
+# Drawn at half size and doubled, the picture would survive a halving and
+# doubling unchanged; and the show reaches the bottom right quarter.
+convert "$shots/scale2.png" -sample 50% -sample 200% "$work/doubled.png"
+[ "$(compare -metric AE "$shots/scale2.png" "$work/doubled.png" null: 2>&1)" -gt 100 ] ||
+  fail "at scale 2 the show is drawn in 2x2 blocks"
+convert "$shots/scale2.png" -crop 400x300+400+300 "$work/quarter.png"
+[ "$(lit "$work/quarter.png")" -gt 0 ] || fail "at scale 2 the show leaves the bottom right black"
+
+# Host mode: the host's window unmapped parks the show; mapped again, it runs.
+xmessage -geometry 640x480+0+0 host 2>/dev/null &
+host=$!
+sleep 1
+hw=$(xdotool search --name '^xmessage$' | head -n 1)
+XSCREENSAVER_WINDOW=$hw "$exe" --root &
+pid=$!
+sleep 2
+xdotool windowunmap --sync "$hw"
+sleep 1
+t0=$(ticks "$pid")
+sleep 3
+t1=$(ticks "$pid")
+echo "host window unmapped: $((t1 - t0)) ticks of CPU in 3 s"
+[ $(((t1 - t0) * 100)) -lt $((3 * $(getconf CLK_TCK))) ] ||
+  fail "with the host's window unmapped, the saver used $((t1 - t0)) ticks of CPU in 3 s"
+xdotool windowmap --sync "$hw"
+sleep 1
+t0=$(ticks "$pid")
+sleep 1
+[ "$(ticks "$pid")" -gt "$t0" ] || fail "with the host's window mapped again, the saver stays idle"
+kill "$pid"
+wait "$pid" 2>/dev/null
+pid=""
+kill "$host"
+wait "$host" 2>/dev/null
+stop_server
+
+[ $failures -eq 0 ] && echo "ScreensXvfb: all checks passed"
+[ $failures -eq 0 ]
