@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include "app/Entry.h"
 #include "app/Present.h"
@@ -165,7 +167,10 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
   {
     QPainter painter(this);
     QRegion background = event->region();
-    if (!FFrame.isNull()) {
+    if (TCanvas* canvas = FForm.Canvas(); canvas && !FFrame.isNull()) {
+      // FFrame reads the canvas's own pixels: hold the show off while copying
+      // them into the backing store, a few rectangles a frame.
+      std::lock_guard<std::mutex> lock(canvas->Mutex());
       for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), FFrame, r);
       background -= FFrame.rect();
     }
@@ -188,8 +193,10 @@ void TSaverWindow::StartShow() {
 void TSaverWindow::StartPresenting() {
   const TCanvas& canvas = *FForm.Canvas();
   if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
-  FFrame = QImage(canvas.Width(), canvas.Height(), QImage::Format_RGB32);
-  FFrame.fill(Qt::black);
+  // No image of our own: the canvas already holds the window's pixels in the
+  // layout of RGB32, and a read-only image over them is never copied.
+  FFrame = QImage(reinterpret_cast<const uchar*>(canvas.Pixels()), canvas.Width(), canvas.Height(),
+                  static_cast<qsizetype>(canvas.Width()) * 4, QImage::Format_RGB32);
   const QScreen* screen = this->screen();
   FPresentTimer.start(PresentInterval(screen ? screen->refreshRate() : 0.0));
 }
@@ -197,13 +204,11 @@ void TSaverWindow::StartPresenting() {
 void TSaverWindow::Present() {
   TCanvas* canvas = FForm.Canvas();
   if (!canvas || FFrame.isNull()) return;
-  auto* pixels = reinterpret_cast<std::uint32_t*>(FFrame.bits());
-  const auto stride = static_cast<std::size_t>(FFrame.bytesPerLine()) / sizeof(std::uint32_t);
+  const std::vector<TRect> rects = TakeChanges(*canvas);
+  if (rects.empty()) return;
   QRegion changed;
-  for (const TRect& r : TakeFrame(*canvas, pixels, stride)) {
-    changed += QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-  }
-  if (!changed.isEmpty()) update(changed);
+  for (const TRect& r : rects) changed += QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  update(changed);
 }
 
 void TSaverWindow::mousePressEvent(QMouseEvent*) {
