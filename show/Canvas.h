@@ -32,7 +32,7 @@ class TCanvas {
   // Each rectangle handed to the window costs about as much as presenting
   // this many more pixels, so gaps and ragged edges cheaper than that are
   // presented along with their neighbours rather than split off.
-  static constexpr std::int64_t RectCostPixels = 2048;
+  static constexpr std::int64_t RectCostPixels = 1024;
 
   TCanvas(std::int32_t width, std::int32_t height);
 

@@ -66,14 +66,14 @@ TEST(CanvasDirty, LonePixelsCostOneTileEachClippedToTheArea) {
 
 TEST(CanvasDirty, NearbyTilesMergeIntoOneRectangle) {
   TCanvas c(400, 300);
-  // A short diagonal stroke over four tiles, and two pixels a tile apart in
+  // A short diagonal stroke over three tiles, and two pixels a tile apart in
   // one row: each group is cheaper presented whole than piece by piece.
-  for (std::int32_t i = 0; i < 4 * T; ++i) c.SetPixel(100 + i, 50 + i, 1);
+  for (std::int32_t i = 0; i < 2 * T; ++i) c.SetPixel(100 + i, 50 + i, 1);
   c.SetPixel(10, 250, 1);
   c.SetPixel(10 + 2 * T, 250, 1);
   const auto rects = c.TakeDirty();
   ASSERT_EQ(rects.size(), 2u);
-  EXPECT_EQ(rects[0], (TRect{96, 48, 96 + 5 * T, 48 + 5 * T}));
+  EXPECT_EQ(rects[0], (TRect{96, 48, 96 + 3 * T, 48 + 3 * T}));
   EXPECT_EQ(rects[1], (TRect{0, 240, 3 * T, 256}));
 }
 
