@@ -3,6 +3,7 @@
 // phases, fountain and left-edge strip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -14,6 +15,30 @@
 
 namespace moonglow {
 namespace {
+
+// The trail ring holds what the bursts drew, not the largest ring a settings
+// file allows; cells no burst wrote read as (0, 0), as a zeroed ring would.
+TEST(KikuTrailRing, HoldsOnlyWhatTheBurstsNeed) {
+  ShellWorld w;
+  w.Settings.Kiku.DrawLaunch = true;
+  auto f = w.Make<TFireKiku>(3);
+  std::int32_t most = 0;
+  for (int cycles = 0; cycles < 3;) {
+    f->Step();
+    most = std::max(most, f->SeedNum);
+    if (f->Finished) {
+      f->Finished = 0;
+      ++cycles;
+    }
+  }
+  const std::size_t cell = 2 * sizeof(float);
+  EXPECT_GT(f->TrailBytes(), 0u);
+  // The willow's 250 slots of its largest burst, and the rocket's 350 of two.
+  EXPECT_LE(f->TrailBytes(), (250u * static_cast<std::size_t>(most) + 100u * 2u) * cell);
+  EXPECT_LT(f->TrailBytes() * 5, std::size_t{TFire::MaxTrail} * TFire::MaxStars * cell);
+  EXPECT_EQ(f->TrailXAt(TFire::MaxTrail - 1, TFire::MaxStars - 1), 0.0f);
+  EXPECT_EQ(f->TrailYAt(400, most), 0.0f);
+}
 
 TEST(KikuBurst, DefaultSettings) {
   ShellWorld w;
