@@ -21,6 +21,11 @@ std::vector<TRect> TakeFrame(TCanvas& canvas, std::uint32_t* dest, std::size_t d
   return rects;
 }
 
+std::vector<TRect> TakeChanges(TCanvas& canvas) {
+  std::lock_guard<std::mutex> lock(canvas.Mutex());
+  return canvas.TakeDirty();
+}
+
 int PresentInterval(double refreshHertz) {
   // Written so that NaN, too, takes the default.
   const double hertz = refreshHertz > 1.0 ? refreshHertz : DefaultRefreshHertz;

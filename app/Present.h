@@ -15,6 +15,12 @@ namespace moonglow {
 // races with the show thread.
 std::vector<TRect> TakeFrame(TCanvas& canvas, std::uint32_t* dest, std::size_t destStride);
 
+// The rectangles the show drew into since the last call, holding the canvas
+// mutex only to take them. For a window that paints straight from the canvas
+// (under the same mutex) and so keeps no image of its own: a full frame less
+// memory, and no copy at all of the pixels that changed.
+std::vector<TRect> TakeChanges(TCanvas& canvas);
+
 // The refresh rate assumed when the display does not tell its own.
 inline constexpr double DefaultRefreshHertz = 60.0;
 // Bounds of the present interval in milliseconds: more than 250 frames a

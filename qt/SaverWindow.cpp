@@ -11,6 +11,8 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <vector>
 
 #include "app/Entry.h"
 #include "app/Present.h"
@@ -276,7 +278,10 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
   {
     QPainter painter(this);
     QRegion background = event->region();
-    if (!FFrame.isNull()) {
+    if (TCanvas* canvas = FForm.Canvas(); canvas && FollowCanvas(*canvas)) {
+      // FFrame reads the canvas's own pixels: hold the show off while copying
+      // them into the backing store, a few rectangles a frame.
+      std::lock_guard<std::mutex> lock(canvas->Mutex());
       for (const QRect& r : event->region()) {
         const QRect source = DeviceRect(r) & FFrame.rect();
         painter.drawImage(QPointF(source.topLeft()) / FFrame.devicePixelRatio(), FFrame, source);
@@ -301,34 +306,40 @@ void TSaverWindow::StartShow() {
   if (FForm.Parked()) FPresentTimer.stop();
 }
 
-void TSaverWindow::StartPresenting() {
-  const TCanvas& canvas = *FForm.Canvas();
-  if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
-  FFrame = QImage(canvas.Width(), canvas.Height(), QImage::Format_RGB32);
-  FFrame.fill(Qt::black);
+bool TSaverWindow::FollowCanvas(const TCanvas& canvas) {
+  const auto* pixels = reinterpret_cast<const uchar*>(canvas.Pixels());
+  if (!FFrame.isNull() && FFrame.constBits() == pixels && FFrame.width() == canvas.Width() &&
+      FFrame.height() == canvas.Height()) {
+    return true;
+  }
+  if (canvas.Width() <= 0 || canvas.Height() <= 0) return false;
+  // No image of our own: the canvas already holds the window's pixels in the
+  // layout of RGB32, and a read-only image over them is never copied. A show
+  // started again at a new window size has a new canvas, which the image must
+  // follow before it reads a pixel, and which is painted whole.
+  FFrame = QImage(pixels, canvas.Width(), canvas.Height(),
+                  static_cast<qsizetype>(canvas.Width()) * 4, QImage::Format_RGB32);
   FFrame.setDevicePixelRatio(devicePixelRatioF());
+  update();
+  return true;
+}
+
+void TSaverWindow::StartPresenting() {
+  if (!FollowCanvas(*FForm.Canvas())) return;
   const QScreen* screen = this->screen();
   FPresentTimer.start(PresentInterval(screen ? screen->refreshRate() : 0.0));
 }
 
 void TSaverWindow::Present() {
   TCanvas* canvas = FForm.Canvas();
-  if (!canvas || FFrame.isNull()) return;
-  if (canvas->Width() != FFrame.width() || canvas->Height() != FFrame.height()) {
-    // The show started again at a new window size, on a new canvas that
-    // starts black.
-    FFrame = QImage(canvas->Width(), canvas->Height(), QImage::Format_RGB32);
-    FFrame.fill(Qt::black);
-    FFrame.setDevicePixelRatio(devicePixelRatioF());
-    update();
-  }
-  auto* pixels = reinterpret_cast<std::uint32_t*>(FFrame.bits());
-  const auto stride = static_cast<std::size_t>(FFrame.bytesPerLine()) / sizeof(std::uint32_t);
+  if (!canvas || FFrame.isNull() || !FollowCanvas(*canvas)) return;
+  const std::vector<TRect> rects = TakeChanges(*canvas);
+  if (rects.empty()) return;
   QRegion changed;
-  for (const TRect& r : TakeFrame(*canvas, pixels, stride)) {
+  for (const TRect& r : rects) {
     changed += LogicalRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
   }
-  if (!changed.isEmpty()) update(changed);
+  update(changed);
 }
 
 void TSaverWindow::mousePressEvent(QMouseEvent*) {

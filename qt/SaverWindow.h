@@ -17,9 +17,9 @@ namespace moonglow {
 // The saver window on Qt: a black, borderless, stay-on-top widget that hands
 // its events to the saver window's rules (TMainForm), each through the rules'
 // Guard, and presents what the show thread draws. The show draws into the
-// rules' canvas; a timer at the display's refresh rate copies the changed
-// tiles into this widget's own image (TakeFrame), and painting reads that
-// image only.
+// rules' canvas; a timer at the display's refresh rate takes the rectangles
+// that changed (TakeChanges) and asks for them to be painted, and painting
+// copies them from the canvas under its mutex.
 class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstractNativeEventFilter {
   Q_OBJECT
 
@@ -83,11 +83,13 @@ class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstrac
   QRect LogicalRect(const QRect& device) const;
   bool OverRootWindow() const;
   void StartShow();
+  // Points FFrame at the current canvas; false when it has no pixels.
+  bool FollowCanvas(const TCanvas& canvas);
   void StartPresenting();
   void Present();
 
   TErrorBox FShowError;
-  QImage FFrame;  // what the window shows; written and read on this thread only
+  QImage FFrame;  // a read-only view of the canvas's pixels, read under its mutex
   QTimer FPresentTimer;
   QTimer FParentTimer;
   QPointer<QWindow> FForeignParent;

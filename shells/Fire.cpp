@@ -1,5 +1,7 @@
 #include "shells/Fire.h"
 
+#include <algorithm>
+
 #include "shells/Numeric.h"
 #include "shells/Rocket.h"
 
@@ -174,6 +176,20 @@ void TFire::Step() {
       break;
   }
   Tick = WrapAdd(Tick, 1);
+}
+
+void TFire::GrowTrailRow(std::vector<TTrailPoint>& row, std::int32_t j) {
+  // A row is written star by star: make room for the whole burst at once, and
+  // exactly that much, so it is sized once per burst rather than doubled.
+  const auto need = static_cast<std::size_t>(std::clamp(std::max(j + 1, SeedNum), 1, MaxStars));
+  row.reserve(need);
+  row.resize(need);
+}
+
+std::size_t TFire::TrailBytes() const {
+  std::size_t bytes = 0;
+  for (const auto& row : FTrail) bytes += row.capacity() * sizeof(TTrailPoint);
+  return bytes;
 }
 
 void TFire::BeginLaunch() { StartLaunch(*this); }

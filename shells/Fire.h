@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "settings/IniFile.h"
 #include "show/ShowEnv.h"
@@ -96,8 +97,27 @@ class TFire {
   float VY[MaxStars] = {};
   float X[MaxStars] = {};
   float Y[MaxStars] = {};
-  float TrailX[MaxTrail][MaxStars] = {};
-  float TrailY[MaxTrail][MaxStars] = {};
+  // The trail ring: the point each star left in each slot, (0, 0) where it
+  // never left one. Stale points of an earlier burst stay until overwritten,
+  // as the fades rely on. Kept as rows grown only as far as a burst writes,
+  // so a shell holds what its star count and trail length need rather than
+  // the largest ring the settings allow. k < MaxTrail, j < MaxStars.
+  float TrailXAt(std::int32_t k, std::int32_t j) const {
+    const auto& row = FTrail[static_cast<std::size_t>(k)];
+    return static_cast<std::size_t>(j) < row.size() ? row[static_cast<std::size_t>(j)].X : 0.0f;
+  }
+  float TrailYAt(std::int32_t k, std::int32_t j) const {
+    const auto& row = FTrail[static_cast<std::size_t>(k)];
+    return static_cast<std::size_t>(j) < row.size() ? row[static_cast<std::size_t>(j)].Y : 0.0f;
+  }
+  void SetTrail(std::int32_t k, std::int32_t j, float x, float y) {
+    TTrailPoint& p = TrailCell(k, j);
+    p.X = x;
+    p.Y = y;
+  }
+  void SetTrailX(std::int32_t k, std::int32_t j, float x) { TrailCell(k, j).X = x; }
+  // Bytes the trail ring holds now.
+  std::size_t TrailBytes() const;
   std::int32_t BigSeed = 0;
   std::int32_t SeedNum = 0;
   std::int32_t TrailLen = 0;
@@ -127,7 +147,18 @@ class TFire {
   void TraceBurst();
 
  private:
+  struct TTrailPoint {
+    float X = 0, Y = 0;
+  };
+  TTrailPoint& TrailCell(std::int32_t k, std::int32_t j) {
+    auto& row = FTrail[static_cast<std::size_t>(k)];
+    if (static_cast<std::size_t>(j) >= row.size()) GrowTrailRow(row, j);
+    return row[static_cast<std::size_t>(j)];
+  }
+  void GrowTrailRow(std::vector<TTrailPoint>& row, std::int32_t j);
+
   const TFireParam* FParam = nullptr;
+  std::array<std::vector<TTrailPoint>, MaxTrail> FTrail;
 };
 
 }  // namespace moonglow

@@ -70,8 +70,9 @@ void TFireBotan::Explode() {
       const double st = Sin(Rad(t, DegToRadRing));
       VX[i] = static_cast<float>(static_cast<Ext>(ct) * ex - static_cast<Ext>(st) * ey);
       VY[i] = static_cast<float>(static_cast<Ext>(st) * ex + static_cast<Ext>(ct) * ey);
-      X[i] = TrailX[0][i] = static_cast<float>(BurstX);
-      Y[i] = TrailY[0][i] = static_cast<float>(BurstY);
+      X[i] = static_cast<float>(BurstX);
+      Y[i] = static_cast<float>(BurstY);
+      SetTrail(0, i, X[i], Y[i]);
       phi = static_cast<double>(phi + static_cast<Ext>(360 / q + 1));
     }
   }
@@ -91,8 +92,9 @@ void TFireBotan::Explode() {
     SeedColor[i] = r + static_cast<Ext>(CoreSpeed) >= Speed[i] ? k + 1 : k;
     VX[i] = static_cast<float>(Cos(Rad(Angle)) * static_cast<Ext>(Speed[i]));
     VY[i] = static_cast<float>(Sin(Rad(Angle)) * static_cast<Ext>(Speed[i]));
-    X[i] = TrailX[0][i] = static_cast<float>(BurstX);
-    Y[i] = TrailY[0][i] = static_cast<float>(BurstY);
+    X[i] = static_cast<float>(BurstX);
+    Y[i] = static_cast<float>(BurstY);
+    SetTrail(0, i, X[i], Y[i]);
     const std::int32_t spread = RandomUpTo(Settings.DNoise);
     Angle = static_cast<double>(Angle + static_cast<Ext>(spread + sigma));
   }
@@ -111,10 +113,9 @@ void TFireBotan::BurstStep() {
     return;
   }
   // Peony stars draw no trails: erase the last point before drawing the next.
-  PlotStar(Trunc(TrailX[0][j]), Trunc(TrailY[0][j]), 0);
+  PlotStar(Trunc(TrailXAt(0, j)), Trunc(TrailYAt(0, j)), 0);
   PlotStar(Trunc(X[j]), Trunc(Y[j]), SeedColor[j]);
-  TrailX[0][j] = X[j];
-  TrailY[0][j] = Y[j];
+  SetTrail(0, j, X[j], Y[j]);
   Cursor += 1;
   Tick = WrapAdd(Tick, -1);
 }
@@ -131,7 +132,7 @@ void TFireBotan::FadeStep() {
     // Four calls in five only pace, so the stars go out one by one.
     if (RandomUpTo(100) > 20) return;
     Slot = NextOrder(0);
-    PlotStar(Trunc(TrailX[0][Slot]), Trunc(TrailY[0][Slot]), 0);
+    PlotStar(Trunc(TrailXAt(0, Slot)), Trunc(TrailYAt(0, Slot)), 0);
     Cursor += 1;
   } else {
     Cursor = 0;

@@ -30,8 +30,7 @@ void TFireHachi::Explode() {
     VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
     X[Index] = static_cast<float>(BurstX);
     Y[Index] = static_cast<float>(BurstY);
-    TrailX[0][Index] = X[Index];
-    TrailY[0][Index] = Y[Index];
+    SetTrail(0, Index, X[Index], Y[Index]);
     Angle =
         static_cast<double>((RandomUpTo(Settings.DNoise) + *angleStep) + static_cast<Ext>(Angle));
     Spin[Index] = RandomUpTo(360);

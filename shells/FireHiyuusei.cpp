@@ -54,8 +54,7 @@ void TFireHiyuusei::Explode() {
     X[Index] = static_cast<float>(dx + static_cast<Ext>(BurstX) - 5.0L);
     const std::int16_t dy = RandomUpTo(10);
     Y[Index] = static_cast<float>(dy + static_cast<Ext>(BurstY) - 5.0L);
-    TrailX[0][Index] = X[Index];
-    TrailY[0][Index] = Y[Index];
+    SetTrail(0, Index, X[Index], Y[Index]);
     Angle =
         static_cast<double>((RandomUpTo(Settings.DNoise) + *angleStep) + static_cast<Ext>(Angle));
   }

@@ -32,8 +32,9 @@ void TFireKiku::Explode() {
     const double rad = Rad(Angle);
     VX[Index] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[Index]);
     VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
-    X[Index] = TrailX[0][Index] = static_cast<float>(BurstX);
-    Y[Index] = TrailY[0][Index] = static_cast<float>(BurstY);
+    X[Index] = static_cast<float>(BurstX);
+    Y[Index] = static_cast<float>(BurstY);
+    SetTrail(0, Index, X[Index], Y[Index]);
     Angle = static_cast<double>(Angle + static_cast<Ext>(RandomUpTo(Settings.DNoise) + *angleStep));
   }
   StartBurning();

@@ -108,8 +108,9 @@ void TFireKiku3::SetUpRingStar(std::int32_t i, std::int32_t angleStep) {
   const double rad = Rad(Angle);
   VX[i] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[i]);
   VY[i] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[i]);
-  X[i] = TrailX[0][i] = static_cast<float>(BurstX);
-  Y[i] = TrailY[0][i] = static_cast<float>(BurstY);
+  X[i] = static_cast<float>(BurstX);
+  Y[i] = static_cast<float>(BurstY);
+  SetTrail(0, i, X[i], Y[i]);
   Angle = static_cast<double>((RandomUpTo(Settings.DNoise) + angleStep) + static_cast<Ext>(Angle));
 }
 
@@ -138,8 +139,9 @@ void TFireKiku3::SetUpFountainStar(std::int32_t i) {
   const std::int32_t r2 = Env.Random.Draw();
   VX[i] = static_cast<float>(static_cast<Ext>(Cos(Rad(r1 % spread + lowest))) * Speed[i]);
   VY[i] = static_cast<float>(static_cast<Ext>(Sin(Rad(r2 % spread + lowest))) * Speed[i]);
-  X[i] = TrailX[0][i] = static_cast<float>(BurstX);
-  Y[i] = TrailY[0][i] = 0.0f;
+  X[i] = static_cast<float>(BurstX);
+  Y[i] = 0.0f;
+  SetTrail(0, i, X[i], Y[i]);
 }
 
 void TFireKiku3::BurstStep() {

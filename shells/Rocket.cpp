@@ -32,8 +32,7 @@ void StartLaunch(TFire& fire) {
     fire.VY[i] = static_cast<float>(Sin(Rad(fire.Angle)) * static_cast<Ext>(fire.Speed[i]));
     fire.X[i] = static_cast<float>(fire.BurstX);
     fire.Y[i] = static_cast<float>(fire.RandomUpTo(3) - 1);
-    fire.TrailX[0][i] = fire.X[i];
-    fire.TrailY[0][i] = fire.Y[i];
+    fire.SetTrail(0, i, fire.X[i], fire.Y[i]);
   }
   fire.Tick = 0;
   fire.State = TFire::Rising;
@@ -65,10 +64,9 @@ void RiseStep(TFire& fire) {
   const std::int32_t py = Trunc(dy + static_cast<Ext>(fire.Y[j]));
   fire.PlotStar(px, py, Trunc(fire.ColorIndex));
   const std::int32_t slot = fire.TrailSlot();
-  fire.TrailX[slot][j] = static_cast<float>(px);
-  fire.TrailY[slot][j] = static_cast<float>(py);
+  fire.SetTrail(slot, j, static_cast<float>(px), static_cast<float>(py));
   fire.Slot = fire.NextOrder(j);
-  fire.PlotStar(Trunc(fire.TrailX[fire.Slot][j]), Trunc(fire.TrailY[fire.Slot][j]), 0);
+  fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, j)), Trunc(fire.TrailYAt(fire.Slot, j)), 0);
   const std::int32_t last = fire.SeedNum - 1;
   if (fire.VY[last] > 50.0L && fire.Y[last] <= static_cast<Ext>(fire.Height) - 50) {
     fire.Cursor += 1;
@@ -90,8 +88,8 @@ void TrailFadeStep(TFire& fire) {
   } else if (fire.Cursor < fire.SeedNum) {
     for (std::int32_t n = 0; n < 10 && fire.Cursor < fire.SeedNum; ++n) {
       fire.Slot = fire.NextOrder(fire.Cursor);
-      fire.PlotStar(Trunc(fire.TrailX[fire.Slot][fire.Cursor]),
-                    Trunc(fire.TrailY[fire.Slot][fire.Cursor]), 0);
+      fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, fire.Cursor)),
+                    Trunc(fire.TrailYAt(fire.Slot, fire.Cursor)), 0);
       fire.Cursor += 1;
     }
   } else {

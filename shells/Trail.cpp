@@ -54,13 +54,12 @@ void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, fl
   const std::int32_t j = fire.Cursor;
   fire.PlotStar(px, py, Trunc(fire.ColorIndex));
   const std::int32_t k = fire.TrailSlot();
-  fire.TrailX[k][j] = recordX;
-  fire.TrailY[k][j] = recordY;
+  fire.SetTrail(k, j, recordX, recordY);
   // The slot to erase can be the one just written: that point then vanishes
   // at once, which is part of the tails' sparkle.
   fire.Slot = fire.NextOrder(j);
-  if (fire.TrailX[fire.Slot][j] != TrailErased) {
-    fire.PlotStar(Trunc(fire.TrailX[fire.Slot][j]), Trunc(fire.TrailY[fire.Slot][j]), 0);
+  if (fire.TrailXAt(fire.Slot, j) != TrailErased) {
+    fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, j)), Trunc(fire.TrailYAt(fire.Slot, j)), 0);
   }
   fire.Cursor += 1;
   fire.Tick = WrapAdd(fire.Tick, -1);
@@ -81,8 +80,8 @@ bool FadeTrails(TFire& fire, std::int32_t starsPerCall) {
       fire.Slot = fire.NextOrder(i);
       // Every slot is erased here, marked or not: the permutation visits each
       // slot once per sweep cycle, so nothing is missed and nothing repeats.
-      fire.PlotStar(Trunc(fire.TrailX[fire.Slot][i]), Trunc(fire.TrailY[fire.Slot][i]), 0);
-      fire.TrailX[fire.Slot][i] = TrailErased;
+      fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, i)), Trunc(fire.TrailYAt(fire.Slot, i)), 0);
+      fire.SetTrailX(fire.Slot, i, TrailErased);
       fire.Cursor += 1;
     }
   } else {

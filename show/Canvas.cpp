@@ -47,26 +47,93 @@ void TCanvas::FillRect(TRect rect, TColorRef color) {
       FDirty[ty * FTilesX + tx] = 1;
     }
   }
+  FAnyDirty = true;
 }
 
 std::vector<TRect> TCanvas::TakeDirty() {
   std::vector<TRect> rects;
+  if (!FAnyDirty) return rects;
+  FAnyDirty = false;
+  // Rectangles in tile units while merging; `open` are those that reach the
+  // tile row above and may still grow down.
+  struct TSpan {
+    std::size_t Left, Right, Top, Bottom;
+    std::int64_t Dirty;  // dirty tiles inside
+  };
+  std::vector<TSpan> done, open, next;
+  constexpr std::int64_t TileArea = std::int64_t{TileSize} * TileSize;
+  const auto area = [](const TSpan& s) {
+    return static_cast<std::int64_t>((s.Right - s.Left) * (s.Bottom - s.Top));
+  };
+  const auto meets = [](const TSpan& a, const TSpan& b) {
+    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+  };
+  // Widening a rectangle over the rows above must not take in another's tiles.
+  const auto clear = [&](const TSpan& u, const TSpan* self) {
+    for (const auto* list : {&done, &open, &next})
+      for (const TSpan& s : *list)
+        if (&s != self && s.Right > s.Left && meets(u, s)) return false;
+    return true;
+  };
   for (std::size_t ty = 0; ty < FTilesY; ++ty) {
+    std::uint8_t* row = &FDirty[ty * FTilesX];
+    next.clear();
     std::size_t tx = 0;
-    while (tx < FTilesX) {
-      if (!FDirty[ty * FTilesX + tx]) {
-        ++tx;
-        continue;
+    for (;;) {
+      while (tx < FTilesX && !row[tx]) ++tx;
+      if (tx >= FTilesX) break;
+      // A run of dirty tiles, joined with the next run while the clean gap
+      // between them costs less than a rectangle of its own.
+      TSpan run{tx, tx, ty, ty + 1, 0};
+      for (;;) {
+        while (tx < FTilesX && row[tx]) {
+          row[tx++] = 0;
+          ++run.Dirty;
+        }
+        run.Right = tx;
+        std::size_t gap = tx;
+        while (gap < FTilesX && !row[gap]) ++gap;
+        if (gap >= FTilesX || static_cast<std::int64_t>(gap - tx) * TileArea > RectCostPixels)
+          break;
+        tx = gap;
       }
-      const std::size_t first = tx;
-      while (tx < FTilesX && FDirty[ty * FTilesX + tx]) FDirty[ty * FTilesX + tx++] = 0;
-      TRect r;
-      r.Left = static_cast<std::int32_t>(first) * TileSize;
-      r.Top = static_cast<std::int32_t>(ty) * TileSize;
-      r.Right = std::min(static_cast<std::int32_t>(tx) * TileSize, FWidth);
-      r.Bottom = std::min(static_cast<std::int32_t>(ty + 1) * TileSize, FHeight);
-      rects.push_back(r);
+      // A rectangle grown over an earlier run of this row may already
+      // cover the start of this one (never its end: runs come left to right).
+      for (const TSpan& g : next)
+        if (g.Left < run.Right && run.Left < g.Right) run.Left = g.Right;
+      if (run.Left >= run.Right) continue;
+      // Grow a rectangle of the row above down over this run when the
+      // clean tiles that adds cost less than a rectangle; else a new one.
+      bool merged = false;
+      for (TSpan& o : open) {
+        if (o.Right <= run.Left || run.Right <= o.Left) continue;
+        TSpan u{std::min(o.Left, run.Left), std::max(o.Right, run.Right), o.Top, ty + 1,
+                o.Dirty + run.Dirty};
+        if ((area(u) - u.Dirty) * TileArea > (area(o) - o.Dirty) * TileArea + RectCostPixels)
+          continue;
+        if ((u.Left < o.Left || u.Right > o.Right) && !clear(u, &o)) continue;
+        o = u;
+        next.push_back(o);
+        o.Right = o.Left;  // taken: matches nothing more in this row
+        merged = true;
+        break;
+      }
+      if (!merged) next.push_back(run);
     }
+    // Rectangles of the row above that did not grow are finished.
+    for (const TSpan& o : open)
+      if (o.Right > o.Left) done.push_back(o);
+    open.swap(next);
+  }
+  done.insert(done.end(), open.begin(), open.end());
+  rects.reserve(done.size());
+  for (const TSpan& s : done) {
+    TRect r;
+    r.Left = static_cast<std::int32_t>(s.Left) * TileSize;
+    r.Top = static_cast<std::int32_t>(s.Top) * TileSize;
+    r.Right = std::min(static_cast<std::int32_t>(s.Right) * TileSize, FWidth);
+    r.Bottom = std::min(static_cast<std::int32_t>(s.Bottom) * TileSize, FHeight);
+    rects.push_back(r);
   }
   return rects;
 }

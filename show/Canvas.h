@@ -16,7 +16,8 @@ struct TRect {
 };
 
 // The saver window's client area as a framebuffer. The show writes single
-// pixels into it; the front end presents the tiles that changed. Pixels are
+// pixels into it; the front end presents the tiles that changed, merged into
+// a few rectangles. Pixels are
 // held as 0xFFRRGGBB, the layout both Qt's RGB32 images and 32-bit Windows
 // DIBs read directly.
 //
@@ -25,7 +26,13 @@ struct TRect {
 // (the render tool, tests) need not lock.
 class TCanvas {
  public:
-  static constexpr std::int32_t TileSize = 64;
+  // Small tiles keep what is presented close to what was drawn: a lone star
+  // pixel costs a 16×16 copy, not a 64×64 one.
+  static constexpr std::int32_t TileSize = 16;
+  // Each rectangle handed to the window costs about as much as presenting
+  // this many more pixels, so gaps and ragged edges cheaper than that are
+  // presented along with their neighbours rather than split off.
+  static constexpr std::int64_t RectCostPixels = 1024;
 
   TCanvas(std::int32_t width, std::int32_t height);
 
@@ -40,6 +47,7 @@ class TCanvas {
     const auto ux = static_cast<std::size_t>(x), uy = static_cast<std::size_t>(y);
     FPixels[uy * static_cast<std::size_t>(FWidth) + ux] = ToPixel(color);
     FDirty[(uy / TileSize) * FTilesX + ux / TileSize] = 1;
+    FAnyDirty = true;
   }
   TColorRef GetPixel(std::int64_t x, std::int64_t y) const;
 
@@ -52,9 +60,10 @@ class TCanvas {
   // Raw pixels, row after row, Width() per row, 0xFFRRGGBB.
   const std::uint32_t* Pixels() const { return FPixels.data(); }
 
-  // The rectangles that changed since the last call (row runs of dirty tiles,
-  // clipped to the area), and clears the record. Call with Mutex() held when
-  // another thread draws.
+  // The rectangles that changed since the last call, and clears the record.
+  // They cover every dirty tile (and perhaps some clean ones next to them),
+  // are clipped to the area and do not overlap. Nothing drawn: no work beyond
+  // one test. Call with Mutex() held when another thread draws.
   std::vector<TRect> TakeDirty();
 
   std::mutex& Mutex() { return FMutex; }
@@ -72,6 +81,7 @@ class TCanvas {
   std::vector<std::uint32_t> FPixels;
   std::vector<std::uint8_t> FDirty;
   std::uint64_t FWrites = 0;
+  bool FAnyDirty = false;
   std::mutex FMutex;
 };
 

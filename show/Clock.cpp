@@ -1,7 +1,6 @@
 #include "show/Clock.h"
 
 #include <chrono>
-#include <thread>
 
 namespace moonglow {
 
@@ -12,8 +11,18 @@ std::int64_t TSteadyClock::NowNanoseconds() {
 }
 
 void TSteadyClock::SleepUntil(std::int64_t nanoseconds) {
-  std::this_thread::sleep_until(
-      std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds)));
+  const std::chrono::steady_clock::time_point until{std::chrono::nanoseconds(nanoseconds)};
+  std::unique_lock<std::mutex> lock(FMutex);
+  FWoken.wait_until(lock, until, [this] { return FWakePending; });
+  FWakePending = false;
+}
+
+void TSteadyClock::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FWakePending = true;
+  }
+  FWoken.notify_all();
 }
 
 }  // namespace moonglow

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 namespace moonglow {
 
@@ -9,14 +11,25 @@ class IClock {
  public:
   virtual ~IClock() = default;
   virtual std::int64_t NowNanoseconds() = 0;
+  // Sleeps until the time given, or less when Wake cuts the sleep short.
   virtual void SleepUntil(std::int64_t nanoseconds) = 0;
+  // Ends the current sleep at once, from any thread; a Wake that comes while
+  // nobody sleeps ends the next sleep instead, so none is ever lost.
+  virtual void Wake() = 0;
 };
 
-// std::chrono::steady_clock and std::this_thread::sleep_until.
+// std::chrono::steady_clock, sleeping on a condition variable so that Wake
+// can end the sleep.
 class TSteadyClock final : public IClock {
  public:
   std::int64_t NowNanoseconds() override;
   void SleepUntil(std::int64_t nanoseconds) override;
+  void Wake() override;
+
+ private:
+  std::mutex FMutex;
+  std::condition_variable FWoken;
+  bool FWakePending = false;
 };
 
 }  // namespace moonglow

@@ -43,6 +43,7 @@ void TFireThread::Suspend() {
   if (FEnded) return;
   FSuspendRequested = true;
   FAttention.store(true, std::memory_order_release);
+  FClock.Wake();
   FStateChanged.wait(lock, [this] { return FParked || FEnded; });
 }
 
@@ -50,6 +51,7 @@ void TFireThread::Terminate() {
   std::lock_guard<std::mutex> lock(FStateMutex);
   FTerminateRequested = true;
   FTerminating.store(true, std::memory_order_release);
+  FClock.Wake();
   FStateChanged.notify_all();
 }
 
@@ -83,7 +85,7 @@ void TFireThread::Execute() {
     // Pacing: the show keeps to FPixelRate pixel writes per second. `owed`
     // counts the writes since `base`, folded into whole seconds so it never
     // overflows however long the show runs.
-    const std::uint64_t quantum = std::max<std::uint64_t>(3, FPixelRate / 1000);
+    const std::uint64_t quantum = std::max<std::uint64_t>(3, FPixelRate / QuantaPerSecond);
     std::int64_t base = FClock.NowNanoseconds();
     std::uint64_t owed = 0;
     bool passStart = true;
@@ -134,9 +136,11 @@ void TFireThread::Execute() {
         owed = 0;
         continue;
       }
-      // Sleep in short pieces so a suspend request is answered promptly.
-      while (now < due && !FAttention.load(std::memory_order_acquire)) {
-        FClock.SleepUntil(std::min(due, now + MaxSleepNanoseconds));
+      // Suspend and Terminate wake the clock, so one sleep to the due time
+      // still answers them at once.
+      while (now < due && !FAttention.load(std::memory_order_acquire) &&
+             !FTerminating.load(std::memory_order_acquire)) {
+        FClock.SleepUntil(due);
         now = FClock.NowNanoseconds();
       }
     }

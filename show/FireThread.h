@@ -19,6 +19,9 @@ std::uint64_t DefaultPixelRate();
 // The show thread. Created suspended; Resume starts it. Suspension is
 // cooperative: Suspend returns only once the thread is parked between two slot
 // visits, after which it writes no pixel and reads no setting until resumed.
+// The thread wakes about once a display frame to draw that frame's share of
+// the writes; Suspend and Terminate cut its sleep short, so either is answered
+// within one quantum of drawing.
 // Terminate ends it: a parked thread ends at its park point without touching
 // the canvas or the settings again. The destructor terminates and joins.
 class TFireThread {
@@ -45,10 +48,13 @@ class TFireThread {
 
   // One write per nanosecond is as fast as pacing can express.
   static constexpr std::uint64_t MaxPixelRate = 1000000000;
+  // Work quanta per second: one a frame of a 60 Hz display. Each wake-up costs
+  // far more than the few thousand writes it draws, and the window presents
+  // no more often than this anyway.
+  static constexpr std::uint64_t QuantaPerSecond = 60;
   // The canvas is let go at least this often, whatever the shells draw.
-  static constexpr std::uint64_t MaxVisitsPerQuantum = 4096;
+  static constexpr std::uint64_t MaxVisitsPerQuantum = 16384;
   static constexpr std::int64_t MaxLagNanoseconds = 250000000;
-  static constexpr std::int64_t MaxSleepNanoseconds = 20000000;
 
   TShowEnv& FEnv;
   IClock& FClock;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace moonglow {
 namespace {
@@ -44,34 +46,91 @@ TEST(CanvasPixels, EmptyAreaDrawsNothing) {
   EXPECT_TRUE(negative.TakeDirty().empty());
 }
 
-TEST(CanvasDirty, RowRunsClippedToTheArea) {
-  TCanvas c(200, 100);  // tiles: 4 columns (last 8 wide) × 2 rows (last 36 high)
-  c.SetPixel(0, 0, 1);
-  c.SetPixel(70, 10, 1);   // next tile of the same row: one run
-  c.SetPixel(199, 10, 1);  // last column, not adjacent: a second run
-  c.SetPixel(130, 99, 1);  // bottom row of tiles
+constexpr std::int32_t T = TCanvas::TileSize;
+
+bool Inside(const TRect& r, std::int64_t x, std::int64_t y) {
+  return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+}
+
+TEST(CanvasDirty, LonePixelsCostOneTileEachClippedToTheArea) {
+  TCanvas c(200, 100);  // the last column of tiles is 8 wide, the last row 4 high
+  c.SetPixel(3, 5, 1);
+  c.SetPixel(199, 99, 1);
   const auto rects = c.TakeDirty();
-  ASSERT_EQ(rects.size(), 3u);
-  EXPECT_EQ(rects[0], (TRect{0, 0, 128, 64}));
-  EXPECT_EQ(rects[1], (TRect{192, 0, 200, 64}));
-  EXPECT_EQ(rects[2], (TRect{128, 64, 192, 100}));
+  ASSERT_EQ(rects.size(), 2u);
+  EXPECT_EQ(rects[0], (TRect{0, 0, T, T}));
+  EXPECT_EQ(rects[1], (TRect{192, 96, 200, 100}));
   // Taking clears the record.
   EXPECT_TRUE(c.TakeDirty().empty());
 }
 
-TEST(CanvasDirty, FillRectIsClippedAndMarksItsTiles) {
-  TCanvas c(100, 100);
-  c.FillRect({-10, -10, 4, 200}, 0x00FF00);
-  EXPECT_EQ(c.GetPixel(0, 0), 0x00FF00u);
-  EXPECT_EQ(c.GetPixel(3, 99), 0x00FF00u);
-  EXPECT_EQ(c.GetPixel(4, 50), 0u);
-  EXPECT_EQ(c.Writes(), 0u);
+TEST(CanvasDirty, NearbyTilesMergeIntoOneRectangle) {
+  TCanvas c(400, 300);
+  // A short diagonal stroke over three tiles, and two pixels a tile apart in
+  // one row: each group is cheaper presented whole than piece by piece.
+  for (std::int32_t i = 0; i < 2 * T; ++i) c.SetPixel(100 + i, 50 + i, 1);
+  c.SetPixel(10, 250, 1);
+  c.SetPixel(10 + 2 * T, 250, 1);
   const auto rects = c.TakeDirty();
   ASSERT_EQ(rects.size(), 2u);
-  EXPECT_EQ(rects[0], (TRect{0, 0, 64, 64}));
-  EXPECT_EQ(rects[1], (TRect{0, 64, 64, 100}));
-  c.FillRect({50, 50, 50, 60}, 0xFFFFFF);  // empty: nothing
-  EXPECT_TRUE(c.TakeDirty().empty());
+  EXPECT_EQ(rects[0], (TRect{96, 48, 96 + 3 * T, 48 + 3 * T}));
+  EXPECT_EQ(rects[1], (TRect{0, 240, 3 * T, 256}));
+}
+
+// Whatever the show draws, the rectangles cover every written pixel, stay in
+// the area and never overlap.
+TEST(CanvasDirty, RectanglesCoverEveryWriteWithoutOverlap) {
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::int32_t>((seed >> 8) % n);
+  };
+  for (int round = 0; round < 40; ++round) {
+    const std::int32_t w = 50 + next(500), h = 50 + next(400);
+    TCanvas c(w, h);
+    std::vector<std::pair<std::int32_t, std::int32_t>> written;
+    // Clusters of points like bursts, plus scattered ones.
+    const int clusters = next(6);
+    for (int k = 0; k < clusters; ++k) {
+      const std::int32_t cx = next(static_cast<std::uint32_t>(w)),
+                         cy = next(static_cast<std::uint32_t>(h)), r = 1 + next(120);
+      for (int n = next(400); n > 0; --n)
+        written.emplace_back(cx + next(2 * r) - r, cy + next(2 * r) - r);
+    }
+    for (int n = next(30); n > 0; --n)
+      written.emplace_back(next(static_cast<std::uint32_t>(w)),
+                           next(static_cast<std::uint32_t>(h)));
+    if (round % 5 == 0) c.FillRect({w / 3, h / 4, w / 2, h / 2}, 2);
+    for (const auto& [x, y] : written) c.SetPixel(x, y, 1);
+    const auto rects = c.TakeDirty();
+    std::int64_t area = 0;
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+      const TRect& r = rects[i];
+      ASSERT_TRUE(r.Left >= 0 && r.Top >= 0 && r.Right <= w && r.Bottom <= h) << round;
+      ASSERT_TRUE(r.Left < r.Right && r.Top < r.Bottom) << round;
+      area += std::int64_t{r.Right - r.Left} * (r.Bottom - r.Top);
+      for (std::size_t j = 0; j < i; ++j) {
+        const TRect& o = rects[j];
+        ASSERT_FALSE(r.Left < o.Right && o.Left < r.Right && r.Top < o.Bottom && o.Top < r.Bottom)
+            << "round " << round << ": rectangles " << j << " and " << i << " overlap";
+      }
+    }
+    EXPECT_LE(area, std::int64_t{w} * h);
+    for (const auto& [x, y] : written) {
+      if (x < 0 || y < 0 || x >= w || y >= h) continue;
+      bool covered = false;
+      for (const TRect& r : rects) covered = covered || Inside(r, x, y);
+      ASSERT_TRUE(covered) << "round " << round << ": (" << x << ", " << y << ") not presented";
+    }
+    if (round % 5 == 0) {
+      for (const std::int64_t y : {std::int64_t{h / 4}, std::int64_t{h / 2 - 1}}) {
+        bool covered = false;
+        for (const TRect& r : rects) covered = covered || Inside(r, w / 3, y);
+        EXPECT_TRUE(covered) << round;
+      }
+    }
+    EXPECT_TRUE(c.TakeDirty().empty());
+  }
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST_F(Peony, StarsFlyWithoutTrails) {
   // Every lit pixel is some star's present position: no star leaves a trail.
   std::set<std::pair<int, int>> stars;
   for (int i = 0; i < n; ++i) {
-    EXPECT_EQ(f->TrailX[0][i], f->X[i]);
+    EXPECT_EQ(f->TrailXAt(0, i), f->X[i]);
     stars.insert({static_cast<int>(f->X[i]), 600 - static_cast<int>(f->Y[i])});
   }
   int lit = 0;

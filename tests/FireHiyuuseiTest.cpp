@@ -71,7 +71,7 @@ TEST(HiyuuseiBurst, DefaultSettings) {
       // Each star starts up to 4 pixels before and 5 beyond the burst point.
       const double dx = f->X[i] - f->BurstX, dy = f->Y[i] - f->BurstY;
       EXPECT_TRUE(dx >= -4 && dx <= 5 && dy >= -4 && dy <= 5) << dx << " " << dy;
-      EXPECT_TRUE(f->TrailX[0][i] == f->X[i] && f->TrailY[0][i] == f->Y[i]);
+      EXPECT_TRUE(f->TrailXAt(0, i) == f->X[i] && f->TrailYAt(0, i) == f->Y[i]);
     }
   }
   ExpectNoiseHasNoEffect<TFireHiyuusei>();
@@ -103,12 +103,12 @@ TEST(HiyuuseiFade, ThreeStarsPerCallAndNoneBeyondTheBurst) {
   auto f = w.Make<TFireHiyuusei>(8);
   f->Step();
   const int n = f->SeedNum;
-  for (int k = 0; k < 4; ++k) f->TrailX[k][n] = 1234;
+  for (int k = 0; k < 4; ++k) f->SetTrailX(k, n, 1234);
   StepWhile(*f, TFire::Burning);
   EXPECT_EQ(StepWhile(*f, TFire::Fading), 4 * ((n + 2) / 3 + 1) + 1);
   for (int k = 0; k < 4; ++k) {
-    EXPECT_EQ(f->TrailX[k][n], 1234);
-    for (int j = 0; j < n; ++j) EXPECT_EQ(f->TrailX[k][j], -1.0f);
+    EXPECT_EQ(f->TrailXAt(k, n), 1234);
+    for (int j = 0; j < n; ++j) EXPECT_EQ(f->TrailXAt(k, j), -1.0f);
   }
   ExpectEmptyBurstEndsQuietly<TFireHiyuusei>(w, w.Settings.Hiyuusei);
 }
@@ -157,8 +157,8 @@ TEST(HachiWhirl, DrawnAroundTheTruePosition) {
       f->Tick = 1;
       f->Spin[0] = c.Spin;
       f->BurstStep();
-      xs.insert(int(f->TrailX[1][0]));
-      ys.insert(int(f->TrailY[1][0]));
+      xs.insert(int(f->TrailXAt(1, 0)));
+      ys.insert(int(f->TrailYAt(1, 0)));
     }
     EXPECT_EQ(xs, c.Xs) << c.Spin;
     EXPECT_EQ(ys, c.Ys) << c.Spin;

@@ -3,6 +3,7 @@
 // phases, fountain and left-edge strip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -14,6 +15,30 @@
 
 namespace moonglow {
 namespace {
+
+// The trail ring holds what the bursts drew, not the largest ring a settings
+// file allows; cells no burst wrote read as (0, 0), as a zeroed ring would.
+TEST(KikuTrailRing, HoldsOnlyWhatTheBurstsNeed) {
+  ShellWorld w;
+  w.Settings.Kiku.DrawLaunch = true;
+  auto f = w.Make<TFireKiku>(3);
+  std::int32_t most = 0;
+  for (int cycles = 0; cycles < 3;) {
+    f->Step();
+    most = std::max(most, f->SeedNum);
+    if (f->Finished) {
+      f->Finished = 0;
+      ++cycles;
+    }
+  }
+  const std::size_t cell = 2 * sizeof(float);
+  EXPECT_GT(f->TrailBytes(), 0u);
+  // The willow's 250 slots of its largest burst, and the rocket's 350 of two.
+  EXPECT_LE(f->TrailBytes(), (250u * static_cast<std::size_t>(most) + 100u * 2u) * cell);
+  EXPECT_LT(f->TrailBytes() * 5, std::size_t{TFire::MaxTrail} * TFire::MaxStars * cell);
+  EXPECT_EQ(f->TrailXAt(TFire::MaxTrail - 1, TFire::MaxStars - 1), 0.0f);
+  EXPECT_EQ(f->TrailYAt(400, most), 0.0f);
+}
 
 TEST(KikuBurst, DefaultSettings) {
   ShellWorld w;
@@ -74,7 +99,7 @@ TEST(KikuTrail, FadeMarksEverySlotAndBurningNeverErasesAMark) {
   StepWhile(*f, TFire::Fading);
   ASSERT_TRUE(f->Finished);
   for (int j = 0; j < firstStars; ++j)
-    for (int k = 0; k < 20; ++k) ASSERT_EQ(f->TrailX[k][j], -1.0f) << j << " " << k;
+    for (int k = 0; k < 20; ++k) ASSERT_EQ(f->TrailXAt(k, j), -1.0f) << j << " " << k;
 
   f->Finished = 0;
   f->Step();  // the next burst of the same shell
@@ -83,7 +108,7 @@ TEST(KikuTrail, FadeMarksEverySlotAndBurningNeverErasesAMark) {
     const std::int32_t j = f->Cursor, written = f->TrailSlot();
     std::vector<float> before(20);
     if (j < f->SeedNum)
-      for (int k = 0; k < 20; ++k) before[k] = f->TrailX[k][j];
+      for (int k = 0; k < 20; ++k) before[k] = f->TrailXAt(k, j);
     const std::uint64_t writes = w.Canvas.Writes();
     f->Step();
     if (f->Cursor != j + 1) continue;  // a sweep end or the switch to the fade
@@ -176,7 +201,7 @@ TEST(Kiku3Burst, WithoutNoiseEachRingLosesItsOwnStep) {
   // Every third star twinkles 1–2 pixels off; the others record their exact place.
   for (int n = 0; n <= f->SeedNum; ++n) f->Step();
   for (int i = 0; i < f->SeedNum; ++i) {
-    const float dx = f->TrailX[1][i] - f->X[i], dy = f->TrailY[1][i] - f->Y[i];
+    const float dx = f->TrailXAt(1, i) - f->X[i], dy = f->TrailYAt(1, i) - f->Y[i];
     const bool exact = dx == 0 && dy == 0;
     const bool twinkled = dx > 0 && dx <= 2 && dy > 0 && dy <= 2;
     EXPECT_TRUE(i % 3 == 0 ? twinkled : exact) << i;
@@ -197,7 +222,7 @@ TEST(Kiku3Fountain, RisesFromTheBottomEdge) {
     EXPECT_TRUE(n >= 41 && n <= 60 && f->V0 >= 11 * 360 && f->V0 <= 30 * 399);
     for (int i = 0; i < n; ++i) {
       EXPECT_TRUE(f->X[i] == static_cast<float>(f->BurstX) && f->Y[i] == 0);
-      EXPECT_TRUE(f->TrailX[0][i] == f->X[i] && f->TrailY[0][i] == 0);
+      EXPECT_TRUE(f->TrailXAt(0, i) == f->X[i] && f->TrailYAt(0, i) == 0);
       // 75..104 degrees for every fifth star, 80..99 for the rest.
       const double wide = i % 5 == 0 ? 15.5 : 10.5, s = f->Speed[i];
       EXPECT_LE(std::abs(f->VX[i] / s), std::sin(wide * std::numbers::pi / 180)) << i;

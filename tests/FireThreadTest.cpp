@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "ShowFixture.h"
 
@@ -50,6 +52,7 @@ class TFakeClock final : public IClock {
     }
     std::this_thread::yield();
   }
+  void Wake() override {}
   std::atomic<std::int64_t> Now{1000};
 };
 
@@ -133,8 +136,50 @@ TEST_F(ShowThread, PacingKeepsToTheRate) {
   const double seconds = static_cast<double>(Clock.Now.load() - start) / 1e9;
   ASSERT_GE(seconds, 2.0);
   const double expected = Rate * seconds;
-  // Within a couple of work quanta (a millisecond's worth each) of the rate.
-  EXPECT_NEAR(static_cast<double>(World.Canvas.Writes()), expected, 2.0 * Rate / 1000 + 50);
+  // Within a couple of work quanta (a frame's worth each) of the rate.
+  EXPECT_NEAR(static_cast<double>(World.Canvas.Writes()), expected, 2.0 * Rate / 60 + 50);
+}
+
+// On the real clock the thread sleeps most of each frame; Suspend and
+// Terminate must cut that sleep short rather than wait it out.
+TEST_F(ShowThread, SuspendAndTerminateAreAnsweredWithinAFrame) {
+  using namespace std::chrono;
+  TSteadyClock clock;
+  {
+    // Three writes a second: every quantum is followed by a sleep of a second
+    // or more, so only a woken sleep can answer within a frame.
+    TFireThread thread(World.Env, clock, 3);
+    thread.Resume();
+    ASSERT_TRUE(WaitForWrites(0));
+    std::this_thread::sleep_for(milliseconds(50));  // well into a sleep
+    const auto t0 = steady_clock::now();
+    thread.Suspend();
+    const auto suspendTook = steady_clock::now() - t0;
+    thread.Resume();
+    std::this_thread::sleep_for(milliseconds(50));
+    const auto t1 = steady_clock::now();
+    thread.Terminate();
+    thread.WaitFor();
+    const auto terminateTook = steady_clock::now() - t1;
+    // A frame is 16.7 ms; the margin is for a loaded machine, and still far
+    // below the second the sleep would last.
+    EXPECT_LT(duration_cast<milliseconds>(suspendTook).count(), 200);
+    EXPECT_LT(duration_cast<milliseconds>(terminateTook).count(), 200);
+  }
+  {
+    // At the default rate the median of several suspends stays within a frame.
+    TFireThread thread(World.Env, clock, DefaultPixelRate());
+    std::vector<double> took;
+    for (int i = 0; i < 9; ++i) {
+      thread.Resume();
+      std::this_thread::sleep_for(milliseconds(7 + 3 * i));
+      const auto t0 = steady_clock::now();
+      thread.Suspend();
+      took.push_back(duration<double, std::milli>(steady_clock::now() - t0).count());
+    }
+    std::sort(took.begin(), took.end());
+    EXPECT_LT(took[took.size() / 2], 1000.0 / 60);
+  }
 }
 
 }  // namespace
