@@ -77,17 +77,6 @@ int IndicatorRoom(const QWidget* w, bool radio) {
                      style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w);
 }
 
-QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& caption,
-                  const TBounds& bounds, TFontRole font = TFontRole::Dialog) {
-  auto* label = new QLabel(Text(caption), parent);
-  label->setObjectName(Text(name));
-  if (font != TFontRole::Dialog) label->setFont(FontFor(font));
-  label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-  label->setGeometry(Rect(CaptionToLine(bounds, QFontMetrics(label->font()).height())));
-  FitToWidth(label, label->text(), bounds.Width);
-  return label;
-}
-
 // A group box drawn as the layout expects it: the frame's top edge runs
 // through the middle of the caption, which covers it, so the whole box below
 // the caption's line is free for the controls the layout places there. (Some
@@ -191,8 +180,11 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       break;
     }
     case TWidgetKind::Label: {
-      QLabel* label = MakeLabel(parent, w.Name, w.Caption, w.Bounds, w.Font);
-      if (w.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+      auto* label = new QLabel(Text(w.Caption), parent);
+      if (w.Font != TFontRole::Dialog) label->setFont(FontFor(w.Font));
+      label->setAlignment((w.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignBottom);
+      label->setGeometry(Rect(CaptionToLine(w.Bounds, QFontMetrics(label->font()).height())));
+      FitToWidth(label, label->text(), w.Bounds.Width);
       made = label;
       break;
     }
