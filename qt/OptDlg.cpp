@@ -32,6 +32,12 @@ const char* const IconResource = ":/moonglow/moonglow.png";
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
+// The widget named `name` in the dialog's tables, inside `in`.
+template <class T>
+T* Find(const QWidget* in, const std::string& name) {
+  return in->findChild<T*>(Text(name));
+}
+
 QRect Rect(const TBounds& r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
 
 QFont FontFor(TFontRole role) {
@@ -71,17 +77,6 @@ int IndicatorRoom(const QWidget* w, bool radio) {
                      style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w);
 }
 
-QLabel* MakeLabel(QWidget* parent, const std::string& name, const std::string& caption,
-                  const TBounds& bounds, TFontRole font = TFontRole::Dialog) {
-  auto* label = new QLabel(Text(caption), parent);
-  label->setObjectName(Text(name));
-  if (font != TFontRole::Dialog) label->setFont(FontFor(font));
-  label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-  label->setGeometry(Rect(CaptionToLine(bounds, QFontMetrics(label->font()).height())));
-  FitToWidth(label, label->text(), bounds.Width);
-  return label;
-}
-
 // A group box drawn as the layout expects it: the frame's top edge runs
 // through the middle of the caption, which covers it, so the whole box below
 // the caption's line is free for the controls the layout places there. (Some
@@ -119,7 +114,13 @@ class TGroupFrame : public QGroupBox {
 // last position.
 class TSpinEdit : public QSpinBox {
  public:
-  TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {}
+  TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {
+    setRange(def.Min, def.Max);
+    setSingleStep(def.Step);
+    setWrapping(false);
+    setGroupSeparatorShown(def.Thousands);
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+  }
 
  protected:
   // The core's states are the validator's, in the same order.
@@ -155,33 +156,20 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
   setFont(FontFor(TFontRole::Dialog));
   setFixedSize(ClientWidth, ClientHeight);
   for (const TWidgetDef& w : Widgets()) MakeWidget(w);
-  SetTabOrder();
+  const std::vector<std::string> chain = FocusChain();
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    QWidget::setTabOrder(Find<QWidget>(this, chain[i - 1]), Find<QWidget>(this, chain[i]));
   FDialog.FormCreate();
   // Taken when the window is first activated.
-  if (QWidget* first = findChild<QWidget*>(Text(InitialFocus()))) first->setFocus();
+  if (QWidget* first = Find<QWidget>(this, InitialFocus())) first->setFocus();
 }
 
 TOptDialogView::~TOptDialogView() = default;
 
-QWidget* TOptDialogView::ParentFor(const TWidgetDef& w) const {
-  if (w.Kind == TWidgetKind::RadioItem)
-    return static_cast<QWidget*>(FControls[w.Control].Radio->parent());
-  switch (w.Place) {
-    case TPlace::ThemeGroup:
-      return FThemeGroup;
-    case TPlace::Tab:
-      return FPages.at(static_cast<std::size_t>(w.Tab));
-    case TPlace::Form:
-      break;
-  }
-  return const_cast<TOptDialogView*>(this);
-}
-
 void TOptDialogView::MakeWidget(const TWidgetDef& w) {
-  QWidget* parent = ParentFor(w);
-  const bool value = w.Control < ControlCount;
-  TBoundControl* bound = value ? &FControls[w.Control] : nullptr;
-  const TControlDef* c = value ? &ControlTable()[w.Control] : nullptr;
+  const std::string parentName = ParentName(w);
+  QWidget* parent = parentName.empty() ? this : Find<QWidget>(this, parentName);
+  const TControlDef* c = w.Control < ControlCount ? &ControlTable()[w.Control] : nullptr;
   QWidget* made = nullptr;
   switch (w.Kind) {
     case TWidgetKind::Icon: {
@@ -192,8 +180,11 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       break;
     }
     case TWidgetKind::Label: {
-      QLabel* label = MakeLabel(parent, w.Name, w.Caption, w.Bounds, w.Font);
-      if (w.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+      auto* label = new QLabel(Text(w.Caption), parent);
+      if (w.Font != TFontRole::Dialog) label->setFont(FontFor(w.Font));
+      label->setAlignment((w.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignBottom);
+      label->setGeometry(Rect(CaptionToLine(w.Bounds, QFontMetrics(label->font()).height())));
+      FitToWidth(label, label->text(), w.Bounds.Width);
       made = label;
       break;
     }
@@ -207,30 +198,22 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       return;
     }
     case TWidgetKind::GroupBox:
-      made = FThemeGroup = new TGroupFrame(Text(w.Caption), parent);
+      made = new TGroupFrame(Text(w.Caption), parent);
       break;
     case TWidgetKind::Tabs: {
       auto* tabs = new QTabWidget(parent);
-      for (std::size_t i = 0; i < TabTable().size() && i < FPages.size(); ++i) {
-        FPages[i] = new QWidget;
-        FPages[i]->setObjectName(Text(TabTable()[i].Name));
-        tabs->addTab(FPages[i], Text(TabTable()[i].Caption));
+      for (const TTabDef& tab : TabTable()) {
+        auto* page = new QWidget;
+        page->setObjectName(Text(tab.Name));
+        tabs->addTab(page, Text(tab.Caption));
       }
       tabs->setCurrentIndex(0);
       made = tabs;
       break;
     }
-    case TWidgetKind::SpinBox: {
-      auto* spin = new TSpinEdit(*c, parent);
-      spin->setRange(c->Min, c->Max);
-      spin->setSingleStep(c->Step);
-      spin->setWrapping(false);
-      spin->setGroupSeparatorShown(c->Thousands);
-      spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
-      bound->Spin = spin;
-      made = spin;
+    case TWidgetKind::SpinBox:
+      made = new TSpinEdit(*c, parent);
       break;
-    }
     case TWidgetKind::Slider: {
       auto* slider = new QSlider(Qt::Horizontal, parent);
       slider->setRange(c->Min, c->Max);
@@ -241,21 +224,19 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       const std::size_t i = w.Control;
       connect(slider, &QSlider::valueChanged, this,
               [this, i](int position) { FDialog.TrackBarChange(i, position); });
-      bound->Slider = slider;
       made = slider;
       break;
     }
     case TWidgetKind::CheckBox:
-      made = bound->Items[0] = new QCheckBox(Text(w.Caption), parent);
+      made = new QCheckBox(Text(w.Caption), parent);
       break;
     case TWidgetKind::RadioGroup:
       made = new TGroupFrame(Text(w.Caption), parent);
-      bound->Radio = new QButtonGroup(made);
+      new QButtonGroup(made);
       break;
     case TWidgetKind::RadioItem: {
       auto* radio = new QRadioButton(Text(w.Caption), parent);
-      bound->Radio->addButton(radio, w.Item);
-      bound->Items.at(static_cast<std::size_t>(w.Item)) = radio;
+      parent->findChild<QButtonGroup*>()->addButton(radio, w.Item);
       made = radio;
       break;
     }
@@ -277,41 +258,34 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),
                w.Bounds.Width - IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem));
   if (!w.Hint.empty()) made->setToolTip(Text(w.Hint));
-  if (value && w.Kind != TWidgetKind::RadioItem) made->setEnabled(w.Enabled);
+  if (c && w.Kind != TWidgetKind::RadioItem) made->setEnabled(w.Enabled);
   // Hidden controls are still built: they take part in every transfer.
   if (!w.Visible) made->hide();
 }
 
-void TOptDialogView::SetTabOrder() {
-  const std::vector<std::string> chain = FocusChain();
-  for (std::size_t i = 1; i < chain.size(); ++i)
-    QWidget::setTabOrder(findChild<QWidget*>(Text(chain[i - 1])),
-                         findChild<QWidget*>(Text(chain[i])));
-}
-
 void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
-  if (QSpinBox* spin = FControls.at(index).Spin)
+  if (auto* spin = Find<QSpinBox>(this, ControlTable().at(index).Name))
     spin->setValue(position);
   else
-    FControls.at(index).Slider->setValue(position);
+    Find<QSlider>(this, ControlTable()[index].Name)->setValue(position);
 }
 
 std::int32_t TOptDialogView::Position(std::size_t index) {
-  if (QSpinBox* spin = FControls.at(index).Spin) {
+  if (auto* spin = Find<QSpinBox>(this, ControlTable().at(index).Name)) {
     spin->interpretText();
     return spin->value();
   }
-  return FControls.at(index).Slider->value();
+  return Find<QSlider>(this, ControlTable()[index].Name)->value();
 }
 
 // A radio group's items are exclusive: its checked item stays so until
 // another is checked.
 void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
-  FControls.at(index).Items.at(static_cast<std::size_t>(item))->setChecked(on);
+  Find<QAbstractButton>(this, ItemName(index, item))->setChecked(on);
 }
 
 bool TOptDialogView::Checked(std::size_t index, int item) {
-  return FControls.at(index).Items.at(static_cast<std::size_t>(item))->isChecked();
+  return Find<QAbstractButton>(this, ItemName(index, item))->isChecked();
 }
 
 void TOptDialogView::ShowError(const std::string& message) {

@@ -1,16 +1,9 @@
 #pragma once
 
 #include <QDialog>
-#include <array>
 #include <string>
 
 #include "settings/OptDlg.h"
-
-class QAbstractButton;
-class QButtonGroup;
-class QGroupBox;
-class QSlider;
-class QSpinBox;
 
 namespace moonglow {
 
@@ -36,21 +29,8 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   void reject() override;
 
  private:
+  // Finds the other widgets by the names the tables give them.
   void MakeWidget(const TWidgetDef& widget);
-  void SetTabOrder();
-  QWidget* ParentFor(const TWidgetDef& widget) const;
-
-  struct TBoundControl {
-    QSpinBox* Spin = nullptr;
-    QSlider* Slider = nullptr;
-    QButtonGroup* Radio = nullptr;
-    // A check box, or a radio group's items.
-    std::array<QAbstractButton*, 3> Items{};
-  };
-
-  std::array<TBoundControl, ControlCount> FControls{};
-  QGroupBox* FThemeGroup = nullptr;
-  std::array<QWidget*, 5> FPages{};
   // Made once the widgets exist, which its handlers reach through this view.
   TOptDialog FDialog;
 };

@@ -190,6 +190,24 @@ TBounds FlatBounds(const TWidgetDef& widget, TBounds bounds) {
   return bounds;
 }
 
+std::string ParentName(const TWidgetDef& widget) {
+  if (widget.Kind == TWidgetKind::RadioItem) return ControlTable()[widget.Control].Name;
+  switch (widget.Place) {
+    case TPlace::ThemeGroup:
+      return ThemeGroupFrame().Name;
+    case TPlace::Tab:
+      return TabTable().at(static_cast<std::size_t>(widget.Tab)).Name;
+    case TPlace::Form:
+      break;
+  }
+  return std::string();
+}
+
+int TurnPage(int current, bool backward) {
+  const auto count = static_cast<int>(TabTable().size());
+  return (current + (backward ? count - 1 : 1)) % count;
+}
+
 const TFontDef& FontOf(TFontRole role) {
   return role == TFontRole::Title     ? TitleFont
          : role == TFontRole::Version ? VersionFont

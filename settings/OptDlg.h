@@ -123,6 +123,15 @@ int FitStretch(int wide, int room, const std::function<int(int stretch)>& widthA
 // theme group's controls by the group.
 TBounds FlatBounds(const TWidgetDef& widget, TBounds bounds);
 
+// For a toolkit whose frames are parents: the name of the widget whose window
+// holds `widget`, a radio group for its items, a frame or a page for its
+// controls; empty for the form.
+std::string ParentName(const TWidgetDef& widget);
+
+// Ctrl+Tab and Ctrl+Shift+Tab: the page after (before) page `current` of
+// the tabbed control, round from the last to the first.
+int TurnPage(int current, bool backward);
+
 // The layout's font for `role`.
 const TFontDef& FontOf(TFontRole role);
 // For a toolkit that falls back through a list of faces: the layout's face,

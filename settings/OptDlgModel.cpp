@@ -257,7 +257,7 @@ std::vector<TWidgetDef> BuildWidgets() {
     for (int item = 0; item < static_cast<int>(RadioItems().size()); ++item) {
       TWidgetDef radio = def;
       radio.Kind = W::RadioItem;
-      radio.Name = c.Name + "Item" + std::to_string(item);
+      radio.Name = ItemName(i, item);
       radio.Caption = RadioItems()[static_cast<std::size_t>(item)];
       radio.Bounds = RadioItemBounds(c.Bounds, item);
       radio.Item = item;
@@ -272,6 +272,11 @@ std::vector<TWidgetDef> BuildWidgets() {
 const std::vector<TWidgetDef>& Widgets() {
   static const std::vector<TWidgetDef> widgets = BuildWidgets();
   return widgets;
+}
+
+std::string ItemName(std::size_t index, int item) {
+  const TControlDef& c = ControlTable().at(index);
+  return c.Kind == TControlKind::CheckBox ? c.Name : c.Name + "Item" + std::to_string(item);
 }
 
 TBounds CaptionToLine(const TBounds& caption, int lineHeight) {

@@ -162,6 +162,9 @@ struct TWidgetDef {
   int Button = -1;
 };
 const std::vector<TWidgetDef>& Widgets();
+// The widget of Widgets() that shows item `item` of control `index`: a check
+// box itself, or an item of a radio group.
+std::string ItemName(std::size_t index, int item);
 
 // The layout gives a caption the height of a line of the face it was drawn
 // in. Set in a taller stand-in, the caption keeps its foot where the layout

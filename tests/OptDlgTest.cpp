@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -351,6 +352,32 @@ TEST(NextInTabOrder, WrapsAndSkipsWhatCannotTakeTheFocus) {
   while (TabOrder()[group] != "GroupBoxTheme") ++group;
   EXPECT_EQ(TabOrder()[NextInTabOrder(group - 1, false, frame)], "TrackBarAllCast");
   EXPECT_EQ(NextInTabOrder(3, false, [](std::size_t) { return false; }), count);
+}
+
+// Toolkits whose frames are parents nest each widget by these names, and
+// find a check mark's window by them; Ctrl+Tab walks the pages round.
+TEST(WidgetTree, WidgetsNestByNameAndPagesTurnRound) {
+  std::set<std::string> names;
+  for (const TWidgetDef& w : Widgets()) names.insert(w.Name);
+  for (const TTabDef& tab : TabTable()) names.insert(tab.Name);
+  for (const TWidgetDef& w : Widgets()) {
+    const std::string parent = ParentName(w);
+    EXPECT_TRUE(parent.empty() || names.count(parent)) << w.Name;
+    if (w.Kind == TWidgetKind::RadioItem) {
+      EXPECT_EQ(parent, ControlTable()[w.Control].Name);
+      EXPECT_EQ(ItemName(w.Control, w.Item), w.Name);
+    }
+    if (w.Kind == TWidgetKind::CheckBox) {
+      EXPECT_EQ(ItemName(w.Control, 0), w.Name);
+    }
+    if (w.Place == TPlace::Tab && w.Kind != TWidgetKind::RadioItem) {
+      EXPECT_EQ(parent, TabTable()[static_cast<std::size_t>(w.Tab)].Name);
+    }
+  }
+  const int last = static_cast<int>(TabTable().size()) - 1;
+  EXPECT_EQ(TurnPage(0, false), 1);
+  EXPECT_EQ(TurnPage(last, false), 0);
+  EXPECT_EQ(TurnPage(0, true), last);
 }
 
 }  // namespace

@@ -51,6 +51,111 @@ HFONT MakeFont(TFontRole role, int dpi) {
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
+// The control table's index of the control with identifier `id`: an
+// up-down's comes after all the others'.
+std::size_t IndexOf(int id) {
+  const int offset = id - IdFirstControl;
+  if (offset < 0 || offset >= 2 * static_cast<int>(ControlCount)) return ControlCount;
+  return static_cast<std::size_t>(offset) % ControlCount;
+}
+
+template <class F>
+int Measure(HWND window, HFONT font, F measure) {
+  int result = 0;
+  if (HDC dc = GetDC(window)) {
+    HGDIOBJ old = SelectObject(dc, font);
+    result = measure(dc);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+  }
+  return result;
+}
+
+// Device pixels: a line of text in `font` (with `average`, its average
+// character width), and `text` set in it.
+int LineHeight(HWND window, HFONT font, bool average = false) {
+  return Measure(window, font, [average](HDC dc) {
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return 0;
+    return static_cast<int>(average ? metrics.tmAveCharWidth : metrics.tmHeight);
+  });
+}
+
+int TextWidth(HWND window, HFONT font, const std::wstring& text) {
+  return Measure(window, font, [&text](HDC dc) {
+    SIZE size{};
+    return GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx
+                                                                                         : 0;
+  });
+}
+
+// Narrows the font of `control` until its text fits `room` device pixels;
+// the narrowed font goes to `fonts`, which owns it.
+void FitText(HWND window, HWND control, int room, std::vector<HFONT>& fonts) {
+  const std::wstring text = WindowText(control);
+  auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  LOGFONTW shape{};
+  if (text.empty() || !font || room <= 0 || !GetObjectW(font, sizeof shape, &shape)) return;
+  const int average = LineHeight(window, font, true);
+  if (average <= 0) return;
+  // A narrower cut of the font: a static control would wrap its last word
+  // out of sight rather than cut it.
+  const auto cut = [&](int stretch) {
+    shape.lfWidth = std::max<LONG>(1, average * stretch / 100);
+    return CreateFontIndirectW(&shape);
+  };
+  const int stretch = FitStretch(TextWidth(window, font, text), room, [&](int tried) {
+    HFONT narrow = cut(tried);
+    const int wide = narrow ? TextWidth(window, narrow, text) : 0;
+    if (narrow) DeleteObject(narrow);
+    return wide;
+  });
+  if (stretch == 100) return;
+  if (HFONT narrow = cut(stretch)) {
+    fonts.push_back(narrow);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
+  }
+}
+
+HICON AppIcon(HINSTANCE instance, int size) {
+  return static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, size, size, 0));
+}
+
+void AddTooltip(HWND tooltip, HWND owner, HWND control, const std::string& hint) {
+  if (hint.empty() || !tooltip) return;
+  std::wstring text = Widen(hint);
+  TTTOOLINFOW tool{};
+  // The size every version of the common controls accepts.
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = owner;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = text.data();
+  SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The window class and styles of each kind of widget, by TWidgetKind. A spin
+// box's are its edit field's.
+struct TWindowKind {
+  const wchar_t* Class;
+  DWORD Style;
+};
+const std::array<TWindowKind, 11> WindowKinds{{
+    {WC_STATICW, SS_ICON | SS_REALSIZECONTROL},
+    {WC_STATICW, SS_LEFT | SS_NOPREFIX},
+    {WC_STATICW, SS_ETCHEDHORZ},
+    {WC_BUTTONW, BS_GROUPBOX | WS_GROUP},
+    {WC_TABCONTROLW, WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP},
+    {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP},
+    {TRACKBAR_CLASSW, TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP},
+    {WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP},
+    {WC_BUTTONW, BS_GROUPBOX | WS_GROUP},
+    // The first item opens the group; the arrow keys move between the items.
+    {WC_BUTTONW, BS_AUTORADIOBUTTON},
+    {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
+}};
+
 }  // namespace
 
 TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TErrorBox showError,
@@ -66,7 +171,6 @@ TOptDialogView::~TOptDialogView() {
   if (FWindow) DestroyWindow(FWindow);
   for (HFONT font : FFonts)
     if (font) DeleteObject(font);
-  for (HFONT font : FNarrowFonts) DeleteObject(font);
   for (HICON icon : FIcons)
     if (icon) DestroyIcon(icon);
 }
@@ -93,9 +197,10 @@ void TOptDialogView::Destroy() {
   if (FWindow) DestroyWindow(FWindow);
 }
 
+// The pages are made without parameters and told their view once made.
 INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
+  if (message == WM_INITDIALOG && lParam) {
     const auto* params = reinterpret_cast<const TCreateParams*>(lParam);
     TOptDialogView* self = params->Dialog;
     self->FWindow = window;
@@ -113,21 +218,11 @@ INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wP
   }
   auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
-  if (message == WM_NCDESTROY) {
+  if (message == WM_NCDESTROY && window == self->FWindow) {
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->FWindow = nullptr;
     return FALSE;
   }
-  return PageProc(window, message, wParam, lParam);
-}
-
-INT_PTR CALLBACK TOptDialogView::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-    return FALSE;
-  }
-  auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return FALSE;
   try {
     return self->ControlMessage(message, wParam, lParam) ? TRUE : FALSE;
   } catch (const std::exception& e) {
@@ -137,8 +232,10 @@ INT_PTR CALLBACK TOptDialogView::PageProc(HWND window, UINT message, WPARAM wPar
 }
 
 bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  const std::size_t index = IndexOf(reinterpret_cast<HWND>(lParam));
-  const bool spin = index < ControlCount && FEdits[index];
+  const auto from = [lParam] { return IndexOf(GetDlgCtrlID(reinterpret_cast<HWND>(lParam))); };
+  const auto isSpin = [](std::size_t index) {
+    return index < ControlCount && ControlTable()[index].Kind == TControlKind::SpinBox;
+  };
   switch (message) {
     case WM_CLOSE:
       FDialog.ButtonCancelClick();
@@ -146,29 +243,34 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_COMMAND: {
       const int code = HIWORD(wParam);
       const auto button = std::find(ButtonIds.begin(), ButtonIds.end(), LOWORD(wParam));
+      const std::size_t index = lParam ? IndexOf(LOWORD(wParam)) : ControlCount;
       if (code == BN_CLICKED && button != ButtonIds.end()) {
         FDialog.ButtonClick(static_cast<std::size_t>(button - ButtonIds.begin()));
-      } else if (spin && code == EN_CHANGE) {
+      } else if (isSpin(index) && code == EN_CHANGE) {
         SpinTextChanged(index);
-      } else if (spin && code == EN_KILLFOCUS) {
+      } else if (isSpin(index) && code == EN_KILLFOCUS) {
         SetSpin(index, FSpins[index].Position());
       } else {
-        return spin;
+        return isSpin(index);
       }
       return true;
     }
-    case WM_HSCROLL:
+    case WM_HSCROLL: {
+      const std::size_t index = from();
       if (index == ControlCount) return false;
-      FDialog.TrackBarChange(
-          index, static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0)));
+      FDialog.TrackBarChange(index, static_cast<std::int32_t>(SendMessageW(
+                                        reinterpret_cast<HWND>(lParam), TBM_GETPOS, 0, 0)));
       return true;
-    case WM_VSCROLL:
+    }
+    case WM_VSCROLL: {
       // The up-down has written its new position into the field in the
       // user's number format; show it as the dialog writes numbers elsewhere.
-      if (spin && LOWORD(wParam) == SB_THUMBPOSITION)
-        SetSpin(index,
-                static_cast<std::int32_t>(SendMessageW(FValueControls[index], UDM_GETPOS32, 0, 0)));
-      return spin;
+      const std::size_t index = from();
+      if (isSpin(index) && LOWORD(wParam) == SB_THUMBPOSITION)
+        SetSpin(index, static_cast<std::int32_t>(
+                           SendMessageW(reinterpret_cast<HWND>(lParam), UDM_GETPOS32, 0, 0)));
+      return isSpin(index);
+    }
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->hwndFrom != FTabs || header->code != TCN_SELCHANGE) return false;
@@ -180,66 +282,15 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
-template <class F>
-int TOptDialogView::Measure(HFONT font, F measure) const {
-  int result = 0;
-  if (HDC dc = GetDC(FWindow)) {
-    HGDIOBJ old = SelectObject(dc, font);
-    result = measure(dc);
-    SelectObject(dc, old);
-    ReleaseDC(FWindow, dc);
+void TOptDialogView::BuildControls() {
+  {
+    HDC screen = GetDC(FWindow);
+    FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(FWindow, screen);
+    if (FDpi <= 0) FDpi = 96;
   }
-  return result;
-}
-
-int TOptDialogView::LineHeight(HFONT font, bool average) const {
-  return Measure(font, [average](HDC dc) {
-    TEXTMETRICW metrics{};
-    if (!GetTextMetricsW(dc, &metrics)) return 0;
-    return static_cast<int>(average ? metrics.tmAveCharWidth : metrics.tmHeight);
-  });
-}
-
-int TOptDialogView::TextWidth(HFONT font, const std::wstring& text) const {
-  return Measure(font, [&text](HDC dc) {
-    SIZE size{};
-    return GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) ? size.cx
-                                                                                         : 0;
-  });
-}
-
-void TOptDialogView::FitText(HWND control, int room) {
-  const std::wstring text = WindowText(control);
-  auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-  LOGFONTW shape{};
-  if (text.empty() || !font || room <= 0 || !GetObjectW(font, sizeof shape, &shape)) return;
-  const int average = LineHeight(font, true);
-  if (average <= 0) return;
-  // A narrower cut of the font: a static control would wrap its last word
-  // out of sight rather than cut it.
-  const auto cut = [&](int stretch) {
-    shape.lfWidth = std::max<LONG>(1, average * stretch / 100);
-    return CreateFontIndirectW(&shape);
-  };
-  const int stretch = FitStretch(TextWidth(font, text), room, [&](int tried) {
-    HFONT narrow = cut(tried);
-    const int wide = narrow ? TextWidth(narrow, text) : 0;
-    if (narrow) DeleteObject(narrow);
-    return wide;
-  });
-  if (stretch == 100) return;
-  if (HFONT narrow = cut(stretch)) {
-    FNarrowFonts.push_back(narrow);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
-  }
-}
-
-HICON TOptDialogView::AppIcon(int size) const {
-  return static_cast<HICON>(
-      LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MOONGLOW), IMAGE_ICON, size, size, 0));
-}
-
-void TOptDialogView::PlaceFrame() {
+  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
+    FFonts.push_back(MakeFont(role, FDpi));
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
   // The client area is the table's, at this screen's resolution, centred on
   // the work area.
@@ -253,69 +304,10 @@ void TOptDialogView::PlaceFrame() {
   const int left = work.left + (work.right - work.left - width) / 2;
   const int top = work.top + (work.bottom - work.top - height) / 2;
   SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-
-  FIcons[1] = AppIcon(GetSystemMetrics(SM_CXICON));
-  FIcons[2] = AppIcon(GetSystemMetrics(SM_CXSMICON));
+  FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
+  FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
   if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
   if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
-}
-
-HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
-                                 std::string_view text, DWORD style, const TBounds& bounds, int id,
-                                 DWORD exStyle) {
-  style |= (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
-  HWND parent = w.Place == TPlace::Tab ? FPages.at(static_cast<std::size_t>(w.Tab)) : FWindow;
-  const HFONT font = FFonts[static_cast<std::size_t>(w.Font)];
-  const TBounds flat = FlatBounds(w, bounds);
-  TBounds at{Px(flat.Left), Px(flat.Top), Px(flat.Width), Px(flat.Height)};
-  if (std::wstring_view(windowClass) == WC_STATICW && !text.empty())
-    at = CaptionToLine(at, LineHeight(font));
-  const std::wstring caption = Widen(text);
-  HWND control = CreateWindowExW(
-      exStyle, windowClass, caption.c_str(), WS_CHILD | style, at.Left, at.Top, at.Width, at.Height,
-      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
-  if (!control) {
-    throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
-                             std::to_string(GetLastError()));
-  }
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  // Captions must show whole in their room: a label's is its width, a check
-  // box's or radio button's what its indicator leaves.
-  const DWORD kind = style & BS_TYPEMASK;
-  if (std::wstring_view(windowClass) == WC_STATICW) {
-    FitText(control, Px(bounds.Width));
-  } else if (std::wstring_view(windowClass) == WC_BUTTONW &&
-             (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON)) {
-    // What a check box or radio button keeps for its indicator and the gap
-    // before its text.
-    FitText(control, Px(bounds.Width) - GetSystemMetrics(SM_CXMENUCHECK) - Px(4));
-  }
-  return control;
-}
-
-void TOptDialogView::AddTooltip(HWND control, const std::string& hint) {
-  if (hint.empty() || !FTooltip) return;
-  std::wstring text = Widen(hint);
-  TTTOOLINFOW tool{};
-  // The size every version of the common controls accepts.
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = FWindow;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = text.data();
-  SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void TOptDialogView::BuildControls() {
-  {
-    HDC screen = GetDC(FWindow);
-    FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(FWindow, screen);
-    if (FDpi <= 0) FDpi = 96;
-  }
-  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
-    FFonts[static_cast<std::size_t>(role)] = MakeFont(role, FDpi);
-  PlaceFrame();
   FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
                              nullptr, FInstance, nullptr);
@@ -323,115 +315,104 @@ void TOptDialogView::BuildControls() {
   ShowPage(0);
 }
 
-void TOptDialogView::MakeWidget(const TWidgetDef& w) {
-  const std::size_t i = w.Control;
-  const int id = IdFirstControl + static_cast<int>(i);
-  const auto make = [&](auto&&... args) { return MakeControl(w, args...); };
-  HWND made = nullptr;
-  switch (w.Kind) {
-    case TWidgetKind::Icon:
-      made = make(WC_STATICW, "", SS_ICON | SS_REALSIZECONTROL, w.Bounds);
-      FIcons[0] = AppIcon(Px(32));
-      if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
-      break;
-    case TWidgetKind::Rule:
-      made = make(WC_STATICW, "", SS_ETCHEDHORZ, w.Bounds);
-      break;
-    case TWidgetKind::Button: {
-      // Cancel is the default, so Enter in an edit field cancels.
-      const bool isDefault = ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
-      const int buttonId = ButtonIds[static_cast<std::size_t>(w.Button)];
-      made = make(WC_BUTTONW, w.Caption,
-                  (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP, w.Bounds,
-                  buttonId);
-      if (isDefault) SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(buttonId), 0);
-      break;
-    }
-    case TWidgetKind::GroupBox:
-    case TWidgetKind::RadioGroup:
-      made = make(WC_BUTTONW, w.Caption, BS_GROUPBOX | WS_GROUP, w.Bounds);
-      break;
-    case TWidgetKind::Tabs:
-      made = FTabs = make(WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP, w.Bounds);
-      MakePages(w.Bounds);
-      break;
-    case TWidgetKind::Label:
-      made = make(WC_STATICW, w.Caption, (w.Centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX, w.Bounds);
-      break;
-    case TWidgetKind::SpinBox: {
-      const TControlDef& def = ControlTable()[i];
-      // The up-down takes its width from the right of its buddy: made as
-      // wide as both, the field ends where the table puts the up-down.
-      FEdits[i] = make(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, w.Bounds, id,
-                       WS_EX_CLIENTEDGE);
-      FControls.emplace(def.EditName, FEdits[i]);
-      AddTooltip(FEdits[i], w.Hint);
-      made = make(
-          UPDOWN_CLASSW, "",
-          UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | (def.Thousands ? 0 : UDS_NOTHOUSANDS),
-          def.SpinBounds, id + static_cast<int>(ControlCount));
-      SendMessageW(made, UDM_SETBUDDY, reinterpret_cast<WPARAM>(FEdits[i]), 0);
-      SendMessageW(made, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
-      UDACCEL step{0, static_cast<UINT>(def.Step)};
-      SendMessageW(made, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
-      break;
-    }
-    case TWidgetKind::Slider: {
-      const TControlDef& def = ControlTable()[i];
-      made = make(TRACKBAR_CLASSW, "",
-                  TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_GROUP, w.Bounds, id);
-      SendMessageW(made, TBM_SETRANGEMIN, FALSE, def.Min);
-      SendMessageW(made, TBM_SETRANGEMAX, FALSE, def.Max);
-      SendMessageW(made, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
-      SendMessageW(made, TBM_SETLINESIZE, 0, def.Step);
-      SendMessageW(made, TBM_SETPAGESIZE, 0, def.PageStep);
-      AddTooltip(made, w.Hint);
-      break;
-    }
-    case TWidgetKind::CheckBox:
-      made = FItems[i][0] =
-          make(WC_BUTTONW, w.Caption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, w.Bounds, id);
-      AddTooltip(made, w.Hint);
-      break;
-    case TWidgetKind::RadioItem:
-      // The first item opens the group; the arrow keys move between the
-      // items.
-      made = FItems[i][static_cast<std::size_t>(w.Item)] =
-          make(WC_BUTTONW, w.Caption,
-               BS_AUTORADIOBUTTON | (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0), w.Bounds);
-      break;
+HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
+                                 const std::string& text, DWORD style, const TBounds& bounds,
+                                 int id, DWORD exStyle) {
+  style |= (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
+  HWND parent = w.Place == TPlace::Tab ? FPages.at(static_cast<std::size_t>(w.Tab)) : FWindow;
+  const HFONT font = FFonts[static_cast<std::size_t>(w.Font)];
+  const TBounds flat = FlatBounds(w, bounds);
+  TBounds at{Px(flat.Left), Px(flat.Top), Px(flat.Width), Px(flat.Height)};
+  if (w.Kind == TWidgetKind::Label && !text.empty())
+    at = CaptionToLine(at, LineHeight(FWindow, font));
+  HWND control = CreateWindowExW(
+      exStyle, windowClass, Widen(text).c_str(), WS_CHILD | style, at.Left, at.Top, at.Width,
+      at.Height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+  if (!control) {
+    throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
+                             std::to_string(GetLastError()));
   }
-  if (i < ControlCount && w.Kind != TWidgetKind::Label && w.Kind != TWidgetKind::RadioItem)
-    FValueControls[i] = made;
-  FControls.emplace(w.Name, made);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
 }
 
-void TOptDialogView::MakePages(const TBounds& bounds) {
-  // One page per tab over the tabbed control's display area. The tabbed
-  // control lies under its pages, and clips them out of its painting.
-  const auto& tabs = TabTable();
-  for (std::size_t t = 0; t < tabs.size(); ++t) {
-    std::wstring caption = Widen(tabs[t].Caption);
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = caption.data();
-    SendMessageW(FTabs, TCM_INSERTITEMW, t, reinterpret_cast<LPARAM>(&item));
+void TOptDialogView::MakeWidget(const TWidgetDef& w) {
+  const std::size_t i = w.Control;
+  const bool value = i < ControlCount && w.Kind != TWidgetKind::Label;
+  const bool hasText = w.Kind != TWidgetKind::SpinBox && w.Kind != TWidgetKind::Slider;
+  const bool isDefault = w.Button >= 0 && ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
+  const int id = w.Button >= 0 ? ButtonIds[static_cast<std::size_t>(w.Button)]
+                 : value && w.Kind != TWidgetKind::RadioGroup && w.Kind != TWidgetKind::RadioItem
+                     ? IdFirstControl + static_cast<int>(i)
+                     : 0;
+  const TWindowKind& kind = WindowKinds[static_cast<std::size_t>(w.Kind)];
+  DWORD style = kind.Style | (w.Centred ? SS_CENTER : 0) | (isDefault ? BS_DEFPUSHBUTTON : 0) |
+                (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0);
+  // The up-down takes its width from the right of its buddy: made as wide as
+  // both, the field ends where the table puts the up-down.
+  HWND made = MakeControl(w, kind.Class, hasText ? w.Caption : std::string(), style, w.Bounds, id,
+                          w.Kind == TWidgetKind::SpinBox ? WS_EX_CLIENTEDGE : 0);
+  FControls.emplace(w.Kind == TWidgetKind::SpinBox ? ControlTable()[i].EditName : w.Name, made);
+  AddTooltip(FTooltip, FWindow, made, w.Hint);
+  // Captions must show whole in their room: a label's is its width, a check
+  // box's or radio button's what its indicator and the gap before its text
+  // leave.
+  if (w.Kind == TWidgetKind::Label)
+    FitText(FWindow, made, Px(w.Bounds.Width), FFonts);
+  else if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
+    FitText(FWindow, made, Px(w.Bounds.Width) - GetSystemMetrics(SM_CXMENUCHECK) - Px(4), FFonts);
+  if (w.Kind == TWidgetKind::Icon) {
+    FIcons[0] = AppIcon(FInstance, Px(32));
+    if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
+  } else if (isDefault) {
+    // Cancel is the default, so Enter in an edit field cancels.
+    SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(id), 0);
+  } else if (w.Kind == TWidgetKind::Tabs) {
+    FTabs = made;
+    // One page per tab over the tabbed control's display area. The tabbed
+    // control lies under its pages, and clips them out of its painting.
+    for (std::size_t t = 0; t < TabTable().size(); ++t) {
+      std::wstring caption = Widen(TabTable()[t].Caption);
+      TCITEMW item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = caption.data();
+      SendMessageW(FTabs, TCM_INSERTITEMW, t, reinterpret_cast<LPARAM>(&item));
+    }
+    RECT display{0, 0, Px(w.Bounds.Width), Px(w.Bounds.Height)};
+    SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
+    for (const TTabDef& tab : TabTable()) {
+      HWND page =
+          CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTPAGE), FWindow, &DialogProc, 0);
+      if (!page) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+      SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      // On themed systems the page takes the tab body's texture.
+      EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+      SetWindowPos(page, HWND_TOP, display.left, display.top, display.right - display.left,
+                   display.bottom - display.top, SWP_NOACTIVATE);
+      FPages.push_back(page);
+      FControls.emplace(tab.Name, page);
+    }
+    SetWindowPos(FTabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  } else if (w.Kind == TWidgetKind::SpinBox) {
+    const TControlDef& def = ControlTable()[i];
+    HWND upDown = MakeControl(
+        w, UPDOWN_CLASSW, std::string(),
+        UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | (def.Thousands ? 0 : UDS_NOTHOUSANDS),
+        def.SpinBounds, id + static_cast<int>(ControlCount));
+    SendMessageW(upDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(made), 0);
+    SendMessageW(upDown, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
+    UDACCEL step{0, static_cast<UINT>(def.Step)};
+    SendMessageW(upDown, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+    FControls.emplace(w.Name, upDown);
+  } else if (w.Kind == TWidgetKind::Slider) {
+    const TControlDef& def = ControlTable()[i];
+    SendMessageW(made, TBM_SETRANGEMIN, FALSE, def.Min);
+    SendMessageW(made, TBM_SETRANGEMAX, FALSE, def.Max);
+    SendMessageW(made, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
+    SendMessageW(made, TBM_SETLINESIZE, 0, def.Step);
+    SendMessageW(made, TBM_SETPAGESIZE, 0, def.PageStep);
   }
-  RECT display{0, 0, Px(bounds.Width), Px(bounds.Height)};
-  SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-  MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
-  for (std::size_t t = 0; t < tabs.size(); ++t) {
-    HWND page = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTPAGE), FWindow, &PageProc,
-                                   reinterpret_cast<LPARAM>(this));
-    if (!page) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
-    // On themed systems the page takes the tab body's texture.
-    EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-    SetWindowPos(page, HWND_TOP, display.left, display.top, display.right - display.left,
-                 display.bottom - display.top, SWP_NOACTIVATE);
-    FPages.push_back(page);
-    FControls.emplace(tabs[t].Name, page);
-  }
-  SetWindowPos(FTabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TOptDialogView::ShowPage(int tab) {
@@ -447,56 +428,48 @@ HWND TOptDialogView::Control(std::string_view name) const {
 }
 
 HWND TOptDialogView::RadioItem(std::size_t index, int item) const {
-  if (index >= ControlCount || item < 0 || item >= 3) return nullptr;
-  return FItems[index][static_cast<std::size_t>(item)];
-}
-
-std::size_t TOptDialogView::IndexOf(HWND control) const {
-  if (!control) return ControlCount;
-  for (std::size_t i = 0; i < ControlCount; ++i)
-    if (FValueControls[i] == control || FEdits[i] == control) return i;
-  return ControlCount;
+  return Control(ItemName(index, item));
 }
 
 // What the dialog itself writes into a field is not typed text.
 void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
   FSettingText = true;
-  SendMessageW(FValueControls[index], UDM_SETPOS32, 0, position);
-  SetWindowTextW(FEdits[index], Widen(FSpins[index].Show(position)).c_str());
+  SendMessageW(Control(ControlTable()[index].Name), UDM_SETPOS32, 0, position);
+  SetWindowTextW(Control(ControlTable()[index].EditName),
+                 Widen(FSpins[index].Show(position)).c_str());
   FSettingText = false;
 }
 
 void TOptDialogView::SpinTextChanged(std::size_t index) {
-  const auto refused =
-      FSettingText ? std::nullopt : FSpins[index].Typed(Narrow(WindowText(FEdits[index])));
+  HWND edit = Control(ControlTable()[index].EditName);
+  const auto refused = FSettingText ? std::nullopt : FSpins[index].Typed(Narrow(WindowText(edit)));
   if (!refused) return;
   const std::wstring back = Widen(*refused);
   FSettingText = true;
-  SetWindowTextW(FEdits[index], back.c_str());
+  SetWindowTextW(edit, back.c_str());
   FSettingText = false;
-  SendMessageW(FEdits[index], EM_SETSEL, back.size(), static_cast<LPARAM>(back.size()));
+  SendMessageW(edit, EM_SETSEL, back.size(), static_cast<LPARAM>(back.size()));
 }
 
 void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
-  if (FEdits[index])
+  if (ControlTable().at(index).Kind == TControlKind::SpinBox)
     SetSpin(index, position);
   else
-    SendMessageW(FValueControls[index], TBM_SETPOS, TRUE, position);
+    SendMessageW(Control(ControlTable()[index].Name), TBM_SETPOS, TRUE, position);
 }
 
 std::int32_t TOptDialogView::Position(std::size_t index) {
-  if (FEdits[index]) return FSpins[index].Position();
-  return static_cast<std::int32_t>(SendMessageW(FValueControls[index], TBM_GETPOS, 0, 0));
+  if (ControlTable().at(index).Kind == TControlKind::SpinBox) return FSpins[index].Position();
+  return static_cast<std::int32_t>(
+      SendMessageW(Control(ControlTable()[index].Name), TBM_GETPOS, 0, 0));
 }
 
 void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
-  SendMessageW(FItems.at(index).at(static_cast<std::size_t>(item)), BM_SETCHECK,
-               on ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(RadioItem(index, item), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool TOptDialogView::Checked(std::size_t index, int item) {
-  return SendMessageW(FItems.at(index).at(static_cast<std::size_t>(item)), BM_GETCHECK, 0, 0) ==
-         BST_CHECKED;
+  return SendMessageW(RadioItem(index, item), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TOptDialogView::Close(bool) {
@@ -509,10 +482,7 @@ bool TOptDialogView::TranslateDialogKey(MSG& msg) {
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
     const bool backward = GetKeyState(VK_SHIFT) < 0;
     if (GetKeyState(VK_CONTROL) < 0) {
-      // Ctrl+Tab turns the pages of the tabbed control.
-      const auto count = static_cast<int>(FPages.size());
-      const auto current = static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0));
-      ShowPage((current + (backward ? count - 1 : 1)) % count);
+      ShowPage(TurnPage(static_cast<int>(SendMessageW(FTabs, TCM_GETCURSEL, 0, 0)), backward));
       HWND focus = GetFocus();
       if (!focus || !IsWindowVisible(focus))
         SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FTabs), TRUE);
@@ -526,7 +496,9 @@ bool TOptDialogView::TranslateDialogKey(MSG& msg) {
 
 HWND TOptDialogView::FocusWindow(const std::string& name) const {
   const std::size_t index = FindControl(name);
-  return index < ControlCount && FEdits[index] ? FEdits[index] : Control(name);
+  return index < ControlCount && ControlTable()[index].Kind == TControlKind::SpinBox
+             ? Control(ControlTable()[index].EditName)
+             : Control(name);
 }
 
 void TOptDialogView::MoveFocus(bool backward) {

@@ -57,34 +57,19 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND Tooltip() const { return FTooltip; }
 
  private:
+  // The dialog's and its pages' window procedure.
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // Commands and notifications of the controls, from the dialog or a page.
   bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
   void BuildControls();
   void MakeWidget(const TWidgetDef& widget);
-  void MakePages(const TBounds& bounds);
-  void PlaceFrame();
-  HICON AppIcon(int size) const;
   // A window of `widget`, shown and enabled as it is, in its font.
-  HWND MakeControl(const TWidgetDef& widget, const wchar_t* windowClass, std::string_view text,
-                   DWORD style, const TBounds& bounds, int id = 0, DWORD exStyle = 0);
-  void AddTooltip(HWND control, const std::string& hint);
+  HWND MakeControl(const TWidgetDef& widget, const wchar_t* windowClass, const std::string& text,
+                   DWORD style, const TBounds& bounds, int id, DWORD exStyle = 0);
   void ShowPage(int tab);
   int Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
-  // Device pixels: a line of text in `font` (with `average`, its average
-  // character width), and `text` set in it.
-  template <class F>
-  int Measure(HFONT font, F measure) const;
-  int LineHeight(HFONT font, bool average = false) const;
-  int TextWidth(HFONT font, const std::wstring& text) const;
-  // Narrows the font of `control` until its text fits `room` device pixels.
-  void FitText(HWND control, int room);
-
   void SetSpin(std::size_t index, std::int32_t position);
   void SpinTextChanged(std::size_t index);
-  std::size_t IndexOf(HWND control) const;
   // The window that takes the focus for a widget: a spin box's edit field.
   HWND FocusWindow(const std::string& name) const;
   void MoveFocus(bool backward);
@@ -99,18 +84,11 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND FTabs = nullptr;
   std::vector<HWND> FPages;
   int FDpi = 96;
-  std::array<HFONT, 3> FFonts{};  // by TFontRole
-  // Narrowed cuts of the fonts above, for captions that would not fit.
-  std::vector<HFONT> FNarrowFonts;
+  // By TFontRole, then narrowed cuts of them for captions that would not fit.
+  std::vector<HFONT> FFonts;
   std::array<HICON, 3> FIcons{};  // the header's, the frame's big and small
-
+  // By name in the dialog tables; a spin box's name gives its up-down.
   std::map<std::string, HWND, std::less<>> FControls;
-  // Per table entry: the control carrying the value (the up-down of a spin
-  // box), the edit field of a spin box, a check box or the three items of a
-  // radio group.
-  std::array<HWND, ControlCount> FValueControls{};
-  std::array<HWND, ControlCount> FEdits{};
-  std::array<std::array<HWND, 3>, ControlCount> FItems{};
   std::array<TSpinField, ControlCount> FSpins{};
   bool FSettingText = false;
 };
