@@ -264,18 +264,13 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
 }
 
 void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
-  if (auto* spin = Find<QSpinBox>(this, ControlTable().at(index).Name))
-    spin->setValue(position);
-  else
-    Find<QSlider>(this, ControlTable()[index].Name)->setValue(position);
+  Find<QWidget>(this, ControlTable().at(index).Name)->setProperty("value", position);
 }
 
 std::int32_t TOptDialogView::Position(std::size_t index) {
-  if (auto* spin = Find<QSpinBox>(this, ControlTable().at(index).Name)) {
-    spin->interpretText();
-    return spin->value();
-  }
-  return Find<QSlider>(this, ControlTable()[index].Name)->value();
+  QWidget* control = Find<QWidget>(this, ControlTable().at(index).Name);
+  if (auto* spin = qobject_cast<QAbstractSpinBox*>(control)) spin->interpretText();
+  return control->property("value").toInt();
 }
 
 // A radio group's items are exclusive: its checked item stays so until

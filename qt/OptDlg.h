@@ -29,7 +29,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   void reject() override;
 
  private:
-  // Finds the other widgets by the names the tables give them.
   void MakeWidget(const TWidgetDef& widget);
   // Made once the widgets exist, which its handlers reach through this view.
   TOptDialog FDialog;
