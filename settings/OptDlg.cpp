@@ -203,6 +203,11 @@ std::string ParentName(const TWidgetDef& widget) {
   return std::string();
 }
 
+TBounds CentreIn(const TBounds& area, int width, int height) {
+  return {area.Left + (area.Width - width) / 2, area.Top + (area.Height - height) / 2, width,
+          height};
+}
+
 int TurnPage(int current, bool backward) {
   const auto count = static_cast<int>(TabTable().size());
   return (current + (backward ? count - 1 : 1)) % count;

@@ -128,6 +128,9 @@ TBounds FlatBounds(const TWidgetDef& widget, TBounds bounds);
 // controls; empty for the form.
 std::string ParentName(const TWidgetDef& widget);
 
+// A frame `width` by `height` centred on `area`.
+TBounds CentreIn(const TBounds& area, int width, int height);
+
 // Ctrl+Tab and Ctrl+Shift+Tab: the page after (before) page `current` of
 // the tabbed control, round from the last to the first.
 int TurnPage(int current, bool backward);

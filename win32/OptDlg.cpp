@@ -14,9 +14,9 @@ namespace moonglow::win32 {
 
 namespace {
 
-// Command identifiers of the buttons. Cancel is IDCANCEL, so that Escape and
-// the close box reach it through the dialog manager.
-// In the order of ButtonTable().
+// Command identifiers of the buttons, in the order of ButtonTable(). Cancel
+// is IDCANCEL, so that Escape and the close box reach it through the dialog
+// manager.
 constexpr std::array<int, 3> ButtonIds{1001, IDCANCEL, 1002};
 constexpr int IdFirstControl = 1100;
 
@@ -283,12 +283,10 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void TOptDialogView::BuildControls() {
-  {
-    HDC screen = GetDC(FWindow);
-    FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(FWindow, screen);
-    if (FDpi <= 0) FDpi = 96;
-  }
+  HDC screen = GetDC(FWindow);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(FWindow, screen);
+  FDpi = dpi > 0 ? dpi : 96;
   for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
     FFonts.push_back(MakeFont(role, FDpi));
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
@@ -297,13 +295,12 @@ void TOptDialogView::BuildControls() {
   RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
   RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int left = work.left + (work.right - work.left - width) / 2;
-  const int top = work.top + (work.bottom - work.top - height) / 2;
-  SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const TBounds at = CentreIn({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                              frame.right - frame.left, frame.bottom - frame.top);
+  SetWindowPos(FWindow, nullptr, at.Left, at.Top, at.Width, at.Height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
   FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
   FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
   if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
@@ -353,6 +350,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   HWND made = MakeControl(w, kind.Class, hasText ? w.Caption : std::string(), style, w.Bounds, id,
                           w.Kind == TWidgetKind::SpinBox ? WS_EX_CLIENTEDGE : 0);
   FControls.emplace(w.Kind == TWidgetKind::SpinBox ? ControlTable()[i].EditName : w.Name, made);
+  FFocus.emplace(w.Name, made);
   AddTooltip(FTooltip, FWindow, made, w.Hint);
   // Captions must show whole in their room: a label's is its width, a check
   // box's or radio button's what its indicator and the gap before its text
@@ -427,10 +425,6 @@ HWND TOptDialogView::Control(std::string_view name) const {
   return found == FControls.end() ? nullptr : found->second;
 }
 
-HWND TOptDialogView::RadioItem(std::size_t index, int item) const {
-  return Control(ItemName(index, item));
-}
-
 // What the dialog itself writes into a field is not typed text.
 void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
   FSettingText = true;
@@ -465,11 +459,11 @@ std::int32_t TOptDialogView::Position(std::size_t index) {
 }
 
 void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
-  SendMessageW(RadioItem(index, item), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(Control(ItemName(index, item)), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool TOptDialogView::Checked(std::size_t index, int item) {
-  return SendMessageW(RadioItem(index, item), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendMessageW(Control(ItemName(index, item)), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TOptDialogView::Close(bool) {
@@ -494,24 +488,16 @@ bool TOptDialogView::TranslateDialogKey(MSG& msg) {
   return IsDialogMessageW(FWindow, &msg) != FALSE;
 }
 
-HWND TOptDialogView::FocusWindow(const std::string& name) const {
-  const std::size_t index = FindControl(name);
-  return index < ControlCount && ControlTable()[index].Kind == TControlKind::SpinBox
-             ? Control(ControlTable()[index].EditName)
-             : Control(name);
-}
-
 void TOptDialogView::MoveFocus(bool backward) {
-  HWND focus = GetFocus();
   std::string focused;
-  for (const TWidgetDef& w : Widgets())
-    if (focus && FocusWindow(w.Name) == focus) focused = w.Name;
+  for (const auto& [name, window] : FFocus)
+    if (window == GetFocus()) focused = name;
   const std::string next = FDialog.NextFocus(focused, backward, [&](const std::string& name) {
-    HWND window = FocusWindow(name);
+    HWND window = FFocus.contains(name) ? FFocus.at(name) : nullptr;
     return window && IsWindowVisible(window) && IsWindowEnabled(window);
   });
   if (!next.empty())
-    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FocusWindow(next)), TRUE);
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FFocus.at(next)), TRUE);
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,
