@@ -20,11 +20,6 @@ namespace {
 constexpr std::array<int, 3> ButtonIds{1001, IDCANCEL, 1002};
 constexpr int IdFirstControl = 1100;
 
-struct TCreateParams {
-  TOptDialogView* Dialog;
-  std::exception_ptr* Error;
-};
-
 int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
@@ -175,19 +170,15 @@ TOptDialogView::~TOptDialogView() {
     if (icon) DestroyIcon(icon);
 }
 
+// The controls are made once the empty frame exists, outside the system's
+// frames, so a failure is thrown straight to the caller; the frame is shown
+// only when they are all there.
 void TOptDialogView::Create() {
-  std::exception_ptr error;
-  // WM_INITDIALOG runs inside CreateDialogParam; a failure there is carried
-  // out of the system's frames and thrown from here.
-  TCreateParams params{this, &error};
-  HWND window = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTDIALOG), nullptr, &DialogProc,
-                                   reinterpret_cast<LPARAM>(&params));
-  if (error) {
-    if (window) DestroyWindow(window);
-    FWindow = nullptr;
-    std::rethrow_exception(error);
-  }
-  if (!window) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+  FWindow = MakeDialog(IDD_OPTDIALOG, nullptr);
+  BuildControls();
+  FDialog.FormCreate();
+  if (HWND first = Control(InitialFocus()))
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
   ShowWindow(FWindow, SW_SHOW);
   SetForegroundWindow(FWindow);
 }
@@ -197,25 +188,17 @@ void TOptDialogView::Destroy() {
   if (FWindow) DestroyWindow(FWindow);
 }
 
-// The pages are made without parameters and told their view once made.
+// The dialog and its pages are told their view once made; what comes before
+// goes to the dialog manager's defaults.
+HWND TOptDialogView::MakeDialog(int resource, HWND parent) {
+  HWND window = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(resource), parent, &DialogProc, 0);
+  if (!window) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  return window;
+}
+
 INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-  if (message == WM_INITDIALOG && lParam) {
-    const auto* params = reinterpret_cast<const TCreateParams*>(lParam);
-    TOptDialogView* self = params->Dialog;
-    self->FWindow = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    try {
-      self->BuildControls();
-      self->FDialog.FormCreate();
-      if (HWND first = self->Control(InitialFocus()))
-        SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
-    } catch (...) {
-      *params->Error = std::current_exception();
-    }
-    // The focus was placed on the first control of the tab order.
-    return FALSE;
-  }
   auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
   if (message == WM_NCDESTROY && window == self->FWindow) {
@@ -380,10 +363,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
     MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
     for (const TTabDef& tab : TabTable()) {
-      HWND page =
-          CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTPAGE), FWindow, &DialogProc, 0);
-      if (!page) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
-      SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      HWND page = MakeDialog(IDD_OPTPAGE, FWindow);
       // On themed systems the page takes the tab body's texture.
       EnableThemeDialogTexture(page, ETDT_ENABLETAB);
       SetWindowPos(page, HWND_TOP, display.left, display.top, display.right - display.left,

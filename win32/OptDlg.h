@@ -55,6 +55,7 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND Tooltip() const { return FTooltip; }
 
  private:
+  HWND MakeDialog(int resource, HWND parent);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void BuildControls();
