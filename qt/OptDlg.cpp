@@ -2,11 +2,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFontMetrics>
-#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -16,9 +13,6 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
-#include <exception>
-
-#include "settings/IniFile.h"
 
 // The icon lives in a resource file compiled into a static library, whose
 // registration the linker would otherwise drop.
@@ -57,6 +51,7 @@ int TextWidth(const QFont& font, const QString& text) {
 
 // Measured in the font the widget draws with, so set that font first.
 void FitToWidth(QWidget* w, const QString& text, int room) {
+  if (room <= 0) return;
   QFont f = w->font();
   const int stretch = FitStretch(TextWidth(f, text), room, [&](int tried) {
     f.setStretch(tried);
@@ -184,7 +179,6 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       if (w.Font != TFontRole::Dialog) label->setFont(FontFor(w.Font));
       label->setAlignment((w.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignBottom);
       label->setGeometry(Rect(CaptionToLine(w.Bounds, QFontMetrics(label->font()).height())));
-      FitToWidth(label, label->text(), w.Bounds.Width);
       made = label;
       break;
     }
@@ -234,12 +228,10 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       made = new TGroupFrame(Text(w.Caption), parent);
       new QButtonGroup(made);
       break;
-    case TWidgetKind::RadioItem: {
-      auto* radio = new QRadioButton(Text(w.Caption), parent);
-      parent->findChild<QButtonGroup*>()->addButton(radio, w.Item);
-      made = radio;
+    case TWidgetKind::RadioItem:
+      made = new QRadioButton(Text(w.Caption), parent);
+      parent->findChild<QButtonGroup*>()->addButton(static_cast<QRadioButton*>(made), w.Item);
       break;
-    }
     case TWidgetKind::Button: {
       auto* button = new QPushButton(Text(w.Caption), parent);
       // A focused button takes Enter for itself; otherwise Enter goes to the
@@ -254,9 +246,8 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   }
   made->setObjectName(Text(w.Name));
   if (w.Kind != TWidgetKind::Label) made->setGeometry(Rect(w.Bounds));
-  if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
-    FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),
-               w.Bounds.Width - IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem));
+  const int indicator = IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem);
+  FitToWidth(made, Text(w.Caption), CaptionRoom(w.Kind, w.Bounds.Width, indicator));
   if (!w.Hint.empty()) made->setToolTip(Text(w.Hint));
   if (c && w.Kind != TWidgetKind::RadioItem) made->setEnabled(w.Enabled);
   // Hidden controls are still built: they take part in every transfer.

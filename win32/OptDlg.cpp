@@ -335,13 +335,8 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   FControls.emplace(w.Kind == TWidgetKind::SpinBox ? ControlTable()[i].EditName : w.Name, made);
   FFocus.emplace(w.Name, made);
   AddTooltip(FTooltip, FWindow, made, w.Hint);
-  // Captions must show whole in their room: a label's is its width, a check
-  // box's or radio button's what its indicator and the gap before its text
-  // leave.
-  if (w.Kind == TWidgetKind::Label)
-    FitText(FWindow, made, Px(w.Bounds.Width), FFonts);
-  else if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
-    FitText(FWindow, made, Px(w.Bounds.Width) - GetSystemMetrics(SM_CXMENUCHECK) - Px(4), FFonts);
+  const int indicator = GetSystemMetrics(SM_CXMENUCHECK) + Px(4);
+  FitText(FWindow, made, CaptionRoom(w.Kind, Px(w.Bounds.Width), indicator), FFonts);
   if (w.Kind == TWidgetKind::Icon) {
     FIcons[0] = AppIcon(FInstance, Px(32));
     if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
