@@ -22,8 +22,6 @@ namespace moonglow {
 
 namespace {
 
-const char* const IconResource = ":/moonglow/moonglow.png";
-
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // The widget named `name` in the dialog's tables, inside `in`.
@@ -112,7 +110,6 @@ class TSpinEdit : public QSpinBox {
   TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {
     setRange(def.Min, def.Max);
     setSingleStep(def.Step);
-    setWrapping(false);
     setGroupSeparatorShown(def.Thousands);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
   }
@@ -143,7 +140,7 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
     : QDialog(parent), FDialog(*this, settingsPath, files) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
-  setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
+  setWindowIcon(QIcon(QStringLiteral(":/moonglow/moonglow.png")));
   // A fixed dialog frame with the close box only.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -169,8 +166,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   switch (w.Kind) {
     case TWidgetKind::Icon: {
       auto* icon = new QLabel(parent);
-      icon->setPixmap(
-          QIcon(QString::fromUtf8(IconResource)).pixmap(w.Bounds.Width, w.Bounds.Height));
+      icon->setPixmap(windowIcon().pixmap(w.Bounds.Width, w.Bounds.Height));
       made = icon;
       break;
     }

@@ -175,7 +175,33 @@ TOptDialogView::~TOptDialogView() {
 // only when they are all there.
 void TOptDialogView::Create() {
   FWindow = MakeDialog(IDD_OPTDIALOG, nullptr);
-  BuildControls();
+  HDC screen = GetDC(FWindow);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(FWindow, screen);
+  FDpi = dpi > 0 ? dpi : 96;
+  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
+    FFonts.push_back(MakeFont(role, FDpi));
+  SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
+  // The client area is the table's, at this screen's resolution, centred on
+  // the work area.
+  RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const TBounds at = CentreIn({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                              frame.right - frame.left, frame.bottom - frame.top);
+  SetWindowPos(FWindow, nullptr, at.Left, at.Top, at.Width, at.Height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
+  FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
+  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
+  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
+  FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
+                             nullptr, FInstance, nullptr);
+  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
+  ShowPage(0);
   FDialog.FormCreate();
   if (HWND first = Control(InitialFocus()))
     SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
@@ -265,36 +291,6 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
-void TOptDialogView::BuildControls() {
-  HDC screen = GetDC(FWindow);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(FWindow, screen);
-  FDpi = dpi > 0 ? dpi : 96;
-  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
-    FFonts.push_back(MakeFont(role, FDpi));
-  SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
-  // The client area is the table's, at this screen's resolution, centred on
-  // the work area.
-  RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
-  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const TBounds at = CentreIn({work.left, work.top, work.right - work.left, work.bottom - work.top},
-                              frame.right - frame.left, frame.bottom - frame.top);
-  SetWindowPos(FWindow, nullptr, at.Left, at.Top, at.Width, at.Height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-  FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
-  FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
-  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
-  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
-  FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
-                             nullptr, FInstance, nullptr);
-  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
-  ShowPage(0);
-}
-
 HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
                                  const std::string& text, DWORD style, const TBounds& bounds,
                                  int id, DWORD exStyle) {
@@ -318,13 +314,13 @@ HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass
 
 void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   const std::size_t i = w.Control;
-  const bool value = i < ControlCount && w.Kind != TWidgetKind::Label;
+  const bool value = w.Kind == TWidgetKind::SpinBox || w.Kind == TWidgetKind::Slider ||
+                     w.Kind == TWidgetKind::CheckBox;
   const bool hasText = w.Kind != TWidgetKind::SpinBox && w.Kind != TWidgetKind::Slider;
   const bool isDefault = w.Button >= 0 && ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
   const int id = w.Button >= 0 ? ButtonIds[static_cast<std::size_t>(w.Button)]
-                 : value && w.Kind != TWidgetKind::RadioGroup && w.Kind != TWidgetKind::RadioItem
-                     ? IdFirstControl + static_cast<int>(i)
-                     : 0;
+                 : value       ? IdFirstControl + static_cast<int>(i)
+                               : 0;
   const TWindowKind& kind = WindowKinds[static_cast<std::size_t>(w.Kind)];
   DWORD style = kind.Style | (w.Centred ? SS_CENTER : 0) | (isDefault ? BS_DEFPUSHBUTTON : 0) |
                 (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0);

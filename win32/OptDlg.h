@@ -15,10 +15,9 @@
 
 namespace moonglow::win32 {
 
-// The options dialog's window on Win32. Its frame is the DIALOGEX resource
-// IDD_OPTDIALOG; every control inside it is made at WM_INITDIALOG from the
-// dialog tables, in 96-dpi client pixels scaled to the screen's resolution,
-// and its events go to the dialog's handlers.
+// The options dialog's window on Win32: the empty DIALOGEX frame IDD_OPTDIALOG
+// filled from the dialog tables, in 96-dpi client pixels scaled to the
+// screen's resolution; its events go to the dialog's handlers.
 class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOptDialogView {
  public:
   // `onClose` runs when the dialog closes; the program then ends. The
@@ -58,7 +57,6 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND MakeDialog(int resource, HWND parent);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void BuildControls();
   void MakeWidget(const TWidgetDef& widget);
   HWND MakeControl(const TWidgetDef& widget, const wchar_t* windowClass, const std::string& text,
                    DWORD style, const TBounds& bounds, int id, DWORD exStyle = 0);
