@@ -156,8 +156,6 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
   if (QWidget* first = Find<QWidget>(this, InitialFocus())) first->setFocus();
 }
 
-TOptDialogView::~TOptDialogView() = default;
-
 void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   const std::string parentName = ParentName(w);
   QWidget* parent = parentName.empty() ? this : Find<QWidget>(this, parentName);

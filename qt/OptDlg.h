@@ -15,7 +15,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   // The settings file is written through `files`, which outlives the dialog.
   explicit TOptDialogView(const std::string& settingsPath, QWidget* parent = nullptr,
                           IFileServices& files = PortableFileServices());
-  ~TOptDialogView() override;
 
   void SetPosition(std::size_t index, std::int32_t position) override;
   std::int32_t Position(std::size_t index) override;

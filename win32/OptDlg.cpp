@@ -164,10 +164,9 @@ TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TEr
 
 TOptDialogView::~TOptDialogView() {
   if (FWindow) DestroyWindow(FWindow);
-  for (HFONT font : FFonts)
-    if (font) DeleteObject(font);
-  for (HICON icon : FIcons)
-    if (icon) DestroyIcon(icon);
+  // Null handles, of what could not be made, are refused harmlessly.
+  for (HFONT font : FFonts) DeleteObject(font);
+  for (HICON icon : FIcons) DestroyIcon(icon);
 }
 
 // The controls are made once the empty frame exists, outside the system's
