@@ -2,11 +2,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFontMetrics>
-#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -16,9 +13,6 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
-#include <exception>
-
-#include "settings/IniFile.h"
 
 // The icon lives in a resource file compiled into a static library, whose
 // registration the linker would otherwise drop.
@@ -27,8 +21,6 @@ static void InitDialogResources() { Q_INIT_RESOURCE(moonglow); }
 namespace moonglow {
 
 namespace {
-
-const char* const IconResource = ":/moonglow/moonglow.png";
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -57,6 +49,7 @@ int TextWidth(const QFont& font, const QString& text) {
 
 // Measured in the font the widget draws with, so set that font first.
 void FitToWidth(QWidget* w, const QString& text, int room) {
+  if (room <= 0) return;
   QFont f = w->font();
   const int stretch = FitStretch(TextWidth(f, text), room, [&](int tried) {
     f.setStretch(tried);
@@ -117,7 +110,6 @@ class TSpinEdit : public QSpinBox {
   TSpinEdit(const TControlDef& def, QWidget* parent) : QSpinBox(parent), FDef(def) {
     setRange(def.Min, def.Max);
     setSingleStep(def.Step);
-    setWrapping(false);
     setGroupSeparatorShown(def.Thousands);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
   }
@@ -148,7 +140,7 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
     : QDialog(parent), FDialog(*this, settingsPath, files) {
   InitDialogResources();
   setWindowTitle(QString::fromUtf8(DialogCaption));
-  setWindowIcon(QIcon(QString::fromUtf8(IconResource)));
+  setWindowIcon(QIcon(QStringLiteral(":/moonglow/moonglow.png")));
   // A fixed dialog frame with the close box only.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -164,8 +156,6 @@ TOptDialogView::TOptDialogView(const std::string& settingsPath, QWidget* parent,
   if (QWidget* first = Find<QWidget>(this, InitialFocus())) first->setFocus();
 }
 
-TOptDialogView::~TOptDialogView() = default;
-
 void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   const std::string parentName = ParentName(w);
   QWidget* parent = parentName.empty() ? this : Find<QWidget>(this, parentName);
@@ -174,8 +164,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   switch (w.Kind) {
     case TWidgetKind::Icon: {
       auto* icon = new QLabel(parent);
-      icon->setPixmap(
-          QIcon(QString::fromUtf8(IconResource)).pixmap(w.Bounds.Width, w.Bounds.Height));
+      icon->setPixmap(windowIcon().pixmap(w.Bounds.Width, w.Bounds.Height));
       made = icon;
       break;
     }
@@ -184,7 +173,6 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       if (w.Font != TFontRole::Dialog) label->setFont(FontFor(w.Font));
       label->setAlignment((w.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignBottom);
       label->setGeometry(Rect(CaptionToLine(w.Bounds, QFontMetrics(label->font()).height())));
-      FitToWidth(label, label->text(), w.Bounds.Width);
       made = label;
       break;
     }
@@ -234,12 +222,10 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       made = new TGroupFrame(Text(w.Caption), parent);
       new QButtonGroup(made);
       break;
-    case TWidgetKind::RadioItem: {
-      auto* radio = new QRadioButton(Text(w.Caption), parent);
-      parent->findChild<QButtonGroup*>()->addButton(radio, w.Item);
-      made = radio;
+    case TWidgetKind::RadioItem:
+      made = new QRadioButton(Text(w.Caption), parent);
+      parent->findChild<QButtonGroup*>()->addButton(static_cast<QRadioButton*>(made), w.Item);
       break;
-    }
     case TWidgetKind::Button: {
       auto* button = new QPushButton(Text(w.Caption), parent);
       // A focused button takes Enter for itself; otherwise Enter goes to the
@@ -254,9 +240,8 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   }
   made->setObjectName(Text(w.Name));
   if (w.Kind != TWidgetKind::Label) made->setGeometry(Rect(w.Bounds));
-  if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
-    FitToWidth(made, static_cast<QAbstractButton*>(made)->text(),
-               w.Bounds.Width - IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem));
+  const int indicator = IndicatorRoom(made, w.Kind == TWidgetKind::RadioItem);
+  FitToWidth(made, Text(w.Caption), CaptionRoom(w.Kind, w.Bounds.Width, indicator));
   if (!w.Hint.empty()) made->setToolTip(Text(w.Hint));
   if (c && w.Kind != TWidgetKind::RadioItem) made->setEnabled(w.Enabled);
   // Hidden controls are still built: they take part in every transfer.
@@ -264,18 +249,13 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
 }
 
 void TOptDialogView::SetPosition(std::size_t index, std::int32_t position) {
-  if (auto* spin = Find<QSpinBox>(this, ControlTable().at(index).Name))
-    spin->setValue(position);
-  else
-    Find<QSlider>(this, ControlTable()[index].Name)->setValue(position);
+  Find<QWidget>(this, ControlTable().at(index).Name)->setProperty("value", position);
 }
 
 std::int32_t TOptDialogView::Position(std::size_t index) {
-  if (auto* spin = Find<QSpinBox>(this, ControlTable().at(index).Name)) {
-    spin->interpretText();
-    return spin->value();
-  }
-  return Find<QSlider>(this, ControlTable()[index].Name)->value();
+  QWidget* control = Find<QWidget>(this, ControlTable().at(index).Name);
+  if (auto* spin = qobject_cast<QAbstractSpinBox*>(control)) spin->interpretText();
+  return control->property("value").toInt();
 }
 
 // A radio group's items are exclusive: its checked item stays so until

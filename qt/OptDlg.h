@@ -15,7 +15,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   // The settings file is written through `files`, which outlives the dialog.
   explicit TOptDialogView(const std::string& settingsPath, QWidget* parent = nullptr,
                           IFileServices& files = PortableFileServices());
-  ~TOptDialogView() override;
 
   void SetPosition(std::size_t index, std::int32_t position) override;
   std::int32_t Position(std::size_t index) override;
@@ -29,7 +28,6 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   void reject() override;
 
  private:
-  // Finds the other widgets by the names the tables give them.
   void MakeWidget(const TWidgetDef& widget);
   // Made once the widgets exist, which its handlers reach through this view.
   TOptDialog FDialog;

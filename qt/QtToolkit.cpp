@@ -11,7 +11,7 @@
 
 #include "app/SaverGroup.h"
 #include "qt/EndSignals.h"
-#include "qt/OptionsDialog.h"
+#include "qt/OptDlg.h"
 #include "qt/SaverWindow.h"
 #include "qt/X11.h"
 #include "settings/IniFile.h"
@@ -172,7 +172,8 @@ void TQtToolkit::CheckDisplayPower() {
 }
 
 void TQtToolkit::CreateOptionsDialog() {
-  FDialog = NewOptionsDialog(DefaultSettingsPath(), FPlatform.FileServices());
+  FDialog =
+      std::make_unique<TOptDialogView>(DefaultSettingsPath(), nullptr, FPlatform.FileServices());
   FDialog->show();
   FHasMainWindow = true;
 }

@@ -203,6 +203,17 @@ std::string ParentName(const TWidgetDef& widget) {
   return std::string();
 }
 
+int CaptionRoom(TWidgetKind kind, int width, int indicator) {
+  if (kind == TWidgetKind::Label) return width;
+  if (kind == TWidgetKind::CheckBox || kind == TWidgetKind::RadioItem) return width - indicator;
+  return 0;
+}
+
+TBounds CentreIn(const TBounds& area, int width, int height) {
+  return {area.Left + (area.Width - width) / 2, area.Top + (area.Height - height) / 2, width,
+          height};
+}
+
 int TurnPage(int current, bool backward) {
   const auto count = static_cast<int>(TabTable().size());
   return (current + (backward ? count - 1 : 1)) % count;

@@ -128,6 +128,14 @@ TBounds FlatBounds(const TWidgetDef& widget, TBounds bounds);
 // controls; empty for the form.
 std::string ParentName(const TWidgetDef& widget);
 
+// Captions must show whole in their room: a label's is its `width`, a check
+// box's or radio item's what its `indicator` and the gap before its text
+// leave. Zero for the kinds whose captions are not fitted.
+int CaptionRoom(TWidgetKind kind, int width, int indicator);
+
+// A frame `width` by `height` centred on `area`.
+TBounds CentreIn(const TBounds& area, int width, int height);
+
 // Ctrl+Tab and Ctrl+Shift+Tab: the page after (before) page `current` of
 // the tabbed control, round from the last to the first.
 int TurnPage(int current, bool backward);

@@ -380,5 +380,18 @@ TEST(WidgetTree, WidgetsNestByNameAndPagesTurnRound) {
   EXPECT_EQ(TurnPage(0, true), last);
 }
 
+// The work area need not start at the screen's corner (a taskbar on the left
+// or top), and a frame larger than it overhangs both sides alike.
+TEST(OptDlgFrame, CentresOnTheWorkArea) {
+  const TBounds at = CentreIn({40, 30, 1000, 700}, 381, 468);
+  EXPECT_EQ(at.Left, 40 + 309);
+  EXPECT_EQ(at.Top, 30 + 116);
+  EXPECT_EQ(at.Width, 381);
+  EXPECT_EQ(at.Height, 468);
+  const TBounds over = CentreIn({0, 0, 300, 400}, 381, 468);
+  EXPECT_EQ(over.Left, -40);
+  EXPECT_EQ(over.Top, -34);
+}
+
 }  // namespace
 }  // namespace moonglow

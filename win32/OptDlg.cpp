@@ -14,16 +14,11 @@ namespace moonglow::win32 {
 
 namespace {
 
-// Command identifiers of the buttons. Cancel is IDCANCEL, so that Escape and
-// the close box reach it through the dialog manager.
-// In the order of ButtonTable().
+// Command identifiers of the buttons, in the order of ButtonTable(). Cancel
+// is IDCANCEL, so that Escape and the close box reach it through the dialog
+// manager.
 constexpr std::array<int, 3> ButtonIds{1001, IDCANCEL, 1002};
 constexpr int IdFirstControl = 1100;
-
-struct TCreateParams {
-  TOptDialogView* Dialog;
-  std::exception_ptr* Error;
-};
 
 int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -169,25 +164,46 @@ TOptDialogView::TOptDialogView(HINSTANCE instance, std::string settingsPath, TEr
 
 TOptDialogView::~TOptDialogView() {
   if (FWindow) DestroyWindow(FWindow);
-  for (HFONT font : FFonts)
-    if (font) DeleteObject(font);
-  for (HICON icon : FIcons)
-    if (icon) DestroyIcon(icon);
+  // Null handles, of what could not be made, are refused harmlessly.
+  for (HFONT font : FFonts) DeleteObject(font);
+  for (HICON icon : FIcons) DestroyIcon(icon);
 }
 
+// The controls are made once the empty frame exists, outside the system's
+// frames, so a failure is thrown straight to the caller; the frame is shown
+// only when they are all there.
 void TOptDialogView::Create() {
-  std::exception_ptr error;
-  // WM_INITDIALOG runs inside CreateDialogParam; a failure there is carried
-  // out of the system's frames and thrown from here.
-  TCreateParams params{this, &error};
-  HWND window = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTDIALOG), nullptr, &DialogProc,
-                                   reinterpret_cast<LPARAM>(&params));
-  if (error) {
-    if (window) DestroyWindow(window);
-    FWindow = nullptr;
-    std::rethrow_exception(error);
-  }
-  if (!window) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+  FWindow = MakeDialog(IDD_OPTDIALOG, nullptr);
+  HDC screen = GetDC(FWindow);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(FWindow, screen);
+  FDpi = dpi > 0 ? dpi : 96;
+  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
+    FFonts.push_back(MakeFont(role, FDpi));
+  SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
+  // The client area is the table's, at this screen's resolution, centred on
+  // the work area.
+  RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const TBounds at = CentreIn({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                              frame.right - frame.left, frame.bottom - frame.top);
+  SetWindowPos(FWindow, nullptr, at.Left, at.Top, at.Width, at.Height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
+  FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
+  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
+  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
+  FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
+                             nullptr, FInstance, nullptr);
+  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
+  ShowPage(0);
+  FDialog.FormCreate();
+  if (HWND first = Control(InitialFocus()))
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
   ShowWindow(FWindow, SW_SHOW);
   SetForegroundWindow(FWindow);
 }
@@ -197,25 +213,17 @@ void TOptDialogView::Destroy() {
   if (FWindow) DestroyWindow(FWindow);
 }
 
-// The pages are made without parameters and told their view once made.
+// The dialog and its pages are told their view once made; what comes before
+// goes to the dialog manager's defaults.
+HWND TOptDialogView::MakeDialog(int resource, HWND parent) {
+  HWND window = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(resource), parent, &DialogProc, 0);
+  if (!window) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  return window;
+}
+
 INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-  if (message == WM_INITDIALOG && lParam) {
-    const auto* params = reinterpret_cast<const TCreateParams*>(lParam);
-    TOptDialogView* self = params->Dialog;
-    self->FWindow = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    try {
-      self->BuildControls();
-      self->FDialog.FormCreate();
-      if (HWND first = self->Control(InitialFocus()))
-        SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
-    } catch (...) {
-      *params->Error = std::current_exception();
-    }
-    // The focus was placed on the first control of the tab order.
-    return FALSE;
-  }
   auto* self = reinterpret_cast<TOptDialogView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return FALSE;
   if (message == WM_NCDESTROY && window == self->FWindow) {
@@ -282,39 +290,6 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
-void TOptDialogView::BuildControls() {
-  {
-    HDC screen = GetDC(FWindow);
-    FDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(FWindow, screen);
-    if (FDpi <= 0) FDpi = 96;
-  }
-  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
-    FFonts.push_back(MakeFont(role, FDpi));
-  SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
-  // The client area is the table's, at this screen's resolution, centred on
-  // the work area.
-  RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int left = work.left + (work.right - work.left - width) / 2;
-  const int top = work.top + (work.bottom - work.top - height) / 2;
-  SetWindowPos(FWindow, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
-  FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
-  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
-  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
-  FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
-                             nullptr, FInstance, nullptr);
-  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
-  ShowPage(0);
-}
-
 HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
                                  const std::string& text, DWORD style, const TBounds& bounds,
                                  int id, DWORD exStyle) {
@@ -338,13 +313,13 @@ HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass
 
 void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   const std::size_t i = w.Control;
-  const bool value = i < ControlCount && w.Kind != TWidgetKind::Label;
+  const bool value = w.Kind == TWidgetKind::SpinBox || w.Kind == TWidgetKind::Slider ||
+                     w.Kind == TWidgetKind::CheckBox;
   const bool hasText = w.Kind != TWidgetKind::SpinBox && w.Kind != TWidgetKind::Slider;
   const bool isDefault = w.Button >= 0 && ButtonTable()[static_cast<std::size_t>(w.Button)].Default;
   const int id = w.Button >= 0 ? ButtonIds[static_cast<std::size_t>(w.Button)]
-                 : value && w.Kind != TWidgetKind::RadioGroup && w.Kind != TWidgetKind::RadioItem
-                     ? IdFirstControl + static_cast<int>(i)
-                     : 0;
+                 : value       ? IdFirstControl + static_cast<int>(i)
+                               : 0;
   const TWindowKind& kind = WindowKinds[static_cast<std::size_t>(w.Kind)];
   DWORD style = kind.Style | (w.Centred ? SS_CENTER : 0) | (isDefault ? BS_DEFPUSHBUTTON : 0) |
                 (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0);
@@ -353,14 +328,10 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   HWND made = MakeControl(w, kind.Class, hasText ? w.Caption : std::string(), style, w.Bounds, id,
                           w.Kind == TWidgetKind::SpinBox ? WS_EX_CLIENTEDGE : 0);
   FControls.emplace(w.Kind == TWidgetKind::SpinBox ? ControlTable()[i].EditName : w.Name, made);
+  FFocus.emplace(w.Name, made);
   AddTooltip(FTooltip, FWindow, made, w.Hint);
-  // Captions must show whole in their room: a label's is its width, a check
-  // box's or radio button's what its indicator and the gap before its text
-  // leave.
-  if (w.Kind == TWidgetKind::Label)
-    FitText(FWindow, made, Px(w.Bounds.Width), FFonts);
-  else if (w.Kind == TWidgetKind::CheckBox || w.Kind == TWidgetKind::RadioItem)
-    FitText(FWindow, made, Px(w.Bounds.Width) - GetSystemMetrics(SM_CXMENUCHECK) - Px(4), FFonts);
+  const int indicator = GetSystemMetrics(SM_CXMENUCHECK) + Px(4);
+  FitText(FWindow, made, CaptionRoom(w.Kind, Px(w.Bounds.Width), indicator), FFonts);
   if (w.Kind == TWidgetKind::Icon) {
     FIcons[0] = AppIcon(FInstance, Px(32));
     if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
@@ -382,10 +353,7 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
     MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
     for (const TTabDef& tab : TabTable()) {
-      HWND page =
-          CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_OPTPAGE), FWindow, &DialogProc, 0);
-      if (!page) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
-      SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      HWND page = MakeDialog(IDD_OPTPAGE, FWindow);
       // On themed systems the page takes the tab body's texture.
       EnableThemeDialogTexture(page, ETDT_ENABLETAB);
       SetWindowPos(page, HWND_TOP, display.left, display.top, display.right - display.left,
@@ -427,10 +395,6 @@ HWND TOptDialogView::Control(std::string_view name) const {
   return found == FControls.end() ? nullptr : found->second;
 }
 
-HWND TOptDialogView::RadioItem(std::size_t index, int item) const {
-  return Control(ItemName(index, item));
-}
-
 // What the dialog itself writes into a field is not typed text.
 void TOptDialogView::SetSpin(std::size_t index, std::int32_t position) {
   FSettingText = true;
@@ -465,11 +429,11 @@ std::int32_t TOptDialogView::Position(std::size_t index) {
 }
 
 void TOptDialogView::SetChecked(std::size_t index, int item, bool on) {
-  SendMessageW(RadioItem(index, item), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(Control(ItemName(index, item)), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool TOptDialogView::Checked(std::size_t index, int item) {
-  return SendMessageW(RadioItem(index, item), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendMessageW(Control(ItemName(index, item)), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TOptDialogView::Close(bool) {
@@ -494,24 +458,16 @@ bool TOptDialogView::TranslateDialogKey(MSG& msg) {
   return IsDialogMessageW(FWindow, &msg) != FALSE;
 }
 
-HWND TOptDialogView::FocusWindow(const std::string& name) const {
-  const std::size_t index = FindControl(name);
-  return index < ControlCount && ControlTable()[index].Kind == TControlKind::SpinBox
-             ? Control(ControlTable()[index].EditName)
-             : Control(name);
-}
-
 void TOptDialogView::MoveFocus(bool backward) {
-  HWND focus = GetFocus();
   std::string focused;
-  for (const TWidgetDef& w : Widgets())
-    if (focus && FocusWindow(w.Name) == focus) focused = w.Name;
+  for (const auto& [name, window] : FFocus)
+    if (window == GetFocus()) focused = name;
   const std::string next = FDialog.NextFocus(focused, backward, [&](const std::string& name) {
-    HWND window = FocusWindow(name);
+    HWND window = FFocus.contains(name) ? FFocus.at(name) : nullptr;
     return window && IsWindowVisible(window) && IsWindowEnabled(window);
   });
   if (!next.empty())
-    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FocusWindow(next)), TRUE);
+    SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FFocus.at(next)), TRUE);
 }
 
 std::unique_ptr<IMainWindow> NewOptDialog(HINSTANCE instance, std::string settingsPath,

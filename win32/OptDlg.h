@@ -15,10 +15,9 @@
 
 namespace moonglow::win32 {
 
-// The options dialog's window on Win32. Its frame is the DIALOGEX resource
-// IDD_OPTDIALOG; every control inside it is made at WM_INITDIALOG from the
-// dialog tables, in 96-dpi client pixels scaled to the screen's resolution,
-// and its events go to the dialog's handlers.
+// The options dialog's window on Win32: the empty DIALOGEX frame IDD_OPTDIALOG
+// filled from the dialog tables, in 96-dpi client pixels scaled to the
+// screen's resolution; its events go to the dialog's handlers.
 class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOptDialogView {
  public:
   // `onClose` runs when the dialog closes; the program then ends. The
@@ -29,7 +28,6 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   TOptDialogView(const TOptDialogView&) = delete;
   TOptDialogView& operator=(const TOptDialogView&) = delete;
 
-  // Makes and shows the dialog; FormCreate runs while it is made.
   void Create();
   void Destroy() override;
   HWND Window() const override { return FWindow; }
@@ -53,25 +51,19 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   // A control by its name in the dialog table: a spin box's name gives its
   // up-down, its EditName the edit field and its CaptionName the label.
   HWND Control(std::string_view name) const;
-  HWND RadioItem(std::size_t index, int item) const;
   HWND Tooltip() const { return FTooltip; }
 
  private:
-  // The dialog's and its pages' window procedure.
+  HWND MakeDialog(int resource, HWND parent);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  // Commands and notifications of the controls, from the dialog or a page.
   bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void BuildControls();
   void MakeWidget(const TWidgetDef& widget);
-  // A window of `widget`, shown and enabled as it is, in its font.
   HWND MakeControl(const TWidgetDef& widget, const wchar_t* windowClass, const std::string& text,
                    DWORD style, const TBounds& bounds, int id, DWORD exStyle = 0);
   void ShowPage(int tab);
   int Px(int pixels) const { return MulDiv(pixels, FDpi, 96); }
   void SetSpin(std::size_t index, std::int32_t position);
   void SpinTextChanged(std::size_t index);
-  // The window that takes the focus for a widget: a spin box's edit field.
-  HWND FocusWindow(const std::string& name) const;
   void MoveFocus(bool backward);
 
   HINSTANCE FInstance;
@@ -87,8 +79,9 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   // By TFontRole, then narrowed cuts of them for captions that would not fit.
   std::vector<HFONT> FFonts;
   std::array<HICON, 3> FIcons{};  // the header's, the frame's big and small
-  // By name in the dialog tables; a spin box's name gives its up-down.
   std::map<std::string, HWND, std::less<>> FControls;
+  // The window that takes the focus for a widget: a spin box's edit field.
+  std::map<std::string, HWND> FFocus;
   std::array<TSpinField, ControlCount> FSpins{};
   bool FSettingText = false;
 };

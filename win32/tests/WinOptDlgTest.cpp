@@ -255,7 +255,7 @@ TEST_F(OptDialog, CaptionsShowWholeBesideTheirControls) {
         break;
       case TControlKind::RadioGroup:
         for (int item = 0; item < 3; ++item) {
-          HWND radio = dialog.RadioItem(i, item);
+          HWND radio = dialog.Control(ItemName(i, item));
           EXPECT_LE(DrawnWidth(radio) + indicator, Width(radio)) << item;
         }
         break;
@@ -368,7 +368,7 @@ TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
       case TControlKind::RadioGroup:
         EXPECT_EQ(WindowText(value), Widen(def.Caption));
         for (int item = 0; item < 3; ++item)
-          EXPECT_EQ(WindowText(dialog.RadioItem(i, item)), Widen(RadioItems()[item]));
+          EXPECT_EQ(WindowText(dialog.Control(ItemName(i, item))), Widen(RadioItems()[item]));
         break;
       case TControlKind::None:
         break;
@@ -535,7 +535,7 @@ TEST_F(OptDialog, TabFollowsTheFormsOrder) {
   const std::size_t seedSize = FindControl("RadioGroupSeedSizeKiku");
   auto expected = [&](const char* name) {
     // A radio group takes the focus on its checked item (the first here).
-    return std::string(name) == "RadioGroupSeedSizeKiku" ? FDialog->RadioItem(seedSize, 0)
+    return std::string(name) == "RadioGroupSeedSizeKiku" ? FDialog->Control(ItemName(seedSize, 0))
                                                          : Control(name);
   };
   EXPECT_EQ(GetFocus(), expected(order[0]));
