@@ -157,7 +157,7 @@ void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
   // device pixels.
   const bool asPreview = ShowsAsPreview(FHost.ClientWidth(), FHost.ClientHeight());
   const std::int32_t width = FHost.CanvasWidth(), height = FHost.CanvasHeight();
-  auto canvas = std::make_unique<TCanvas>(width, height);
+  auto canvas = std::make_unique<TCanvas>(width, height, FHost.NewPixelMemory(width, height));
   std::unique_ptr<TShowEnv> env(new TShowEnv{.Canvas = *canvas,
                                              .Settings = settings,
                                              .IsPreview = asPreview,
@@ -165,7 +165,8 @@ void TMainForm::StartShow(TMyIniFile& settings, std::uint32_t seedCounter) {
                                              .Random = {},
                                              .Palette = {},
                                              .Trace = nullptr,
-                                             .VisitingSlot = 0});
+                                             .VisitingSlot = 0,
+                                             .Frames = FHost.FrameSink()});
   auto thread = FNewShowThread(*env);
   FCanvas = std::move(canvas);
   FEnv = std::move(env);

@@ -39,6 +39,15 @@ class IMainFormHost {
   // units. Where those units are device pixels, the client size.
   virtual std::int32_t CanvasWidth() { return ClientWidth(); }
   virtual std::int32_t CanvasHeight() { return ClientHeight(); }
+  // Memory for a canvas of that size that the window presents from without
+  // a copy of its own; null for the canvas's own memory.
+  virtual std::unique_ptr<IPixelMemory> NewPixelMemory(std::int32_t /*width*/,
+                                                       std::int32_t /*height*/) {
+    return nullptr;
+  }
+  // Where the show thread hands each frame it has drawn, for a window that
+  // presents from the show thread; null for one that presents on a timer.
+  virtual IFrameSink* FrameSink() { return nullptr; }
   virtual std::int32_t ScreenWidth() = 0;
   virtual std::int32_t ScreenHeight() = 0;
   // The rectangle of another window; nothing when that window does not exist.

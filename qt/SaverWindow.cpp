@@ -91,6 +91,10 @@ bool TSaverWindow::OverRootWindow() const {
 
 bool TSaverWindow::Start() {
   if (!FForm.FormCreate()) return false;
+  // Decided before the window is first shown, so that Qt never makes a
+  // backing store image for it.
+  FX11 = TX11Presenter::Create(Handle());
+  if (FX11) setAttribute(Qt::WA_PaintOnScreen);
   if (FForm.Hosted()) {
     if (!OverRootWindow()) EmbedInParent();
     show();
@@ -175,6 +179,11 @@ std::int32_t TSaverWindow::CanvasHeight() {
   return static_cast<std::int32_t>(std::lround(height() * devicePixelRatioF()));
 }
 
+std::unique_ptr<IPixelMemory> TSaverWindow::NewPixelMemory(std::int32_t width,
+                                                           std::int32_t height) {
+  return FX11 ? FX11->NewPixelMemory(width, height) : nullptr;
+}
+
 QRect TSaverWindow::DeviceRect(const QRect& logical) const {
   const qreal ratio = FFrame.isNull() ? devicePixelRatioF() : FFrame.devicePixelRatio();
   const auto left = static_cast<int>(std::floor(logical.left() * ratio));
@@ -198,12 +207,15 @@ bool TSaverWindow::WindowShown(TWindowHandle window) { return X11WindowShown(win
 void TSaverWindow::SetPresenting(bool on) {
   // Before the first frame there is nothing to present; StartShow decides.
   if (on && !FFrame.isNull()) {
-    FPresentTimer.start();  // at the interval the presenting started with
+    // The show thread presents on X11: the timer is for Qt's painting.
+    if (!FX11) FPresentTimer.start();  // at the interval the presenting started with
     update();
   } else {
     FPresentTimer.stop();
   }
 }
+
+IFrameSink* TSaverWindow::FrameSink() { return FX11.get(); }
 
 void TSaverWindow::EmbedInParent() {
   setAttribute(Qt::WA_NativeWindow);
@@ -274,21 +286,13 @@ bool TSaverWindow::event(QEvent* event) {
   return QWidget::event(event);
 }
 
+QPaintEngine* TSaverWindow::paintEngine() const { return FX11 ? nullptr : QWidget::paintEngine(); }
+
 void TSaverWindow::paintEvent(QPaintEvent* event) {
-  {
-    QPainter painter(this);
-    QRegion background = event->region();
-    if (TCanvas* canvas = FForm.Canvas(); canvas && FollowCanvas(*canvas)) {
-      // FFrame reads the canvas's own pixels: hold the show off while copying
-      // them into the backing store, a few rectangles a frame.
-      std::lock_guard<std::mutex> lock(canvas->Mutex());
-      for (const QRect& r : event->region()) {
-        const QRect source = DeviceRect(r) & FFrame.rect();
-        painter.drawImage(QPointF(source.topLeft()) / FFrame.devicePixelRatio(), FFrame, source);
-      }
-      background -= LogicalRect(FFrame.rect());
-    }
-    for (const QRect& r : background) painter.fillRect(r, Qt::black);
+  if (FX11) {
+    PaintWithX11(event->region());
+  } else {
+    PaintWithQt(event->region());
   }
   // The first paint starts the show, from the loop just after this paint
   // rather than inside it: a failure opens the error box, whose own loop
@@ -297,6 +301,41 @@ void TSaverWindow::paintEvent(QPaintEvent* event) {
     QMetaObject::invokeMethod(
         this, [this] { FForm.Guard([this] { StartShow(); }); }, Qt::QueuedConnection);
   }
+}
+
+void TSaverWindow::PaintWithQt(const QRegion& region) {
+  QPainter painter(this);
+  QRegion background = region;
+  if (TCanvas* canvas = FForm.Canvas(); canvas && FollowCanvas(*canvas)) {
+    // FFrame reads the canvas's own pixels: hold the show off while copying
+    // them into the backing store, a few rectangles a frame.
+    std::lock_guard<std::mutex> lock(canvas->Mutex());
+    for (const QRect& r : region) {
+      const QRect source = DeviceRect(r) & FFrame.rect();
+      painter.drawImage(QPointF(source.topLeft()) / FFrame.devicePixelRatio(), FFrame, source);
+    }
+    background -= LogicalRect(FFrame.rect());
+  }
+  for (const QRect& r : background) painter.fillRect(r, Qt::black);
+}
+
+void TSaverWindow::PaintWithX11(const QRegion& region) {
+  // The X window has device pixels, as the canvas does.
+  QRegion device;
+  for (const QRect& r : region) device += DeviceRect(r);
+  QRegion shown;
+  std::vector<TRect> fromCanvas, black;
+  const auto toRect = [](const QRect& r) {
+    return TRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+  };
+  TCanvas* canvas = FForm.Canvas();
+  if (canvas && FollowCanvas(*canvas)) {
+    shown = device & FFrame.rect();
+    for (const QRect& r : shown) fromCanvas.push_back(toRect(r));
+  }
+  for (const QRect& r : device - shown) black.push_back(toRect(r));
+  FX11->FillBlack(black);
+  if (!fromCanvas.empty()) FX11->Present(*canvas, fromCanvas);
 }
 
 void TSaverWindow::StartShow() {
@@ -325,7 +364,7 @@ bool TSaverWindow::FollowCanvas(const TCanvas& canvas) {
 }
 
 void TSaverWindow::StartPresenting() {
-  if (!FollowCanvas(*FForm.Canvas())) return;
+  if (!FollowCanvas(*FForm.Canvas()) || FX11) return;
   const QScreen* screen = this->screen();
   FPresentTimer.start(PresentInterval(screen ? screen->refreshRate() : 0.0));
 }
@@ -335,6 +374,10 @@ void TSaverWindow::Present() {
   if (!canvas || FFrame.isNull() || !FollowCanvas(*canvas)) return;
   const std::vector<TRect> rects = TakeChanges(*canvas);
   if (rects.empty()) return;
+  if (FX11) {
+    FX11->Present(*canvas, rects);
+    return;
+  }
   QRegion changed;
   for (const TRect& r : rects) {
     changed += LogicalRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));

@@ -6,9 +6,11 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/Main.h"
+#include "qt/X11Present.h"
 
 class QWindow;
 
@@ -16,10 +18,11 @@ namespace moonglow {
 
 // The saver window on Qt: a black, borderless, stay-on-top widget that hands
 // its events to the saver window's rules (TMainForm), each through the rules'
-// Guard, and presents what the show thread draws. The show draws into the
-// rules' canvas; a timer at the display's refresh rate takes the rectangles
-// that changed (TakeChanges) and asks for them to be painted, and painting
-// copies them from the canvas under its mutex.
+// Guard, and presents what the show thread draws into the rules' canvas: the
+// rectangles that changed (TakeChanges), frame by frame. On X11 the show thread hands
+// each frame to the X server, which copies the changes from the canvas itself
+// (TX11Presenter), and Qt paints nothing; on other platforms a timer at the
+// display's refresh rate has Qt paint them from the canvas under its mutex.
 class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstractNativeEventFilter {
   Q_OBJECT
 
@@ -53,6 +56,8 @@ class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstrac
   // a star pixel is to be one pixel of the screen.
   std::int32_t CanvasWidth() override;
   std::int32_t CanvasHeight() override;
+  std::unique_ptr<IPixelMemory> NewPixelMemory(std::int32_t width, std::int32_t height) override;
+  IFrameSink* FrameSink() override;
   bool WindowShown(TWindowHandle window) override;
   void SetPresenting(bool on) override;
   std::int32_t ScreenWidth() override;
@@ -66,6 +71,8 @@ class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstrac
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  // None while the X server presents: Qt must not paint this window at all.
+  QPaintEngine* paintEngine() const override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -83,6 +90,9 @@ class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstrac
   QRect LogicalRect(const QRect& device) const;
   bool OverRootWindow() const;
   void StartShow();
+  // Paints `region` (logical) from the canvas, black where it has none.
+  void PaintWithQt(const QRegion& region);
+  void PaintWithX11(const QRegion& region);
   // Points FFrame at the current canvas; false when it has no pixels.
   bool FollowCanvas(const TCanvas& canvas);
   void StartPresenting();
@@ -90,6 +100,7 @@ class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstrac
 
   TErrorBox FShowError;
   QImage FFrame;  // a read-only view of the canvas's pixels, read under its mutex
+  std::unique_ptr<TX11Presenter> FX11;  // null: Qt paints
   QTimer FPresentTimer;
   QTimer FParentTimer;
   QPointer<QWindow> FForeignParent;

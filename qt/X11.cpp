@@ -17,15 +17,16 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
-// The application's X server connection; none unless it runs on xcb (the
-// offscreen platform may answer as X11 with no connection behind it).
-xcb_connection_t* Connection() {
+xcb_connection_t* Connection() { return X11Connection(); }
+
+}  // namespace
+
+xcb_connection_t* X11Connection() {
+  // The offscreen platform may answer as X11 with no connection behind it.
   if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   return x11 ? x11->connection() : nullptr;
 }
-
-}  // namespace
 
 std::optional<std::string> DisplayProblem() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");

@@ -7,7 +7,12 @@
 #include "app/CommandLine.h"
 #include "show/Canvas.h"
 
+struct xcb_connection_t;
+
 namespace moonglow {
+
+// The application's X server connection; none unless it runs on xcb.
+xcb_connection_t* X11Connection();
 
 // Why no display can be reached, or nothing when one can (or when Qt has been
 // told to use another platform, which then reports for itself). Called before

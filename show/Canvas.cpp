@@ -12,13 +12,23 @@ std::size_t TilesFor(std::int32_t pixels) {
 
 }  // namespace
 
-TCanvas::TCanvas(std::int32_t width, std::int32_t height)
+TCanvas::TCanvas(std::int32_t width, std::int32_t height, std::unique_ptr<IPixelMemory> memory)
     : FWidth(std::max(width, 0)),
       FHeight(std::max(height, 0)),
       FTilesX(TilesFor(FWidth)),
       FTilesY(TilesFor(FHeight)),
-      FPixels(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), ToPixel(0)),
-      FDirty(FTilesX * FTilesY, 0) {}
+      FMemory(std::move(memory)),
+      FPixels(nullptr),
+      FDirty(FTilesX * FTilesY, 0) {
+  const std::size_t count = static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight);
+  if (FMemory) {
+    FPixels = FMemory->Pixels();
+    std::fill_n(FPixels, count, ToPixel(0));
+  } else {
+    FOwnPixels.assign(count, ToPixel(0));
+    FPixels = FOwnPixels.data();
+  }
+}
 
 TColorRef TCanvas::GetPixel(std::int64_t x, std::int64_t y) const {
   if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return 0;
@@ -35,10 +45,8 @@ void TCanvas::FillRect(TRect rect, TColorRef color) {
   const std::uint32_t pixel = ToPixel(color);
   const auto width = static_cast<std::size_t>(FWidth);
   for (auto y = static_cast<std::size_t>(top); y < static_cast<std::size_t>(bottom); ++y) {
-    std::fill(
-        FPixels.begin() + static_cast<std::ptrdiff_t>(y * width + static_cast<std::size_t>(left)),
-        FPixels.begin() + static_cast<std::ptrdiff_t>(y * width + static_cast<std::size_t>(right)),
-        pixel);
+    std::fill(FPixels + y * width + static_cast<std::size_t>(left),
+              FPixels + y * width + static_cast<std::size_t>(right), pixel);
   }
   for (auto ty = static_cast<std::size_t>(top) / TileSize;
        ty <= static_cast<std::size_t>(bottom - 1) / TileSize; ++ty) {

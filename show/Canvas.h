@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -15,6 +16,15 @@ struct TRect {
   bool operator==(const TRect&) const = default;
 };
 
+// Memory for a canvas's pixels that the front end provides: memory the display
+// server reads straight from, so that presenting a frame copies nothing here.
+class IPixelMemory {
+ public:
+  virtual ~IPixelMemory() = default;
+  // Room for the canvas's pixels, valid for as long as this object lives.
+  virtual std::uint32_t* Pixels() = 0;
+};
+
 // The saver window's client area as a framebuffer. The show writes single
 // pixels into it; the front end presents the tiles that changed, merged into
 // a few rectangles. Pixels are
@@ -22,7 +32,10 @@ struct TRect {
 // DIBs read directly.
 //
 // Threads: the show thread writes while holding Mutex(); the presenter takes
-// the same mutex to copy the dirty tiles out (TakeDirty). Single-threaded users
+// the same mutex to take the dirty rectangles (TakeDirty) and, when it copies
+// pixels itself, to copy them. A display server reading the front end's memory
+// (IPixelMemory) reads outside any lock: a pixel drawn meanwhile only shows a
+// frame early, and is presented again with its tile. Single-threaded users
 // (the render tool, tests) need not lock.
 class TCanvas {
  public:
@@ -34,7 +47,9 @@ class TCanvas {
   // presented along with their neighbours rather than split off.
   static constexpr std::int64_t RectCostPixels = 1024;
 
-  TCanvas(std::int32_t width, std::int32_t height);
+  // The pixels live in `memory` when given (at least width × height of
+  // them), else in memory of the canvas's own. Either starts black.
+  TCanvas(std::int32_t width, std::int32_t height, std::unique_ptr<IPixelMemory> memory = nullptr);
 
   std::int32_t Width() const { return FWidth; }
   std::int32_t Height() const { return FHeight; }
@@ -58,7 +73,9 @@ class TCanvas {
   std::uint64_t Writes() const { return FWrites; }
 
   // Raw pixels, row after row, Width() per row, 0xFFRRGGBB.
-  const std::uint32_t* Pixels() const { return FPixels.data(); }
+  const std::uint32_t* Pixels() const { return FPixels; }
+  // The front end's memory the pixels live in; null when the canvas's own.
+  IPixelMemory* Memory() const { return FMemory.get(); }
 
   // The rectangles that changed since the last call, and clears the record.
   // They cover every dirty tile (and perhaps some clean ones next to them),
@@ -78,11 +95,22 @@ class TCanvas {
  private:
   std::int32_t FWidth, FHeight;
   std::size_t FTilesX, FTilesY;
-  std::vector<std::uint32_t> FPixels;
+  std::unique_ptr<IPixelMemory> FMemory;
+  std::vector<std::uint32_t> FOwnPixels;  // when no memory was given
+  std::uint32_t* FPixels;
   std::vector<std::uint8_t> FDirty;
   std::uint64_t FWrites = 0;
   bool FAnyDirty = false;
   std::mutex FMutex;
+};
+
+// Told on the show thread after each stretch of drawing, with the canvas's
+// mutex free: a presenter that can show frames from any thread takes the
+// changes here, so that presenting costs no wake-up of a thread of its own.
+class IFrameSink {
+ public:
+  virtual ~IFrameSink() = default;
+  virtual void FrameDrawn(TCanvas& canvas) = 0;
 };
 
 }  // namespace moonglow

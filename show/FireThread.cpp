@@ -119,7 +119,9 @@ void TFireThread::Execute() {
       }
       const std::uint64_t written = FEnv.Canvas.Writes() - firstWrite;
       if (canvasLock.owns_lock()) canvasLock.unlock();
-      if (stop || FPixelRate == 0) continue;
+      if (stop) continue;
+      if (FEnv.Frames) FEnv.Frames->FrameDrawn(FEnv.Canvas);
+      if (FPixelRate == 0) continue;
 
       // A stretch of visits that draw nothing still costs time, so the loop
       // never spins a core flat out.

@@ -20,8 +20,8 @@ std::uint64_t DefaultPixelRate();
 // cooperative: Suspend returns only once the thread is parked between two slot
 // visits, after which it writes no pixel and reads no setting until resumed.
 // The thread wakes about once a display frame to draw that frame's share of
-// the writes; Suspend and Terminate cut its sleep short, so either is answered
-// within one quantum of drawing.
+// the writes, then tells the env's frame sink, if any; Suspend and Terminate
+// cut its sleep short, so either is answered within one quantum of drawing.
 // Terminate ends it: a parked thread ends at its park point without touching
 // the canvas or the settings again. The destructor terminates and joins.
 class TFireThread {

@@ -23,6 +23,7 @@ struct TShowEnv {
   TPalette Palette{};         // built by the show thread's constructor
   IShowTrace* Trace = nullptr;
   std::int32_t VisitingSlot = 0;  // the slot the show loop is stepping, for the trace
+  IFrameSink* Frames = nullptr;   // told after each stretch of drawing, when given
 
   // The pacing write: three writes of black to pixel (0, 0).
   void Pace() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,34 @@ TEST(CanvasPixels, WritesOutsideAreIgnoredButCounted) {
   EXPECT_EQ(c.Writes(), 5u);
   for (std::int32_t i = 0; i < 12; ++i) EXPECT_EQ(c.Pixels()[i], 0xFF000000u);
   EXPECT_TRUE(c.TakeDirty().empty());
+}
+
+// The front end's memory holds the pixels: the canvas starts it black
+// whatever was there, writes land in it, and it lives as long as the canvas.
+TEST(CanvasPixels, GivenMemoryHoldsThePixels) {
+  struct TMemory final : IPixelMemory {
+    std::vector<std::uint32_t> Store = std::vector<std::uint32_t>(6, 0x12345678u);
+    bool* Freed = nullptr;
+    ~TMemory() override { *Freed = true; }
+    std::uint32_t* Pixels() override { return Store.data(); }
+  };
+  bool freed = false;
+  auto memory = std::make_unique<TMemory>();
+  memory->Freed = &freed;
+  const std::uint32_t* store = memory->Store.data();
+  {
+    TCanvas c(3, 2, std::move(memory));
+    EXPECT_EQ(c.Pixels(), store);
+    ASSERT_NE(c.Memory(), nullptr);
+    for (std::int32_t i = 0; i < 6; ++i) EXPECT_EQ(store[i], 0xFF000000u);
+    c.SetPixel(2, 1, 0x0000FF);
+    c.FillRect({0, 0, 1, 1}, 0x00FF00);
+    EXPECT_EQ(store[5], 0xFFFF0000u);
+    EXPECT_EQ(store[0], 0xFF00FF00u);
+    EXPECT_FALSE(freed);
+  }
+  EXPECT_TRUE(freed);
+  EXPECT_EQ(TCanvas(3, 2).Memory(), nullptr);
 }
 
 TEST(CanvasPixels, EmptyAreaDrawsNothing) {

@@ -114,6 +114,44 @@ TEST_F(ShowThread, SuspendStopsEveryWriteUntilResumed) {
   EXPECT_FALSE(thread.Show().Slots[0]);  // the shells were freed
 }
 
+// A presenter fed by the show thread: told after each stretch of drawing, on
+// the show thread, with the canvas free for it to take the changes.
+TEST_F(ShowThread, TellsTheFrameSinkAfterEachStretchWithTheCanvasFree) {
+  struct TSink final : IFrameSink {
+    void FrameDrawn(TCanvas& canvas) override {
+      Free = Free && canvas.Mutex().try_lock();
+      if (!Free) return;
+      for (const TRect& r : canvas.TakeDirty()) Taken.push_back(r);
+      Frames.fetch_add(1);
+      Pixels = canvas.Writes();
+      canvas.Mutex().unlock();
+      Thread = std::this_thread::get_id();
+    }
+    std::atomic<int> Frames{0};
+    bool Free = true;
+    std::uint64_t Pixels = 0;
+    std::vector<TRect> Taken;
+    std::thread::id Thread;
+  } sink;
+  World.Env.Frames = &sink;
+  constexpr std::uint64_t Rate = 60000;  // a thousand writes a frame
+  TFireThread thread(World.Env, Clock, Rate);
+  thread.Resume();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (sink.Frames.load() < 20 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  thread.Suspend();
+  thread.Terminate();
+  thread.WaitFor();
+  ASSERT_GE(sink.Frames.load(), 20);
+  EXPECT_TRUE(sink.Free);
+  EXPECT_NE(sink.Thread, std::this_thread::get_id());
+  // A frame for every 1,000 writes or so, each with what was drawn.
+  EXPECT_LE(sink.Pixels, static_cast<std::uint64_t>(sink.Frames.load() + 1) * 2000);
+  EXPECT_FALSE(sink.Taken.empty());
+}
+
 TEST_F(ShowThread, TerminateEndsARunningShow) {
   TFireThread thread(World.Env, Clock, 1000000);
   thread.Resume();
