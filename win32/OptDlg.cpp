@@ -476,8 +476,9 @@ void TOptDialogView::MakeWidget(std::size_t index) {
 void TOptDialogView::Arrange(std::size_t index) {
   const TWidgetDef& w = Widgets()[index];
   HWND made = FWindows[index];
-  const auto move = [](HWND window, const TBounds& at, UINT flags = SWP_NOZORDER) {
-    SetWindowPos(window, nullptr, at.Left, at.Top, at.Width, at.Height, flags | SWP_NOACTIVATE);
+  const auto move = [](HWND window, const TBounds& at) {
+    SetWindowPos(window, nullptr, at.Left, at.Top, at.Width, at.Height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   };
   SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(FFonts[static_cast<std::size_t>(w.Font)]),
                FALSE);
@@ -491,8 +492,6 @@ void TOptDialogView::Arrange(std::size_t index) {
     at.Width += line.right - line.left - inside.right;
     at.Height = line.bottom - line.top - inside.bottom;
   }
-  // The up-down takes its width from the right of its buddy: placed as wide
-  // as both, the field ends where the table puts the up-down.
   move(made, at);
   const int indicator = Metric(SM_CXMENUCHECK, FDpi) + Px(4);
   FitText(FWindow, made, CaptionRoom(w.Kind, Px(w.Bounds.Width), indicator), FFonts);
@@ -514,6 +513,8 @@ void TOptDialogView::Arrange(std::size_t index) {
     // It draws no text, but is not left holding a font that is freed.
     SendMessageW(upDown, WM_SETFONT,
                  reinterpret_cast<WPARAM>(FFonts[static_cast<std::size_t>(w.Font)]), FALSE);
+    // The up-down takes its width from the right of its buddy: placed as
+    // wide as both, the field ends where the table puts the up-down.
     move(upDown, Placed(w, ControlTable()[w.Control].SpinBounds));
     SendMessageW(upDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(made), 0);
   }

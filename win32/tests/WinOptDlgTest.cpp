@@ -517,22 +517,18 @@ struct TPlaced {
   RECT Rect;
   LONG FontHeight;
 };
+BOOL CALLBACK AddPlaced(HWND child, LPARAM to) {
+  wchar_t name[16] = {};
+  GetClassNameW(child, name, 16);
+  LOGFONTW font{};
+  if (std::wstring(name) != L"#32770")
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
+  (*reinterpret_cast<std::map<HWND, TPlaced>*>(to))[child] = {RectInParent(child), font.lfHeight};
+  return TRUE;
+}
 std::map<HWND, TPlaced> Layout(HWND dialog) {
   std::map<HWND, TPlaced> found;
-  EnumChildWindows(
-      dialog,
-      [](HWND child, LPARAM to) {
-        wchar_t name[16] = {};
-        GetClassNameW(child, name, 16);
-        LOGFONTW font{};
-        if (std::wstring(name) != L"#32770")
-          GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font,
-                     &font);
-        (*reinterpret_cast<std::map<HWND, TPlaced>*>(to))[child] = {RectInParent(child),
-                                                                    font.lfHeight};
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(dialog, &AddPlaced, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
@@ -558,7 +554,7 @@ TEST_F(OptDialog, FollowsTheMonitorsScale) {
   // Windows the controls make for themselves (a tab scroller) are not ours.
   std::map<HWND, TPlaced> large = Layout(dialog.Window());
   for (const auto& [window, was] : before)
-    EXPECT_EQ(large[window].FontHeight, 2 * was.FontHeight) << WindowText(window).size();
+    EXPECT_EQ(large[window].FontHeight, 2 * was.FontHeight) << Narrow(WindowText(window));
   // The controls the system does not shape itself double within rounding.
   for (const char* name : {"ButtonOk", "TrackBarAllCast", "PageControl", "CheckBoxDrawLaunchKiku",
                            "RadioGroupSeedSizeKiku", "LabelTitle"}) {
