@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include "win32/Resource.h"
 #include "win32/Text.h"
@@ -19,6 +20,37 @@ namespace {
 // manager.
 constexpr std::array<int, 3> ButtonIds{1001, IDCANCEL, 1002};
 constexpr int IdFirstControl = 1100;
+
+// The per-monitor scaling functions of user32, where the system has them:
+// older systems and wine may lack any of them. GetProcAddress hands back a
+// generic pointer; going through void (*)() keeps the cast well defined.
+template <class TFunction>
+TFunction UserFunction(const char* name) {
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  return user
+             ? reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(GetProcAddress(user, name)))
+             : nullptr;
+}
+
+// The resolution of the monitor `window` is on; without per-monitor
+// scaling, the system's.
+int WindowDpi(HWND window) {
+  using TGetDpi = UINT(WINAPI*)(HWND);
+  if (const auto getDpi = UserFunction<TGetDpi>("GetDpiForWindow"))
+    if (const UINT dpi = getDpi(window); dpi > 0) return static_cast<int>(dpi);
+  HDC screen = GetDC(window);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(window, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+// A system measure at resolution `dpi`; without per-monitor scaling, the
+// system's, which is at its own.
+int Metric(int index, int dpi) {
+  using TMetric = int(WINAPI*)(int, UINT);
+  const auto metric = UserFunction<TMetric>("GetSystemMetricsForDpi");
+  return metric ? metric(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
+}
 
 int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
@@ -171,35 +203,27 @@ TOptDialogView::~TOptDialogView() {
 
 // The controls are made once the empty frame exists, outside the system's
 // frames, so a failure is thrown straight to the caller; the frame is shown
-// only when they are all there.
+// only when they are all there. The frame opens at the resolution of the
+// monitor it is made on, the primary one, where it stays.
 void TOptDialogView::Create() {
   FWindow = MakeDialog(IDD_OPTDIALOG, nullptr);
-  HDC screen = GetDC(FWindow);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(FWindow, screen);
-  FDpi = dpi > 0 ? dpi : 96;
-  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
-    FFonts.push_back(MakeFont(role, FDpi));
+  FDpi = WindowDpi(FWindow);
+  MakeFonts();
   SetWindowTextW(FWindow, Widen(DialogCaption).c_str());
   // The client area is the table's, at this screen's resolution, centred on
   // the work area.
-  RECT frame{0, 0, Px(ClientWidth), Px(ClientHeight)};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE)));
+  const SIZE frame = FrameSize(FDpi);
   RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const TBounds at = CentreIn({work.left, work.top, work.right - work.left, work.bottom - work.top},
-                              frame.right - frame.left, frame.bottom - frame.top);
+                              frame.cx, frame.cy);
   SetWindowPos(FWindow, nullptr, at.Left, at.Top, at.Width, at.Height,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  FIcons[1] = AppIcon(FInstance, GetSystemMetrics(SM_CXICON));
-  FIcons[2] = AppIcon(FInstance, GetSystemMetrics(SM_CXSMICON));
-  if (FIcons[1]) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcons[1]));
-  if (FIcons[2]) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcons[2]));
+  SetFrameIcons();
   FTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow,
                              nullptr, FInstance, nullptr);
-  for (const TWidgetDef& w : Widgets()) MakeWidget(w);
+  for (std::size_t i = 0; i < Widgets().size(); ++i) MakeWidget(i);
   ShowPage(0);
   FDialog.FormCreate();
   if (HWND first = Control(InitialFocus()))
@@ -214,12 +238,66 @@ void TOptDialogView::Destroy() {
 }
 
 // The dialog and its pages are told their view once made; what comes before
-// goes to the dialog manager's defaults.
+// goes to the dialog manager's defaults. The dialog manager would rescale
+// the frames' template font and hand it to every control when the resolution
+// changes; the view lays its controls out itself, so it is kept out of that.
 HWND TOptDialogView::MakeDialog(int resource, HWND parent) {
   HWND window = CreateDialogParamW(FInstance, MAKEINTRESOURCEW(resource), parent, &DialogProc, 0);
   if (!window) throw std::runtime_error("CreateDialogParam: " + std::to_string(GetLastError()));
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  using TSetBehavior = BOOL(WINAPI*)(HWND, int, int);
+  constexpr int DisableAll = 1;  // DDC_DISABLE_ALL
+  if (const auto setBehavior = UserFunction<TSetBehavior>("SetDialogDpiChangeBehavior"))
+    setBehavior(window, DisableAll, DisableAll);
   return window;
+}
+
+// By TFontRole, at the current resolution.
+void TOptDialogView::MakeFonts() {
+  for (TFontRole role : {TFontRole::Dialog, TFontRole::Title, TFontRole::Version})
+    FFonts.push_back(MakeFont(role, FDpi));
+}
+
+// The frame's big and small icons, at the sizes of the current resolution.
+void TOptDialogView::SetFrameIcons() {
+  const auto set = [this](std::size_t slot, WPARAM kind, int metric) {
+    HICON icon = AppIcon(FInstance, Metric(metric, FDpi));
+    if (!icon) return;
+    SendMessageW(FWindow, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+    DestroyIcon(std::exchange(FIcons[slot], icon));
+  };
+  set(1, ICON_BIG, SM_CXICON);
+  set(2, ICON_SMALL, SM_CXSMICON);
+}
+
+// The outer size of a frame whose client area is the table's at `dpi`.
+SIZE TOptDialogView::FrameSize(int dpi) const {
+  RECT frame{0, 0, MulDiv(ClientWidth, dpi, 96), MulDiv(ClientHeight, dpi, 96)};
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(FWindow, GWL_EXSTYLE));
+  using TAdjust = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  const auto adjust = UserFunction<TAdjust>("AdjustWindowRectExForDpi");
+  if (!adjust || !adjust(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The system moved the frame to a monitor of another resolution: everything
+// is laid out again at that resolution, in the same place as at creation,
+// and the frame takes the rectangle the system asks for. What the controls
+// hold and where the focus is stay as they are.
+void TOptDialogView::ChangeDpi(int dpi, const RECT& frame) {
+  if (dpi <= 0) return;
+  FDpi = dpi;
+  std::vector<HFONT> old = std::exchange(FFonts, {});
+  MakeFonts();
+  for (std::size_t i = 0; i < FWindows.size(); ++i) Arrange(i);
+  // The controls hold the new fonts now.
+  for (HFONT font : old) DeleteObject(font);
+  SetFrameIcons();
+  SetWindowPos(FWindow, nullptr, frame.left, frame.top, frame.right - frame.left,
+               frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RedrawWindow(FWindow, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 INT_PTR CALLBACK TOptDialogView::DialogProc(HWND window, UINT message, WPARAM wParam,
@@ -247,6 +325,15 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   switch (message) {
     case WM_CLOSE:
       FDialog.ButtonCancelClick();
+      return true;
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return true;
+    case WM_GETDPISCALEDSIZE:
+      // The frame at the new resolution holds the table's client area
+      // exactly, which scaling the whole frame would not give.
+      *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<int>(wParam));
+      SetWindowLongPtrW(FWindow, DWLP_MSGRESULT, TRUE);
       return true;
     case WM_COMMAND: {
       const int code = HIWORD(wParam);
@@ -290,16 +377,21 @@ bool TOptDialogView::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
+// Where a window of widget `w` with `bounds` in the table goes at the current
+// resolution, in its parent's pixels.
+TBounds TOptDialogView::Placed(const TWidgetDef& w, const TBounds& bounds) const {
+  const TBounds flat = FlatBounds(w, bounds);
+  const TBounds at{Px(flat.Left), Px(flat.Top), Px(flat.Width), Px(flat.Height)};
+  if (w.Kind != TWidgetKind::Label || w.Caption.empty()) return at;
+  return CaptionToLine(at, LineHeight(FWindow, FFonts[static_cast<std::size_t>(w.Font)]));
+}
+
 HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass,
                                  const std::string& text, DWORD style, const TBounds& bounds,
                                  int id, DWORD exStyle) {
   style |= (w.Visible ? WS_VISIBLE : 0) | (w.Enabled ? 0 : WS_DISABLED);
   HWND parent = w.Place == TPlace::Tab ? FPages.at(static_cast<std::size_t>(w.Tab)) : FWindow;
-  const HFONT font = FFonts[static_cast<std::size_t>(w.Font)];
-  const TBounds flat = FlatBounds(w, bounds);
-  TBounds at{Px(flat.Left), Px(flat.Top), Px(flat.Width), Px(flat.Height)};
-  if (w.Kind == TWidgetKind::Label && !text.empty())
-    at = CaptionToLine(at, LineHeight(FWindow, font));
+  const TBounds at = Placed(w, bounds);
   HWND control = CreateWindowExW(
       exStyle, windowClass, Widen(text).c_str(), WS_CHILD | style, at.Left, at.Top, at.Width,
       at.Height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
@@ -307,11 +399,13 @@ HWND TOptDialogView::MakeControl(const TWidgetDef& w, const wchar_t* windowClass
     throw std::runtime_error("CreateWindowEx " + Narrow(windowClass) + ": " +
                              std::to_string(GetLastError()));
   }
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  SendMessageW(control, WM_SETFONT,
+               reinterpret_cast<WPARAM>(FFonts[static_cast<std::size_t>(w.Font)]), FALSE);
   return control;
 }
 
-void TOptDialogView::MakeWidget(const TWidgetDef& w) {
+void TOptDialogView::MakeWidget(std::size_t index) {
+  const TWidgetDef& w = Widgets()[index];
   const std::size_t i = w.Control;
   const bool value = w.Kind == TWidgetKind::SpinBox || w.Kind == TWidgetKind::Slider ||
                      w.Kind == TWidgetKind::CheckBox;
@@ -323,22 +417,13 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
   const TWindowKind& kind = WindowKinds[static_cast<std::size_t>(w.Kind)];
   DWORD style = kind.Style | (w.Centred ? SS_CENTER : 0) | (isDefault ? BS_DEFPUSHBUTTON : 0) |
                 (w.Item == 0 ? WS_GROUP | WS_TABSTOP : 0);
-  // The up-down takes its width from the right of its buddy: made as wide as
-  // both, the field ends where the table puts the up-down.
   HWND made = MakeControl(w, kind.Class, hasText ? w.Caption : std::string(), style, w.Bounds, id,
                           w.Kind == TWidgetKind::SpinBox ? WS_EX_CLIENTEDGE : 0);
+  FWindows.push_back(made);
   FControls.emplace(w.Kind == TWidgetKind::SpinBox ? ControlTable()[i].EditName : w.Name, made);
   FFocus.emplace(w.Name, made);
   AddTooltip(FTooltip, FWindow, made, w.Hint);
-  const int indicator = GetSystemMetrics(SM_CXMENUCHECK) + Px(4);
-  FitText(FWindow, made, CaptionRoom(w.Kind, Px(w.Bounds.Width), indicator), FFonts);
-  if (w.Kind == TWidgetKind::Icon) {
-    FIcons[0] = AppIcon(FInstance, Px(32));
-    if (FIcons[0]) SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(FIcons[0]), 0);
-  } else if (isDefault) {
-    // Cancel is the default, so Enter in an edit field cancels.
-    SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(id), 0);
-  } else if (w.Kind == TWidgetKind::Tabs) {
+  if (w.Kind == TWidgetKind::Tabs) {
     FTabs = made;
     // One page per tab over the tabbed control's display area. The tabbed
     // control lies under its pages, and clips them out of its painting.
@@ -349,30 +434,32 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       item.pszText = caption.data();
       SendMessageW(FTabs, TCM_INSERTITEMW, t, reinterpret_cast<LPARAM>(&item));
     }
-    RECT display{0, 0, Px(w.Bounds.Width), Px(w.Bounds.Height)};
-    SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-    MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
     for (const TTabDef& tab : TabTable()) {
       HWND page = MakeDialog(IDD_OPTPAGE, FWindow);
       // On themed systems the page takes the tab body's texture.
       EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-      SetWindowPos(page, HWND_TOP, display.left, display.top, display.right - display.left,
-                   display.bottom - display.top, SWP_NOACTIVATE);
+      SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       FPages.push_back(page);
       FControls.emplace(tab.Name, page);
     }
     SetWindowPos(FTabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   } else if (w.Kind == TWidgetKind::SpinBox) {
     const TControlDef& def = ControlTable()[i];
-    HWND upDown = MakeControl(
-        w, UPDOWN_CLASSW, std::string(),
-        UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | (def.Thousands ? 0 : UDS_NOTHOUSANDS),
-        def.SpinBounds, id + static_cast<int>(ControlCount));
-    SendMessageW(upDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(made), 0);
+    FControls.emplace(w.Name, MakeControl(w, UPDOWN_CLASSW, std::string(),
+                                          UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS |
+                                              (def.Thousands ? 0 : UDS_NOTHOUSANDS),
+                                          def.SpinBounds, id + static_cast<int>(ControlCount)));
+  }
+  Arrange(index);
+  if (isDefault) {
+    // Cancel is the default, so Enter in an edit field cancels.
+    SendMessageW(FWindow, DM_SETDEFID, static_cast<WPARAM>(id), 0);
+  } else if (w.Kind == TWidgetKind::SpinBox) {
+    const TControlDef& def = ControlTable()[i];
+    HWND upDown = Control(w.Name);
     SendMessageW(upDown, UDM_SETRANGE32, static_cast<WPARAM>(def.Min), def.Max);
     UDACCEL step{0, static_cast<UINT>(def.Step)};
     SendMessageW(upDown, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
-    FControls.emplace(w.Name, upDown);
   } else if (w.Kind == TWidgetKind::Slider) {
     const TControlDef& def = ControlTable()[i];
     SendMessageW(made, TBM_SETRANGEMIN, FALSE, def.Min);
@@ -380,6 +467,56 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
     SendMessageW(made, TBM_SETTICFREQ, static_cast<WPARAM>(def.TickEvery), 0);
     SendMessageW(made, TBM_SETLINESIZE, 0, def.Step);
     SendMessageW(made, TBM_SETPAGESIZE, 0, def.PageStep);
+  }
+}
+
+// The one layout rule, at creation and at every change of resolution: the
+// widget's windows are placed, and its caption set in its font and fitted to
+// its room, at the current resolution.
+void TOptDialogView::Arrange(std::size_t index) {
+  const TWidgetDef& w = Widgets()[index];
+  HWND made = FWindows[index];
+  const auto move = [](HWND window, const TBounds& at) {
+    SetWindowPos(window, nullptr, at.Left, at.Top, at.Width, at.Height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(FFonts[static_cast<std::size_t>(w.Font)]),
+               FALSE);
+  TBounds at = Placed(w, w.Bounds);
+  if (w.Kind == TWidgetKind::Rule) {
+    // A sunken line, once made, has the layout's width inside its edges and
+    // no height but theirs.
+    RECT line{}, inside{};
+    GetWindowRect(made, &line);
+    GetClientRect(made, &inside);
+    at.Width += line.right - line.left - inside.right;
+    at.Height = line.bottom - line.top - inside.bottom;
+  }
+  move(made, at);
+  const int indicator = Metric(SM_CXMENUCHECK, FDpi) + Px(4);
+  FitText(FWindow, made, CaptionRoom(w.Kind, Px(w.Bounds.Width), indicator), FFonts);
+  if (w.Kind == TWidgetKind::Icon) {
+    if (HICON icon = AppIcon(FInstance, Px(32))) {
+      SendMessageW(made, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+      DestroyIcon(std::exchange(FIcons[0], icon));
+    }
+  } else if (w.Kind == TWidgetKind::Tabs) {
+    RECT display{0, 0, Px(w.Bounds.Width), Px(w.Bounds.Height)};
+    SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    MapWindowPoints(FTabs, FWindow, reinterpret_cast<POINT*>(&display), 2);
+    for (HWND page : FPages) {
+      move(page,
+           {display.left, display.top, display.right - display.left, display.bottom - display.top});
+    }
+  } else if (w.Kind == TWidgetKind::SpinBox) {
+    HWND upDown = Control(w.Name);
+    // It draws no text, but is not left holding a font that is freed.
+    SendMessageW(upDown, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(FFonts[static_cast<std::size_t>(w.Font)]), FALSE);
+    // The up-down takes its width from the right of its buddy: placed as
+    // wide as both, the field ends where the table puts the up-down.
+    move(upDown, Placed(w, ControlTable()[w.Control].SpinBounds));
+    SendMessageW(upDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(made), 0);
   }
 }
 

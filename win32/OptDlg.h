@@ -17,7 +17,8 @@ namespace moonglow::win32 {
 
 // The options dialog's window on Win32: the empty DIALOGEX frame IDD_OPTDIALOG
 // filled from the dialog tables, in 96-dpi client pixels scaled to the
-// screen's resolution; its events go to the dialog's handlers.
+// resolution of the monitor it is on, and laid out again when it moves to a
+// monitor of another; its events go to the dialog's handlers.
 class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOptDialogView {
  public:
   // `onClose` runs when the dialog closes; the program then ends. The
@@ -57,7 +58,14 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND MakeDialog(int resource, HWND parent);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void MakeWidget(const TWidgetDef& widget);
+  void MakeFonts();
+  void SetFrameIcons();
+  SIZE FrameSize(int dpi) const;
+  void ChangeDpi(int dpi, const RECT& frame);
+  // Widget `index` of Widgets().
+  void MakeWidget(std::size_t index);
+  void Arrange(std::size_t index);
+  TBounds Placed(const TWidgetDef& widget, const TBounds& bounds) const;
   HWND MakeControl(const TWidgetDef& widget, const wchar_t* windowClass, const std::string& text,
                    DWORD style, const TBounds& bounds, int id, DWORD exStyle = 0);
   void ShowPage(int tab);
@@ -75,6 +83,9 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   HWND FTooltip = nullptr;
   HWND FTabs = nullptr;
   std::vector<HWND> FPages;
+  // The window made for each widget of Widgets(): a spin box's edit field.
+  std::vector<HWND> FWindows;
+  // The resolution of the monitor the dialog is on.
   int FDpi = 96;
   // By TFontRole, then narrowed cuts of them for captions that would not fit.
   std::vector<HFONT> FFonts;

@@ -25,18 +25,6 @@ std::string ProgramName(HINSTANCE instance) {
   return Narrow(name);
 }
 
-// Windows made on this thread from now on follow the system's scale, not each
-// monitor's. Systems without per-monitor awareness have nothing to change.
-void UseSystemDpiForNewWindows() {
-  using TSetContext = HANDLE(WINAPI*)(HANDLE);
-  HMODULE user = GetModuleHandleW(L"user32.dll");
-  const auto setContext = user ? reinterpret_cast<TSetContext>(reinterpret_cast<void*>(
-                                     GetProcAddress(user, "SetThreadDpiAwarenessContext")))
-                               : nullptr;
-  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
-  if (setContext) setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2)));
-}
-
 }  // namespace
 
 TWinToolkit::TWinToolkit(HINSTANCE instance, IPlatform& platform, std::string settingsPath,
@@ -92,10 +80,8 @@ void TWinToolkit::CreateSaverWindow(TRunMode mode, TWindowHandle parent) {
 }
 
 void TWinToolkit::CreateOptionsDialog() {
-  // The dialog is laid out once, at the system's scale: it is made system-
-  // aware so that on a monitor of another scale the system scales it as a
-  // whole rather than leaving its fixed layout at the wrong size.
-  UseSystemDpiForNewWindows();
+  // The dialog is per-monitor aware, as the whole program is: it lays itself
+  // out at the scale of the monitor it is on and again when that changes.
   FMainWindow = NewOptDialog(
       FInstance, FSettingsPath, ErrorBox(), [] { PostQuitMessage(0); }, FPlatform.FileServices());
 }

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -508,6 +509,92 @@ TEST_F(OptDialog, TypedTextIsRefusedOrClamped) {
   EXPECT_EQ(WindowText(count), L"10");
   Click("ButtonOk");
   EXPECT_EQ(Value(ReadFile(FPath), "Environment", "FireCount"), "10");
+}
+
+// Every window inside the dialog: its place in its parent and its font's
+// height. The pages draw no text; their font is left out.
+struct TPlaced {
+  RECT Rect;
+  LONG FontHeight;
+};
+BOOL CALLBACK AddPlaced(HWND child, LPARAM to) {
+  wchar_t name[16] = {};
+  GetClassNameW(child, name, 16);
+  LOGFONTW font{};
+  if (std::wstring(name) != L"#32770")
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
+  (*reinterpret_cast<std::map<HWND, TPlaced>*>(to))[child] = {RectInParent(child), font.lfHeight};
+  return TRUE;
+}
+std::map<HWND, TPlaced> Layout(HWND dialog) {
+  std::map<HWND, TPlaced> found;
+  EnumChildWindows(dialog, &AddPlaced, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Moved to a monitor at twice the scale, the dialog is laid out at twice the
+// size in fonts made for it, and takes the frame the system offers; moved
+// back, it is as it was. The user's typing and the focus stay throughout.
+TEST_F(OptDialog, FollowsTheMonitorsScale) {
+  TOptDialogView& dialog = Open();
+  HWND count = Control("EditFireCount");
+  Focus(count);
+  SetWindowTextW(count, L"");
+  Type(count, L"7");
+  const std::map<HWND, TPlaced> before = Layout(dialog.Window());
+  RECT frame{}, now{};
+  GetWindowRect(dialog.Window(), &frame);
+
+  RECT doubled{0, 0, 2 * (frame.right - frame.left), 2 * (frame.bottom - frame.top)};
+  SendMessageW(dialog.Window(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+               reinterpret_cast<LPARAM>(&doubled));
+  Pump();
+  GetWindowRect(dialog.Window(), &now);
+  EXPECT_TRUE(EqualRect(&now, &doubled));
+  // Windows the controls make for themselves (a tab scroller) are not ours.
+  std::map<HWND, TPlaced> large = Layout(dialog.Window());
+  for (const auto& [window, was] : before)
+    EXPECT_EQ(large[window].FontHeight, 2 * was.FontHeight) << Narrow(WindowText(window));
+  // The controls the system does not shape itself double within rounding.
+  for (const char* name : {"ButtonOk", "TrackBarAllCast", "PageControl", "CheckBoxDrawLaunchKiku",
+                           "RadioGroupSeedSizeKiku", "LabelTitle"}) {
+    const RECT& was = before.at(Control(name)).Rect;
+    const RECT& is = large[Control(name)].Rect;
+    EXPECT_NEAR(is.left, 2 * was.left, 1) << name;
+    EXPECT_NEAR(is.top, 2 * was.top, 1) << name;
+    EXPECT_NEAR(is.right, 2 * was.right, 1) << name;
+    EXPECT_NEAR(is.bottom, 2 * was.bottom, 1) << name;
+  }
+  // A spin box's up-down takes its width and the gap to its field as the
+  // common controls choose; the pair still covers the doubled box.
+  const RECT& field = large[count].Rect;
+  const RECT& upDown = large[Control("UpDownFireCount")].Rect;
+  EXPECT_EQ(field.left, 2 * before.at(count).Rect.left);
+  EXPECT_EQ(field.top, 2 * before.at(count).Rect.top);
+  EXPECT_EQ(field.bottom, 2 * before.at(count).Rect.bottom);
+  EXPECT_NEAR(upDown.right, 2 * before.at(Control("UpDownFireCount")).Rect.right, 3);
+  EXPECT_EQ(GetFocus(), count);
+  Screenshot(L"options-dialog-192dpi", [this] { Pump(100); });
+
+  SendMessageW(dialog.Window(), WM_DPICHANGED, MAKEWPARAM(96, 96),
+               reinterpret_cast<LPARAM>(&frame));
+  Pump();
+  GetWindowRect(dialog.Window(), &now);
+  EXPECT_TRUE(EqualRect(&now, &frame));
+  std::map<HWND, TPlaced> after = Layout(dialog.Window());
+  for (const auto& [window, was] : before) {
+    const TPlaced& is = after[window];
+    EXPECT_TRUE(EqualRect(&is.Rect, &was.Rect))
+        << is.Rect.left << "," << is.Rect.top << " " << is.Rect.right << "," << is.Rect.bottom
+        << " was " << was.Rect.left << "," << was.Rect.top << " " << was.Rect.right << ","
+        << was.Rect.bottom;
+    EXPECT_EQ(is.FontHeight, was.FontHeight);
+  }
+  EXPECT_EQ(GetFocus(), count);
+  EXPECT_EQ(WindowText(count), L"7");
+  Click("ButtonOk");
+  EXPECT_EQ(Value(ReadFile(FPath), "Environment", "FireCount"), "7");
+  EXPECT_TRUE(FErrors.empty());
 }
 
 TEST_F(OptDialog, TabFollowsTheFormsOrder) {
