@@ -23,7 +23,7 @@ shots=$3
 xorg=/usr/lib/xorg/Xorg
 [ -x "$xorg" ] || { echo "$xorg not found: skipped"; exit 77; }
 [ -f /usr/lib/xorg/modules/drivers/dummy_drv.so ] || { echo "no dummy video driver: skipped"; exit 77; }
-for tool in xset xwininfo import convert compare; do
+for tool in xset import convert compare getconf; do
   command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
 done
 mkdir -p "$shots"
