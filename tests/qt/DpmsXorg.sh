@@ -1,0 +1,175 @@
+#!/bin/sh
+# The saver idles while the display is off, on a real X server whose display
+# power state really changes: Xorg with the dummy video driver, given a power
+# hook by the audit library XorgDpmsHook (Xvfb has no DPMS at all).
+#  - `moonglow /s` draws fireworks;
+#  - the screen blanked by the server's screen saver while the display stays
+#    on: the show draws on (so the idling below comes from the power state);
+#  - `xset dpms force off`: after the one-second poll, the process uses under
+#    0.01 s of CPU a second;
+#  - `xset dpms force on`: the show draws again, and fireworks are on the
+#    screen (screenshot kept);
+#  - SIGTERM ends the saver with exit status 0.
+#
+#   DpmsXorg.sh <moonglow executable> <hook library> <screenshot directory>
+# Exit code 77 (skipped) when Xorg or its dummy driver is not installed
+# (Debian packages xserver-xorg-core and xserver-xorg-video-dummy). Runs as
+# any user: the server binary is started directly, with no console.
+set -u
+
+exe=$1
+hook=$2
+shots=$3
+xorg=/usr/lib/xorg/Xorg
+[ -x "$xorg" ] || { echo "$xorg not found: skipped"; exit 77; }
+[ -f /usr/lib/xorg/modules/drivers/dummy_drv.so ] || { echo "no dummy video driver: skipped"; exit 77; }
+for tool in xset import convert compare getconf; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
+done
+mkdir -p "$shots"
+work=$(mktemp -d)
+server=""
+pid=""
+cleanup() {
+  # Only what this script started, by its process id.
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/config" "$work/run" "$work/conf.d"
+chmod 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"
+export MOONGLOW_CONFIG_DIR="$work/config"
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+cat >"$work/xorg.conf" <<'EOF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+EndSection
+Section "Device"
+  Identifier "card"
+  Driver "dummy"
+  VideoRam 16384
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "card"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1024x768"
+  EndSubSection
+EndSection
+EOF
+
+# A display of our own: -displayfd names a free one. The empty configdir keeps
+# the machine's own configuration snippets out.
+LD_AUDIT="$hook" "$xorg" -displayfd 3 -config "$work/xorg.conf" -configdir "$work/conf.d" \
+  -noreset -nolisten tcp -logfile "$work/Xorg.log" 3>"$work/display" >/dev/null 2>&1 &
+server=$!
+i=0
+while [ ! -s "$work/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -s "$work/display" ]; then
+  tail -n 20 "$work/Xorg.log" 2>/dev/null
+  echo "FAIL: Xorg did not start"
+  exit 1
+fi
+export DISPLAY=":$(cat "$work/display")"
+
+monitor() { xset q 2>/dev/null | sed -n 's/^ *Monitor is //p'; }
+
+# Blanking, not a window over the screen, when the server's saver is on; and
+# nothing switches on its own during the test.
+xset s off s blank dpms 0 0 0
+[ "$(monitor)" = On ] || {
+  grep -i dpms "$work/Xorg.log"
+  echo "FAIL: the server offers no DPMS to switch"
+  exit 1
+}
+
+# Prints how many pixels of the PNG are not black.
+lit() { convert "$1" -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
+
+# CPU seconds (user + system) the process has used, in clock ticks.
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+
+# Ticks the saver uses in $1 seconds.
+used() {
+  t0=$(ticks "$pid")
+  sleep "$1"
+  echo $(($(ticks "$pid") - t0))
+}
+
+"$exe" /s &
+pid=$!
+i=0
+drawn=0
+while [ $i -lt 20 ]; do
+  sleep 0.5
+  import -window root "$work/first.png" 2>/dev/null &&
+    [ "$(lit "$work/first.png")" -gt 500 ] && { drawn=1; break; }
+  i=$((i + 1))
+done
+[ $drawn = 1 ] || fail "no fireworks on the screen"
+
+# The server's screen saver blanks the screen but the display stays on.
+xset s activate
+sleep 1.5
+n=$(used 2)
+echo "blanked, display on: $n ticks of CPU in 2 s"
+[ "$n" -gt 0 ] || fail "with the screen blanked and the display on, the show stopped"
+xset s reset
+
+# Display off: the show parks within the one-second poll.
+xset dpms force off
+[ "$(monitor)" = Off ] || fail "xset dpms force off left the monitor $(monitor)"
+sleep 2
+n=$(used 5)
+echo "display off: $n ticks of CPU in 5 s (CLK_TCK $hz)"
+# Under 0.01 s/s over 5 s: fewer than 0.05 s of ticks.
+[ $((n * 100)) -lt $((5 * hz)) ] || fail "with the display off, the saver used $n ticks of CPU in 5 s"
+
+# Display on again: the show draws on.
+xset dpms force on
+[ "$(monitor)" = On ] || fail "xset dpms force on left the monitor $(monitor)"
+sleep 1.5
+n=$(used 2)
+echo "display on again: $n ticks of CPU in 2 s"
+[ "$n" -gt 0 ] || fail "with the display on again, the show stays parked"
+import -window root "$shots/resumed.png"
+sleep 0.5
+import -window root "$work/later.png"
+[ "$(lit "$shots/resumed.png")" -gt 500 ] || fail "with the display on again, no fireworks show"
+[ "$(compare -metric AE "$shots/resumed.png" "$work/later.png" null: 2>&1)" != 0 ] ||
+  fail "with the display on again, the screen does not change"
+
+# Running, and not yet ended: an ended child stays a zombie until waited for.
+running() { [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ] && [ -e "/proc/$1" ]; }
+
+kill -TERM "$pid"
+i=0
+while [ $i -lt 50 ] && running "$pid"; do sleep 0.1; i=$((i + 1)); done
+if running "$pid"; then
+  fail "SIGTERM did not end the saver"
+else
+  wait "$pid"
+  status=$?
+  [ $status -eq 0 ] || fail "after SIGTERM the saver exited with $status"
+  pid=""
+fi
+
+[ $failures -eq 0 ] && echo "DpmsXorg: all checks passed"
+[ $failures -eq 0 ]
