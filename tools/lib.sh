@@ -34,12 +34,13 @@ install_missing() {
 }
 
 # Each argument is "COMMAND PACKAGE": the command (a name on PATH or a full
-# path) must be there. Stops at the first one missing, naming its package.
+# path; a full path may also be a file a program loads) must be there. Stops
+# at the first one missing, naming its package.
 require_commands() {
   local pair
   for pair in "$@"; do
     local command=${pair%% *} package=${pair#* }
-    if ! command -v "$command" >/dev/null 2>&1; then
+    if ! command -v "$command" >/dev/null 2>&1 && ! [[ $command == /* && -f $command ]]; then
       echo "${0##*/}: $command is missing: install the Debian package $package" \
         "(apt-get install $package)" >&2
       exit 1
