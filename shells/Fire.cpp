@@ -73,13 +73,41 @@ std::int16_t TFire::NextOrder(std::int32_t star) {
   // Without a slot to visit (or for a star beyond the arrays) there is nothing
   // to permute; answering slot 0 keeps the caller in bounds instead of looping.
   if (OrderCount < 1 || star < 0 || star >= MaxStars) return 0;
-  std::int16_t& order = Order[star];
+  Order[star] = PeekOrder(star);
+  return Order[star];
+}
+
+std::int16_t TFire::PeekOrder(std::int32_t star) const {
+  if (OrderCount < 1 || star < 0 || star >= MaxStars) return 0;
+  std::int16_t order = Order[star];
   // Multiplier 109 (109 − 1 divisible by 4) and odd increment 1021 make the
   // recurrence run through every residue of the power-of-two span.
   do {
     order = static_cast<std::int16_t>((order * 109 + 1021) % OrderSpan);
   } while (order >= OrderCount);
   return order;
+}
+
+void TFire::PrefetchStep(std::int32_t j) const {
+  if (j < 0 || j >= SeedNum || j >= MaxStars) return;
+  const auto& row = FTrail[static_cast<std::size_t>(PeekOrder(j))];
+  if (static_cast<std::size_t>(j) < row.size()) {
+    Prefetch(&row[static_cast<std::size_t>(j)], false);
+  }
+  // Jittered stars are drawn a pixel or two above where they are.
+  PrefetchPoint(X[j] + 1.0f, Y[j]);
+  PrefetchPoint(X[j] + 1.0f, Y[j] + 1.0f);
+  PrefetchPoint(X[j] + 1.0f, Y[j] + 2.0f);
+}
+
+void TFire::PrefetchErase(std::int32_t j) const {
+  if (j < 0 || j >= SeedNum || j >= MaxStars) return;
+  const std::int16_t slot = PeekOrder(j);
+  PrefetchPoint(TrailXAt(slot, j), TrailYAt(slot, j));
+}
+
+void TFire::PrefetchPoint(float x, float y) const {
+  Env.Canvas.PrefetchPixel(Trunc(x), static_cast<std::int64_t>(Height) - Trunc(y));
 }
 
 void TFire::Integrate() {

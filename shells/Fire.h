@@ -57,6 +57,17 @@ class TFire {
   // The trail-slot permutation: each star visits slots 0..n−1 once per n calls.
   void InitOrder(std::int16_t n);
   std::int16_t NextOrder(std::int32_t star);
+  // The slot NextOrder(star) will answer next, without moving on.
+  std::int16_t PeekOrder(std::int32_t star) const;
+  // Cache hints, which change nothing that is drawn. The show steps each
+  // shell in turn, so a star's next step comes several visits after its
+  // neighbour's; asking for its memory meanwhile saves waiting for it then.
+  // Star j's next step: the trail cell it will erase and the line it will be
+  // drawn on, give or take a pixel.
+  void PrefetchStep(std::int32_t j) const;
+  // The line of the point star j's next step erases. Its trail cell must be
+  // asked for a step earlier (PrefetchStep), as it is read here.
+  void PrefetchErase(std::int32_t j) const;
   // One time step of the star at Cursor, with and without air resistance.
   void Integrate();
   void FreeFall();
@@ -156,6 +167,8 @@ class TFire {
     return row[static_cast<std::size_t>(j)];
   }
   void GrowTrailRow(std::vector<TTrailPoint>& row, std::int32_t j);
+  // Prefetch for a coming PlotStar(Trunc(x), Trunc(y), ...).
+  void PrefetchPoint(float x, float y) const;
 
   const TFireParam* FParam = nullptr;
   std::array<std::vector<TTrailPoint>, MaxTrail> FTrail;

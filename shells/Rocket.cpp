@@ -67,6 +67,8 @@ void RiseStep(TFire& fire) {
   fire.SetTrail(slot, j, static_cast<float>(px), static_cast<float>(py));
   fire.Slot = fire.NextOrder(j);
   fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, j)), Trunc(fire.TrailYAt(fire.Slot, j)), 0);
+  fire.PrefetchErase(j + 1);
+  fire.PrefetchStep(j + 2);
   const std::int32_t last = fire.SeedNum - 1;
   if (fire.VY[last] > 50.0L && fire.Y[last] <= static_cast<Ext>(fire.Height) - 50) {
     fire.Cursor += 1;
@@ -90,6 +92,8 @@ void TrailFadeStep(TFire& fire) {
       fire.Slot = fire.NextOrder(fire.Cursor);
       fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, fire.Cursor)),
                     Trunc(fire.TrailYAt(fire.Slot, fire.Cursor)), 0);
+      fire.PrefetchErase(fire.Cursor + 1);
+      fire.PrefetchStep(fire.Cursor + 2);
       fire.Cursor += 1;
     }
   } else {

@@ -61,6 +61,8 @@ void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, fl
   if (fire.TrailXAt(fire.Slot, j) != TrailErased) {
     fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, j)), Trunc(fire.TrailYAt(fire.Slot, j)), 0);
   }
+  fire.PrefetchErase(j + 1);
+  fire.PrefetchStep(j + 2);
   fire.Cursor += 1;
   fire.Tick = WrapAdd(fire.Tick, -1);
 }
@@ -82,6 +84,9 @@ bool FadeTrails(TFire& fire, std::int32_t starsPerCall) {
       // slot once per sweep cycle, so nothing is missed and nothing repeats.
       fire.PlotStar(Trunc(fire.TrailXAt(fire.Slot, i)), Trunc(fire.TrailYAt(fire.Slot, i)), 0);
       fire.SetTrailX(fire.Slot, i, TrailErased);
+      // One call erases a few stars in a row: look a call ahead.
+      fire.PrefetchErase(i + starsPerCall);
+      fire.PrefetchStep(i + 2 * starsPerCall);
       fire.Cursor += 1;
     }
   } else {

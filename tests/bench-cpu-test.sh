@@ -57,6 +57,13 @@ fi
 stop "$Xpid"
 Xpid=""
 
+# The medians the table of several rounds holds: numbers, not text, and the
+# lower middle of an even count.
+check "median of an odd count" test "$(median 0.030 0.009 0.110)" = 0.030
+check "median of an even count" test "$(median 0.2 0.1 0.04 0.3)" = 0.1
+out=$("$root/tools/bench-cpu" --rounds 0 2>&1)
+check "zero rounds: exit 2" test $? -eq 2
+
 # Missing tools are named with the package that brings them.
 out=$(PATH=/nonexistent check_tools 2>&1)
 check "a missing tool names its package" grep -q "xdotool (package xdotool)" <<<"$out"
