@@ -152,8 +152,15 @@ stop_server
 start_server -screen 0 800x600x24
 QT_SCALE_FACTOR=2 "$exe" /s &
 pid=$!
-sleep 4
-import -window root "$shots/scale2.png"
+# A shot with enough of the show in it to judge: between two themes there may
+# be only a few rockets in the sky.
+i=0
+while [ $i -lt 30 ]; do
+  sleep 0.5
+  import -window root "$shots/scale2.png"
+  [ "$(lit "$shots/scale2.png")" -gt 1500 ] && break
+  i=$((i + 1))
+done
 # Wholly covered by another window, the show parks too; uncovered, it runs.
 xmessage -geometry 1000x800+-100+-100 covering 2>/dev/null &
 cover=$!
