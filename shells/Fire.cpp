@@ -94,10 +94,9 @@ void TFire::PrefetchStep(std::int32_t j) const {
   if (static_cast<std::size_t>(j) < row.size()) {
     Prefetch(&row[static_cast<std::size_t>(j)], false);
   }
-  // Jittered stars are drawn a pixel or two above where they are.
-  PrefetchPoint(X[j] + 1.0f, Y[j]);
-  PrefetchPoint(X[j] + 1.0f, Y[j] + 1.0f);
-  PrefetchPoint(X[j] + 1.0f, Y[j] + 2.0f);
+  // Jittered stars are drawn a pixel or two above where they are, and the
+  // step itself moves a star by about a pixel.
+  for (float dy = -1.0f; dy <= 2.0f; dy += 1.0f) PrefetchPoint(X[j] + 1.0f, Y[j] + dy);
 }
 
 void TFire::PrefetchErase(std::int32_t j) const {
@@ -107,7 +106,14 @@ void TFire::PrefetchErase(std::int32_t j) const {
 }
 
 void TFire::PrefetchPoint(float x, float y) const {
-  Env.Canvas.PrefetchPixel(Trunc(x), static_cast<std::int64_t>(Height) - Trunc(y));
+  // A hint needs no exact truncation: the processor's own float conversion,
+  // which is far cheaper than Trunc's, once the point is known to be inside.
+  if (!(x >= 0.0f && x < static_cast<float>(Width) && y >= 0.0f &&
+        y <= static_cast<float>(Height))) {
+    return;
+  }
+  Env.Canvas.PrefetchPixel(static_cast<std::int64_t>(x),
+                           static_cast<std::int64_t>(Height) - static_cast<std::int64_t>(y));
 }
 
 void TFire::Integrate() {
