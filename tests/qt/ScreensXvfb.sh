@@ -12,7 +12,8 @@
 #    for people to look at); wholly covered
 #    by another window the saver parks, and uncovered it draws again;
 #  - in host mode (--root in a host's window), the host's window unmapped
-#    parks the show and mapped again it runs.
+#    parks the show and mapped again it runs;
+#  - on a server without MIT-SHM the show is seen and moves all the same.
 #
 #   ScreensXvfb.sh <moonglow executable> <screenshot directory>
 # Exit code 77 (skipped) when there is no Xvfb.
@@ -146,6 +147,26 @@ else
   [ "$writes" -eq 1 ] || fail "the settings file was written $writes times"
   grep -q 'FirstRun=0' "$ini" || fail "the run did not end the first run"
 fi
+stop_server
+
+# ---- A server that cannot share memory (as a remote display): the frames go
+# through the connection, and the show is still seen.
+start_server -screen 0 640x480x24 -extension MIT-SHM
+"$exe" /s &
+pid=$!
+i=0
+while [ $i -lt 30 ]; do
+  sleep 0.5
+  import -window root "$shots/no-shared-memory.png"
+  [ "$(lit "$shots/no-shared-memory.png")" -gt 500 ] && break
+  i=$((i + 1))
+done
+[ "$(lit "$shots/no-shared-memory.png")" -gt 500 ] || fail "without MIT-SHM the show is not seen"
+draws_on || fail "without MIT-SHM the show does not move"
+kill "$pid"
+wait "$pid"
+[ $? -eq 0 ] || fail "without MIT-SHM the saver did not end cleanly on SIGTERM"
+pid=""
 stop_server
 
 # ---- Device pixels at a scale factor of 2
