@@ -88,6 +88,7 @@ void TFireThread::Execute() {
     const std::uint64_t quantum = std::max<std::uint64_t>(3, FPixelRate / QuantaPerSecond);
     std::int64_t base = FClock.NowNanoseconds();
     std::uint64_t owed = 0;
+    std::int64_t lastFrame = base - MinFrameNanoseconds;
     bool passStart = true;
     bool stop = false;
     while (!stop) {
@@ -120,7 +121,15 @@ void TFireThread::Execute() {
       const std::uint64_t written = FEnv.Canvas.Writes() - firstWrite;
       if (canvasLock.owns_lock()) canvasLock.unlock();
       if (stop) continue;
-      if (FEnv.Frames) FEnv.Frames->FrameDrawn(FEnv.Canvas);
+      if (FEnv.Frames) {
+        // Once a quantum when paced; a show run faster than it can be
+        // watched still hands on no more frames than a fast display shows.
+        const std::int64_t now = FClock.NowNanoseconds();
+        if (now - lastFrame >= MinFrameNanoseconds) {
+          lastFrame = now;
+          FEnv.Frames->FrameDrawn(FEnv.Canvas);
+        }
+      }
       if (FPixelRate == 0) continue;
 
       // A stretch of visits that draw nothing still costs time, so the loop

@@ -55,6 +55,9 @@ class TFireThread {
   // The canvas is let go at least this often, whatever the shells draw.
   static constexpr std::uint64_t MaxVisitsPerQuantum = 16384;
   static constexpr std::int64_t MaxLagNanoseconds = 250000000;
+  // Frames go to the env's sink at most this often: half a quantum, so that a
+  // paced quantum that ends a little early still hands on its frame.
+  static constexpr std::int64_t MinFrameNanoseconds = 1000000000 / QuantaPerSecond / 2;
 
   TShowEnv& FEnv;
   IClock& FClock;

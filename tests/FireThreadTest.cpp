@@ -152,6 +152,28 @@ TEST_F(ShowThread, TellsTheFrameSinkAfterEachStretchWithTheCanvasFree) {
   EXPECT_FALSE(sink.Taken.empty());
 }
 
+// Flat out, the show draws far more often than a display shows frames: the
+// sink still hears of no more than one each half sixtieth of a second.
+TEST_F(ShowThread, AShowRunFlatOutHandsOnFramesNoFasterThanADisplay) {
+  struct TSink final : IFrameSink {
+    void FrameDrawn(TCanvas&) override { Frames.fetch_add(1); }
+    std::atomic<int> Frames{0};
+  } sink;
+  World.Env.Frames = &sink;
+  TSteadyClock clock;
+  TFireThread thread(World.Env, clock, 1000000000);
+  const auto start = std::chrono::steady_clock::now();
+  thread.Resume();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  thread.Suspend();
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  thread.Terminate();
+  thread.WaitFor();
+  EXPECT_GE(sink.Frames.load(), 1);
+  EXPECT_LE(sink.Frames.load(), static_cast<int>(elapsed * 120) + 1);
+}
+
 TEST_F(ShowThread, TerminateEndsARunningShow) {
   TFireThread thread(World.Env, Clock, 1000000);
   thread.Resume();
