@@ -96,7 +96,7 @@ void TFire::PrefetchStep(std::int32_t j) const {
   }
   // Jittered stars are drawn a pixel or two above where they are, and the
   // step itself moves a star by about a pixel.
-  for (float dy = -1.0f; dy <= 2.0f; dy += 1.0f) PrefetchPoint(X[j] + 1.0f, Y[j] + dy);
+  for (int dy = -1; dy <= 2; ++dy) PrefetchPoint(X[j] + 1.0f, Y[j] + static_cast<float>(dy));
 }
 
 void TFire::PrefetchErase(std::int32_t j) const {
