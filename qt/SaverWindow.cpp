@@ -374,10 +374,6 @@ void TSaverWindow::Present() {
   if (!canvas || FFrame.isNull() || !FollowCanvas(*canvas)) return;
   const std::vector<TRect> rects = TakeChanges(*canvas);
   if (rects.empty()) return;
-  if (FX11) {
-    FX11->Present(*canvas, rects);
-    return;
-  }
   QRegion changed;
   for (const TRect& r : rects) {
     changed += LogicalRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));

@@ -96,6 +96,7 @@ class TSaverWindow final : public QWidget, public IMainFormHost, public QAbstrac
   // Points FFrame at the current canvas; false when it has no pixels.
   bool FollowCanvas(const TCanvas& canvas);
   void StartPresenting();
+  // The timer's frame for Qt's painting; never runs when the X server presents.
   void Present();
 
   TErrorBox FShowError;
