@@ -26,6 +26,11 @@ std::vector<TRect> TakeChanges(TCanvas& canvas) {
   return canvas.TakeDirty();
 }
 
+std::vector<TRect> TakeChangedRows(TCanvas& canvas) {
+  std::lock_guard<std::mutex> lock(canvas.Mutex());
+  return canvas.TakeDirtyRows();
+}
+
 int PresentInterval(double refreshHertz) {
   // Written so that NaN, too, takes the default.
   const double hertz = refreshHertz > 1.0 ? refreshHertz : DefaultRefreshHertz;

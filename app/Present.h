@@ -20,6 +20,10 @@ std::vector<TRect> TakeFrame(TCanvas& canvas, std::uint32_t* dest, std::size_t d
 // (under the same mutex) and so keeps no image of its own: a full frame less
 // memory, and no copy at all of the pixels that changed.
 std::vector<TRect> TakeChanges(TCanvas& canvas);
+// The same, row by row (TCanvas::TakeDirtyRows): for a window whose display
+// server copies many small rectangles for hardly more than a few large ones,
+// so that a lone star pixel costs a 16-pixel row, not a 16×16 tile.
+std::vector<TRect> TakeChangedRows(TCanvas& canvas);
 
 // The refresh rate assumed when the display does not tell its own.
 inline constexpr double DefaultRefreshHertz = 60.0;

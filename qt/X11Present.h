@@ -15,11 +15,11 @@ namespace moonglow {
 // with no image of the window's own: Qt's backing store would keep a second
 // full frame and copy every changed pixel into it before the server copies it
 // again. The canvas lives in memory shared with the server (MIT-SHM) where the
-// server can reach it, so a frame is one small request per rectangle;
-// elsewhere (a remote display) the rectangles' pixels go through the
-// connection. Frames are presented by the show thread itself as it draws
-// them (IFrameSink), so presenting wakes no thread of its own; the connection
-// is thread-safe, and the presenter changes nothing after it is made.
+// server can reach it, so a frame is two small requests: the rows that changed
+// as a clip list, and one copy through it. Elsewhere (a remote display) the
+// changed rows' pixels go through the connection. Frames are presented by the show thread itself as
+// it draws them (IFrameSink), so presenting wakes no thread of its own; the connection is
+// thread-safe, and the presenter changes nothing after it is made.
 class TX11Presenter final : public IFrameSink {
  public:
   // A presenter for `window`, or null when the application does not run on
@@ -38,7 +38,7 @@ class TX11Presenter final : public IFrameSink {
   // need not be held off; otherwise the pixels are sent under the canvas's
   // mutex.
   void Present(TCanvas& canvas, const std::vector<TRect>& rects);
-  // IFrameSink: presents what changed since the last frame.
+  // IFrameSink: presents the rows that changed since the last frame.
   void FrameDrawn(TCanvas& canvas) override;
 
   // Paints `rects` of the window black: the parts no canvas covers.
@@ -51,6 +51,7 @@ class TX11Presenter final : public IFrameSink {
   std::uint32_t FWindow;
   std::uint8_t FDepth;
   std::uint32_t FGc = 0;
+  std::uint32_t FRowsGc = 0;  // clipped to a frame's changed rows; show thread only
   std::uint32_t FBlackGc = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "show/Canvas.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 namespace moonglow {
 
@@ -48,11 +50,10 @@ void TCanvas::FillRect(TRect rect, TColorRef color) {
     std::fill(FPixels + y * width + static_cast<std::size_t>(left),
               FPixels + y * width + static_cast<std::size_t>(right), pixel);
   }
-  for (auto ty = static_cast<std::size_t>(top) / TileSize;
-       ty <= static_cast<std::size_t>(bottom - 1) / TileSize; ++ty) {
+  for (auto y = static_cast<std::size_t>(top); y < static_cast<std::size_t>(bottom); ++y) {
     for (auto tx = static_cast<std::size_t>(left) / TileSize;
          tx <= static_cast<std::size_t>(right - 1) / TileSize; ++tx) {
-      FDirty[ty * FTilesX + tx] = 1;
+      FDirty[(y / TileSize) * FTilesX + tx] |= RowBit(y);
     }
   }
   FAnyDirty = true;
@@ -84,7 +85,7 @@ std::vector<TRect> TCanvas::TakeDirty() {
     return true;
   };
   for (std::size_t ty = 0; ty < FTilesY; ++ty) {
-    std::uint8_t* row = &FDirty[ty * FTilesX];
+    std::uint16_t* row = &FDirty[ty * FTilesX];
     next.clear();
     std::size_t tx = 0;
     for (;;) {
@@ -142,6 +143,45 @@ std::vector<TRect> TCanvas::TakeDirty() {
     r.Right = std::min(static_cast<std::int32_t>(s.Right) * TileSize, FWidth);
     r.Bottom = std::min(static_cast<std::int32_t>(s.Bottom) * TileSize, FHeight);
     rects.push_back(r);
+  }
+  return rects;
+}
+
+std::vector<TRect> TCanvas::TakeDirtyRows() {
+  std::vector<TRect> rects;
+  if (!FAnyDirty) return rects;
+  FAnyDirty = false;
+  // For each pixel row of one tile row, the tiles that changed in it, left to
+  // right: gathered bit by bit, so the work follows what changed.
+  std::array<std::vector<std::int32_t>, TileSize> rowTiles;
+  for (std::size_t ty = 0; ty < FTilesY; ++ty) {
+    std::uint16_t* row = &FDirty[ty * FTilesX];
+    bool any = false;
+    for (std::size_t tx = 0; tx < FTilesX; ++tx) {
+      unsigned mask = row[tx];
+      if (!mask) continue;
+      row[tx] = 0;
+      any = true;
+      do {
+        rowTiles[static_cast<std::size_t>(std::countr_zero(mask))].push_back(
+            static_cast<std::int32_t>(tx));
+        mask &= mask - 1;
+      } while (mask);
+    }
+    if (!any) continue;
+    for (std::size_t r = 0; r < TileSize; ++r) {
+      std::vector<std::int32_t>& tiles = rowTiles[r];
+      const auto y = static_cast<std::int32_t>(ty * TileSize + r);
+      for (std::size_t i = 0; i < tiles.size();) {
+        // A run of neighbouring tiles that all changed in this row.
+        std::size_t end = i + 1;
+        while (end < tiles.size() && tiles[end] == tiles[end - 1] + 1) ++end;
+        rects.push_back(
+            {tiles[i] * TileSize, y, std::min((tiles[end - 1] + 1) * TileSize, FWidth), y + 1});
+        i = end;
+      }
+      tiles.clear();
+    }
   }
   return rects;
 }

@@ -42,8 +42,9 @@ class IPixelMemory {
 };
 
 // The saver window's client area as a framebuffer. The show writes single
-// pixels into it; the front end presents the tiles that changed, merged into
-// a few rectangles. Pixels are
+// pixels into it; the front end presents what changed, either as the tiles
+// that changed merged into a few rectangles (TakeDirty) or, where many small
+// rectangles cost little, as the changed tile rows (TakeDirtyRows). Pixels are
 // held as 0xFFRRGGBB, the layout both Qt's RGB32 images and 32-bit Windows
 // DIBs read directly.
 //
@@ -77,7 +78,7 @@ class TCanvas {
     if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return;
     const auto ux = static_cast<std::size_t>(x), uy = static_cast<std::size_t>(y);
     FPixels[uy * static_cast<std::size_t>(FWidth) + ux] = ToPixel(color);
-    FDirty[(uy / TileSize) * FTilesX + ux / TileSize] = 1;
+    FDirty[(uy / TileSize) * FTilesX + ux / TileSize] |= RowBit(uy);
     FAnyDirty = true;
   }
   TColorRef GetPixel(std::int64_t x, std::int64_t y) const;
@@ -105,6 +106,11 @@ class TCanvas {
   // are clipped to the area and do not overlap. Nothing drawn: no work beyond
   // one test. Call with Mutex() held when another thread draws.
   std::vector<TRect> TakeDirty();
+  // The same record taken row by row: a rectangle one pixel high for each run
+  // of tiles whose part in that pixel row changed, so a lone pixel costs 16
+  // pixels (one cache line), not 16×16. Sorted by row, then left to right,
+  // and so banded the way X11 clip lists want them. Clears the record, too.
+  std::vector<TRect> TakeDirtyRows();
 
   std::mutex& Mutex() { return FMutex; }
 
@@ -121,7 +127,12 @@ class TCanvas {
   std::unique_ptr<IPixelMemory> FMemory;
   std::vector<std::uint32_t> FOwnPixels;  // when no memory was given
   std::uint32_t* FPixels;
-  std::vector<std::uint8_t> FDirty;
+  // Per tile, which of its pixel rows changed (bit n: row n of the tile).
+  std::vector<std::uint16_t> FDirty;
+  static_assert(TileSize <= 16, "a tile's rows must fit its dirty mask");
+  static constexpr std::uint16_t RowBit(std::size_t y) {
+    return static_cast<std::uint16_t>(1u << (y % TileSize));
+  }
   std::uint64_t FWrites = 0;
   bool FAnyDirty = false;
   std::mutex FMutex;

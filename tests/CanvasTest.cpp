@@ -106,6 +106,27 @@ TEST(CanvasDirty, NearbyTilesMergeIntoOneRectangle) {
   EXPECT_EQ(rects[1], (TRect{0, 240, 3 * T, 256}));
 }
 
+TEST(CanvasDirty, RowsAreOnePixelHighRunsOfChangedTilesInBandedOrder) {
+  TCanvas c(200, 100);
+  c.SetPixel(3, 5, 1);
+  c.SetPixel(199, 99, 1);
+  // Two neighbouring tiles in one row run together; a tile apart they do not.
+  c.SetPixel(20, 5, 1);
+  c.SetPixel(40, 5, 1);
+  c.SetPixel(70, 5, 1);
+  c.SetPixel(3, 2, 1);
+  c.FillRect({150, 40, 170, 42}, 2);
+  const auto rows = c.TakeDirtyRows();
+  EXPECT_EQ(rows, (std::vector<TRect>{{0, 2, T, 3},
+                                      {0, 5, 3 * T, 6},
+                                      {4 * T, 5, 5 * T, 6},
+                                      {144, 40, 176, 41},
+                                      {144, 41, 176, 42},
+                                      {192, 99, 200, 100}}));
+  EXPECT_TRUE(c.TakeDirtyRows().empty());
+  EXPECT_TRUE(c.TakeDirty().empty()) << "both take the one record";
+}
+
 // Whatever the show draws, the rectangles cover every written pixel, stay in
 // the area and never overlap.
 TEST(CanvasDirty, RectanglesCoverEveryWriteWithoutOverlap) {
@@ -129,8 +150,30 @@ TEST(CanvasDirty, RectanglesCoverEveryWriteWithoutOverlap) {
     for (int n = next(30); n > 0; --n)
       written.emplace_back(next(static_cast<std::uint32_t>(w)),
                            next(static_cast<std::uint32_t>(h)));
-    if (round % 5 == 0) c.FillRect({w / 3, h / 4, w / 2, h / 2}, 2);
-    for (const auto& [x, y] : written) c.SetPixel(x, y, 1);
+    TCanvas twin(w, h);
+    for (TCanvas* canvas : {&c, &twin}) {
+      if (round % 5 == 0) canvas->FillRect({w / 3, h / 4, w / 2, h / 2}, 2);
+      for (const auto& [x, y] : written) canvas->SetPixel(x, y, 1);
+    }
+    // Taken row by row: banded (by row, then left to right, apart), and
+    // covering every write.
+    const auto rows = twin.TakeDirtyRows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const TRect& r = rows[i];
+      ASSERT_TRUE(r.Left >= 0 && r.Left < r.Right && r.Right <= w && r.Bottom == r.Top + 1 &&
+                  r.Top >= 0 && r.Bottom <= h)
+          << round;
+      if (i > 0) {
+        const TRect& p = rows[i - 1];
+        ASSERT_TRUE(p.Top < r.Top || (p.Top == r.Top && p.Right < r.Left)) << round << " row " << i;
+      }
+    }
+    for (const auto& [x, y] : written) {
+      if (x < 0 || y < 0 || x >= w || y >= h) continue;
+      bool covered = false;
+      for (const TRect& r : rows) covered = covered || Inside(r, x, y);
+      ASSERT_TRUE(covered) << "round " << round << ": row of (" << x << ", " << y << ") missing";
+    }
     const auto rects = c.TakeDirty();
     std::int64_t area = 0;
     for (std::size_t i = 0; i < rects.size(); ++i) {
