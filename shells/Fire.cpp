@@ -81,9 +81,12 @@ std::int16_t TFire::PeekOrder(std::int32_t star) const {
   if (OrderCount < 1 || star < 0 || star >= MaxStars) return 0;
   std::int16_t order = Order[star];
   // Multiplier 109 (109 − 1 divisible by 4) and odd increment 1021 make the
-  // recurrence run through every residue of the power-of-two span.
+  // recurrence run through every residue of the power-of-two span. The value
+  // is never negative, so masking with span − 1 is the remainder, without a
+  // division.
+  const int mask = OrderSpan - 1;
   do {
-    order = static_cast<std::int16_t>((order * 109 + 1021) % OrderSpan);
+    order = static_cast<std::int16_t>((order * 109 + 1021) & mask);
   } while (order >= OrderCount);
   return order;
 }
@@ -125,6 +128,11 @@ void TFire::Integrate() {
   const Ext g = Gravity;
   const Ext k = Drag;
   const Ext h = Dt;
+  // Halving, doubling and the sixth's divisor are exact in extended
+  // precision, written so that no constant is loaded at full width: the
+  // values are those of h·(fx + a1/2) and (c1 + 2·c2 + 2·c3 + c4)/6.
+  const Ext half = 0.5f;
+  const Ext six = 6.0f;
   // The rates stay fixed for the whole step; each stage adds half the previous
   // increment to the rate itself, which is how the show's motion has always
   // been computed.
@@ -134,22 +142,25 @@ void TFire::Integrate() {
   const double b1 = static_cast<double>(h * fy);
   const double c1 = static_cast<double>(h * vx);
   const double d1 = static_cast<double>(h * vy);
-  const double a2 = static_cast<double>(h * (fx + a1 / 2.0L));
-  const double b2 = static_cast<double>(h * (fy + b1 / 2.0L));
-  const double c2 = static_cast<double>(h * (vx + a1 / 2.0L));
-  const double d2 = static_cast<double>(h * (vy + b1 / 2.0L));
-  const double a3 = static_cast<double>(h * (fx + a2 / 2.0L));
-  const double b3 = static_cast<double>(h * (fy + b2 / 2.0L));
-  const double c3 = static_cast<double>(h * (vx + a2 / 2.0L));
-  const double d3 = static_cast<double>(h * (vy + b2 / 2.0L));
+  const Ext halfA1 = a1 * half, halfB1 = b1 * half;
+  const double a2 = static_cast<double>(h * (fx + halfA1));
+  const double b2 = static_cast<double>(h * (fy + halfB1));
+  const double c2 = static_cast<double>(h * (vx + halfA1));
+  const double d2 = static_cast<double>(h * (vy + halfB1));
+  const Ext halfA2 = a2 * half, halfB2 = b2 * half;
+  const double a3 = static_cast<double>(h * (fx + halfA2));
+  const double b3 = static_cast<double>(h * (fy + halfB2));
+  const double c3 = static_cast<double>(h * (vx + halfA2));
+  const double d3 = static_cast<double>(h * (vy + halfB2));
   const double a4 = static_cast<double>(h * (fx + a3));
   const double b4 = static_cast<double>(h * (fy + b3));
   const double c4 = static_cast<double>(h * (vx + a3));
   const double d4 = static_cast<double>(h * (vy + b3));
-  X[j] = static_cast<float>(X[j] + (c1 + 2.0L * c2 + 2.0L * c3 + c4) / 6.0L);
-  Y[j] = static_cast<float>(Y[j] + (d1 + 2.0L * d2 + 2.0L * d3 + d4) / 6.0L);
-  VX[j] = static_cast<float>(VX[j] + (a1 + 2.0L * a2 + 2.0L * a3 + a4) / 6.0L);
-  VY[j] = static_cast<float>(VY[j] + (b1 + 2.0L * b2 + 2.0L * b3 + b4) / 6.0L);
+  const auto twice = [](double v) { return static_cast<Ext>(v) + v; };
+  X[j] = static_cast<float>(X[j] + (c1 + twice(c2) + twice(c3) + c4) / six);
+  Y[j] = static_cast<float>(Y[j] + (d1 + twice(d2) + twice(d3) + d4) / six);
+  VX[j] = static_cast<float>(VX[j] + (a1 + twice(a2) + twice(a3) + a4) / six);
+  VY[j] = static_cast<float>(VY[j] + (b1 + twice(b2) + twice(b3) + b4) / six);
   Speed[j] = static_cast<float>(
       Sqrt(static_cast<double>(static_cast<Ext>(VX[j]) * VX[j] + static_cast<Ext>(VY[j]) * VY[j])));
 }
@@ -161,12 +172,19 @@ void TFire::FreeFall() {
   const Ext vy = VY[j];
   const Ext g = Gravity;
   const Ext h = Dt;
+  const Ext half = 0.5f;
+  const Ext six = 6.0f;
   const double b = static_cast<double>(-g * h);
-  X[j] = static_cast<float>(X[j] + (h * vx + 2.0L * h * vx + 2.0L * h * vx + h * vx) / 6.0L);
-  Y[j] = static_cast<float>(
-      Y[j] + (h * vy + 2.0L * h * vy + 2.0L * h * (vy + b / 2.0L) + h * (vy + b)) / 6.0L);
+  // 2·h·v is exactly twice h·v in extended precision, so each product is
+  // taken once and doubled by an addition.
+  const Ext hvx = h * vx;
+  const Ext hvy = h * vy;
+  const Ext hMid = h * (vy + b * half);
+  X[j] = static_cast<float>(X[j] + (hvx + (hvx + hvx) + (hvx + hvx) + hvx) / six);
+  Y[j] = static_cast<float>(Y[j] + (hvy + (hvy + hvy) + (hMid + hMid) + h * (vy + b)) / six);
   // Five sixths of g·h per step, not g·h: the stars have always fallen so.
-  VY[j] = static_cast<float>(VY[j] + (2.0L * b + 2.0L * b + b) / 6.0L);
+  const Ext b2 = static_cast<Ext>(b) + b;
+  VY[j] = static_cast<float>(VY[j] + (b2 + b2 + b) / six);
   Speed[j] = static_cast<float>(
       Sqrt(static_cast<double>(static_cast<Ext>(VX[j]) * VX[j] + static_cast<Ext>(VY[j]) * VY[j])));
 }

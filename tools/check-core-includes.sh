@@ -21,7 +21,7 @@ cd "$root" || exit 2
 bad=$(grep -n '#include' app/*.h app/*.cpp settings/*.h settings/*.cpp \
   show/*.h show/*.cpp shells/*.h shells/*.cpp |
   grep -v -E '#include "(app|settings|show|shells)/[A-Za-z0-9_]+\.h"' |
-  grep -v -E '#include <(algorithm|array|atomic|cassert|cerrno|cfenv|charconv|chrono|climits|cmath|condition_variable|cstddef|cstdint|cstdio|cstdlib|cstring|ctime|exception|filesystem|fstream|functional|initializer_list|iomanip|ios|iosfwd|istream|iterator|limits|map|memory|mutex|new|numeric|optional|ostream|random|set|span|sstream|stdexcept|string|string_view|system_error|thread|tuple|type_traits|unordered_map|utility|variant|vector)>')
+  grep -v -E '#include <(algorithm|array|atomic|bit|cassert|cerrno|cfenv|charconv|chrono|climits|cmath|condition_variable|cstddef|cstdint|cstdio|cstdlib|cstring|ctime|exception|filesystem|fstream|functional|initializer_list|iomanip|ios|iosfwd|istream|iterator|limits|map|memory|mutex|new|numeric|optional|ostream|random|set|span|sstream|stdexcept|string|string_view|system_error|thread|tuple|type_traits|unordered_map|utility|variant|vector)>')
 if [ -n "$bad" ]; then
   echo "core files include headers outside the standard library:"
   echo "$bad"
