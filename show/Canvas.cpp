@@ -153,7 +153,9 @@ std::vector<TRect> TCanvas::TakeDirtyRows() {
   FAnyDirty = false;
   // For each pixel row of one tile row, the tiles that changed in it, left to
   // right: gathered bit by bit, so the work follows what changed.
-  std::array<std::vector<std::int32_t>, TileSize> rowTiles;
+  std::vector<std::int32_t>& rowTiles = FRowTiles;
+  rowTiles.resize(TileSize * FTilesX);
+  std::array<std::size_t, TileSize> counts{};
   for (std::size_t ty = 0; ty < FTilesY; ++ty) {
     std::uint16_t* row = &FDirty[ty * FTilesX];
     bool any = false;
@@ -163,24 +165,25 @@ std::vector<TRect> TCanvas::TakeDirtyRows() {
       row[tx] = 0;
       any = true;
       do {
-        rowTiles[static_cast<std::size_t>(std::countr_zero(mask))].push_back(
-            static_cast<std::int32_t>(tx));
+        const auto r = static_cast<std::size_t>(std::countr_zero(mask));
+        rowTiles[r * FTilesX + counts[r]++] = static_cast<std::int32_t>(tx);
         mask &= mask - 1;
       } while (mask);
     }
     if (!any) continue;
     for (std::size_t r = 0; r < TileSize; ++r) {
-      std::vector<std::int32_t>& tiles = rowTiles[r];
+      const std::int32_t* tiles = &rowTiles[r * FTilesX];
+      const std::size_t count = counts[r];
+      counts[r] = 0;
       const auto y = static_cast<std::int32_t>(ty * TileSize + r);
-      for (std::size_t i = 0; i < tiles.size();) {
+      for (std::size_t i = 0; i < count;) {
         // A run of neighbouring tiles that all changed in this row.
         std::size_t end = i + 1;
-        while (end < tiles.size() && tiles[end] == tiles[end - 1] + 1) ++end;
+        while (end < count && tiles[end] == tiles[end - 1] + 1) ++end;
         rects.push_back(
             {tiles[i] * TileSize, y, std::min((tiles[end - 1] + 1) * TileSize, FWidth), y + 1});
         i = end;
       }
-      tiles.clear();
     }
   }
   return rects;

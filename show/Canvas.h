@@ -129,6 +129,7 @@ class TCanvas {
   std::uint32_t* FPixels;
   // Per tile, which of its pixel rows changed (bit n: row n of the tile).
   std::vector<std::uint16_t> FDirty;
+  std::vector<std::int32_t> FRowTiles;  // TakeDirtyRows' scratch, kept between frames
   static_assert(TileSize <= 16, "a tile's rows must fit its dirty mask");
   static constexpr std::uint16_t RowBit(std::size_t y) {
     return static_cast<std::uint16_t>(1u << (y % TileSize));
