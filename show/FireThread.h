@@ -19,7 +19,7 @@ std::uint64_t DefaultPixelRate();
 // The show thread. Created suspended; Resume starts it. Suspension is
 // cooperative: Suspend returns only once the thread is parked between two slot
 // visits, after which it writes no pixel and reads no setting until resumed.
-// The thread wakes about once a display frame to draw that frame's share of
+// The thread wakes every other display frame to draw that stretch's share of
 // the writes, then tells the env's frame sink, if any; Suspend and Terminate
 // cut its sleep short, so either is answered within one quantum of drawing.
 // Terminate ends it: a parked thread ends at its park point without touching
@@ -48,10 +48,12 @@ class TFireThread {
 
   // One write per nanosecond is as fast as pacing can express.
   static constexpr std::uint64_t MaxPixelRate = 1000000000;
-  // Work quanta per second: one a frame of a 60 Hz display. Each wake-up costs
-  // far more than the few thousand writes it draws, and the window presents
-  // no more often than this anyway.
-  static constexpr std::uint64_t QuantaPerSecond = 60;
+  // Work quanta per second, and so frames: one every other frame of a 60 Hz
+  // display. Each wake-up, and each frame the display server copies, costs
+  // more than the few thousand writes drawn for it; at half the display's rate
+  // the show costs the machine less than the lightest saver of its kind, and
+  // its stars, which leave their trails behind them, still move evenly.
+  static constexpr std::uint64_t QuantaPerSecond = 30;
   // The canvas is let go at least this often, whatever the shells draw.
   static constexpr std::uint64_t MaxVisitsPerQuantum = 16384;
   static constexpr std::int64_t MaxLagNanoseconds = 250000000;
