@@ -17,22 +17,15 @@ namespace moonglow::win32 {
 namespace {
 
 constexpr const wchar_t* SaverClassName = L"TMainForm";
-constexpr UINT_PTR PresentTimer = 1;
 constexpr UINT_PTR ParentTimer = 2;
+// Posted by the show thread when it has drawn a frame.
+constexpr UINT FrameMessage = WM_APP + 1;
 // The preview's parent (/p) gives this exact style: WS_CHILD, WS_VISIBLE,
 // WS_CLIPSIBLINGS and WS_CLIPCHILDREN, nothing else.
 constexpr DWORD PreviewStyle = 0x56000000;
 // GUID_CONSOLE_DISPLAY_STATE: the console display's power, off, on or dimmed.
 constexpr GUID ConsoleDisplayState = {
     0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
-
-// The display's refresh rate; 0 or 1 when the driver does not say.
-int DisplayRefreshHertz() {
-  HDC screen = GetDC(nullptr);
-  const int hertz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return hertz;
-}
 
 std::string LastErrorText(const char* call) {
   const DWORD code = GetLastError();
@@ -90,9 +83,7 @@ bool TSaverWindow::Create() {
                        FHeight, parent, nullptr, FInstance, this)) {
     throw std::runtime_error(LastErrorText("CreateWindowEx"));
   }
-  // The system raises an interval below its own minimum to that minimum.
-  FPresentInterval = static_cast<UINT>(PresentInterval(DisplayRefreshHertz()));
-  SetTimer(FWindow, PresentTimer, FPresentInterval, nullptr);
+  FFrameWindow.store(FWindow);
   WatchDisplayPower();
   if (const int interval = FForm.ParentCheckInterval()) {
     SetTimer(FWindow, ParentTimer, static_cast<UINT>(interval), nullptr);
@@ -154,8 +145,12 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       // WM_PAINT covers every pixel, black where the show has not drawn.
       return 1;
+    case FrameMessage:
+      // Cleared first: a frame drawn while this one is copied posts again.
+      FFramePosted.store(false);
+      Present();
+      return 0;
     case WM_TIMER:
-      if (wParam == PresentTimer) Present();
       if (wParam == ParentTimer) FForm.CheckParent();
       return 0;
     case WM_SHOWWINDOW:
@@ -198,6 +193,7 @@ LRESULT TSaverWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       Close();
       return 0;
     case WM_DESTROY:
+      FFrameWindow.store(nullptr);
       KillTimers();
       StopWatchingDisplayPower();
       // Gone with its preview parent rather than by Destroy: the run ends.
@@ -282,9 +278,16 @@ void TSaverWindow::Present() {
   }
 }
 
-void TSaverWindow::KillTimers() {
-  KillTimer(FWindow, PresentTimer);
-  KillTimer(FWindow, ParentTimer);
+void TSaverWindow::KillTimers() { KillTimer(FWindow, ParentTimer); }
+
+IFrameSink* TSaverWindow::FrameSink() { return this; }
+
+void TSaverWindow::FrameDrawn(TCanvas&) {
+  // On the show thread. One message waiting is enough: the main thread takes
+  // every change there is when it gets to it.
+  HWND window = FFrameWindow.load();
+  if (!window || FFramePosted.exchange(true)) return;
+  if (!PostMessageW(window, FrameMessage, 0, 0)) FFramePosted.store(false);
 }
 
 void TSaverWindow::WatchDisplayPower() {
@@ -321,12 +324,9 @@ bool TSaverWindow::WindowShown(TWindowHandle window) {
 
 void TSaverWindow::SetPresenting(bool on) {
   if (!FWindow || FClosed) return;
-  if (on) {
-    SetTimer(FWindow, PresentTimer, FPresentInterval, nullptr);
-    InvalidateRect(FWindow, nullptr, FALSE);
-  } else {
-    KillTimer(FWindow, PresentTimer);
-  }
+  // Frames come from the show thread, which is parked while nothing is seen;
+  // seen again, the whole window is painted afresh.
+  if (on) InvalidateRect(FWindow, nullptr, FALSE);
 }
 
 void TSaverWindow::ReleaseDib() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,11 +19,12 @@ namespace moonglow::win32 {
 // The saver window on Win32: a black, borderless, stay-on-top window that
 // forwards its events to the shared saver-window rules (TMainForm), each
 // through the rules' Guard, and shows the show's framebuffer. The show thread
-// draws into the core's canvas; a timer copies the changed tiles into the
-// window's own DIB section (TakeFrame) and invalidates them, and WM_PAINT
+// draws into the core's canvas and posts a message after each frame; the
+// window then copies the changed tiles into its own DIB section (TakeFrame)
+// and invalidates them, and WM_PAINT
 // blits from that DIB, so the main thread never reads pixels the show thread
 // is writing and no pixel goes through GDI alone.
-class TSaverWindow final : public IMainFormHost, public IMainWindow {
+class TSaverWindow final : public IMainFormHost, public IMainWindow, public IFrameSink {
  public:
   // With `group`, the window is the full-screen saver on `monitor` of it.
   TSaverWindow(HINSTANCE instance, TRunMode mode, TWindowHandle parentWindow, IPlatform& platform,
@@ -63,6 +65,10 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   void ShowError(const std::string& message) override;
   bool WindowShown(TWindowHandle window) override;
   void SetPresenting(bool on) override;
+  IFrameSink* FrameSink() override;
+
+  // IFrameSink, on the show thread: asks the window to present the frame.
+  void FrameDrawn(TCanvas& canvas) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -70,7 +76,7 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   void Paint();
   // Starts the show on the first paint and makes the DIB the show is copied into.
   void StartShow();
-  // The timer: copies the tiles the show changed and invalidates them.
+  // Copies the tiles the show changed and invalidates them.
   void Present();
   void KillTimers();
   // Asks the system to say when the display goes off and on again.
@@ -92,7 +98,9 @@ class TSaverWindow final : public IMainFormHost, public IMainWindow {
   std::int32_t FDibWidth = 0, FDibHeight = 0;
 
   bool FClosed = false;
-  UINT FPresentInterval = 0;
+  // The window the show thread posts its frames to; none once it is going.
+  std::atomic<HWND> FFrameWindow{nullptr};
+  std::atomic<bool> FFramePosted{false};
   HPOWERNOTIFY FPowerNotify = nullptr;
 };
 
