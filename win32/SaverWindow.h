@@ -21,9 +21,9 @@ namespace moonglow::win32 {
 // through the rules' Guard, and shows the show's framebuffer. The show thread
 // draws into the core's canvas and posts a message after each frame; the
 // window then copies the changed tiles into its own DIB section (TakeFrame)
-// and invalidates them, and WM_PAINT
-// blits from that DIB, so the main thread never reads pixels the show thread
-// is writing and no pixel goes through GDI alone.
+// and invalidates them, and WM_PAINT blits from that DIB, so the main thread
+// never reads pixels the show thread is writing and no pixel goes through GDI
+// alone.
 class TSaverWindow final : public IMainFormHost, public IMainWindow, public IFrameSink {
  public:
   // With `group`, the window is the full-screen saver on `monitor` of it.
