@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program's 32x32 icon: a shell bursting over a night sky.
 
-Standard library only. Writes resources/moonglow.png (RGBA) and, for the
-Windows build, resources/moonglow.ico holding the same picture.
+Standard library only. Writes resources/moonglow.png (RGBA); the Windows
+icon, resources/moonglow-win32.ico, is made from it as resources/moonglow.rc
+says.
 
     python3 tools/make_icon.py [output-directory]
 """
@@ -113,12 +114,6 @@ def png_bytes(pixels):
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
-def ico_bytes(png):
-    # One PNG-compressed 32x32 image, as Windows Vista and later read it.
-    return (struct.pack("<HHH", 0, 1, 1) +
-            struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(png), 22) + png)
-
-
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources")
@@ -126,8 +121,6 @@ def main():
     png = png_bytes(render())
     with open(os.path.join(out_dir, "moonglow.png"), "wb") as f:
         f.write(png)
-    with open(os.path.join(out_dir, "moonglow.ico"), "wb") as f:
-        f.write(ico_bytes(png))
 
 
 if __name__ == "__main__":
