@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "settings/Version.h"
+
 namespace moonglow {
 
 namespace {
 
-constexpr const char* LockName = "moonglow Version 3.01.lock";
+constexpr const char* LockName = "moonglow " MOONGLOW_VERSION_NAME ".lock";
 
 bool LockNow(int fd) {
   int result;
