@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "settings/Environment.h"
 #include "settings/Version.h"
 
 namespace moonglow {
@@ -113,8 +114,8 @@ bool TLinuxFileServices::RemoveIfUnused(const std::filesystem::path& path) {
 TLinuxPlatform::~TLinuxPlatform() { ReleaseInstanceLock(); }
 
 std::filesystem::path TLinuxPlatform::LockPath() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime) {
+  const std::string runtime = VariableOrEmpty(ProcessEnvironment(), "XDG_RUNTIME_DIR");
+  if (!runtime.empty()) {
     std::error_code error;
     if (std::filesystem::is_directory(runtime, error))
       return std::filesystem::path(runtime) / LockName;

@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <cfenv>
-#include <cstdlib>
-#include <string_view>
+#include <string>
 
 #include "settings/Parse.h"
 
 namespace moonglow {
 
-std::uint64_t DefaultPixelRate() {
+std::uint64_t DefaultPixelRate(const TEnvironment& env) {
   constexpr std::uint64_t Fallback = 200000;
-  const char* text = std::getenv("MOONGLOW_PIXEL_RATE");
-  if (!text) return Fallback;
-  const std::string_view digits = text;
+  const std::string digits = VariableOrEmpty(env, "MOONGLOW_PIXEL_RATE");
   const TScannedInteger rate = ScanInteger(digits);
   if (!rate.Fills(digits.size()) || rate.Magnitude == 0) return Fallback;
   return rate.Magnitude;

@@ -747,7 +747,7 @@ TEST_F(MainForm, RealShowStopsPromptlyInEveryMode) {
   for (TRunMode mode : {Preview, Saver}) {
     Host.SetSize(320, 200);
     auto form = std::make_unique<TMainForm>(mode, 3000, Platform, Host, IniPath().string(),
-                                            FireThreadFactory(DefaultPixelRate()));
+                                            FireThreadFactory(DefaultPixelRate({})));
     Host.Form = form.get();
     form->FormCreate();
     Host.SetSize(320, 200);
@@ -768,7 +768,7 @@ TEST_F(MainForm, RealShowStartsAgainAtANewHostWindowSize) {
   Host.ParentRect = {0, 0, 320, 240};
   auto form =
       std::make_unique<TMainForm>(Saver, 3000, Platform, Host, IniPath().string(),
-                                  FireThreadFactory(DefaultPixelRate()), TWindowOwner::SaverHost);
+                                  FireThreadFactory(DefaultPixelRate({})), TWindowOwner::SaverHost);
   Host.Form = form.get();
   ASSERT_TRUE(form->FormCreate());
   form->FormPaint();
