@@ -1,26 +1,14 @@
 #include "app/CommandLine.h"
 
-#include <charconv>
+#include <limits>
+
+#include "settings/Parse.h"
 
 namespace moonglow {
 
 namespace {
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// A whole unsigned number in `base` filling all of `text`: no sign, no space.
-template <typename T>
-std::optional<T> ParseWhole(std::string_view text, int base) {
-  T value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
 
 // The saver's own switches, on what is left once the Linux options are out.
 TCommandLine ParseSwitches(const std::vector<std::string>& args) {
@@ -72,32 +60,19 @@ TCommandLine Invalid(std::string message) {
 }  // namespace
 
 TWindowHandle ParseHandle(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
+  const TScannedInteger n = ScanInteger(text, {.Skip = WhiteSpace, .Sign = true});
   // Unsigned arithmetic wraps where the old signed conversion overflowed, so a
   // huge handle gives the same 32 bits without undefined behaviour.
-  std::uint32_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
-  }
-  return negative ? 0u - value : value;
+  const auto value = static_cast<TWindowHandle>(n.Magnitude);
+  return n.Negative ? 0u - value : value;
 }
 
 std::optional<TWindowHandle> ParseWindowId(std::string_view text) {
-  std::optional<TWindowHandle> id;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    id = ParseWhole<TWindowHandle>(text.substr(2), 16);
-  } else {
-    id = ParseWhole<TWindowHandle>(text, 10);
-  }
   // 0 is X11's "no window": a host never means it.
-  if (id == TWindowHandle{0}) return std::nullopt;
-  return id;
+  const std::optional<std::int64_t> id =
+      WholeInteger(text, {.ZeroXHex = true}, 1, std::numeric_limits<TWindowHandle>::max());
+  if (!id) return std::nullopt;
+  return static_cast<TWindowHandle>(*id);
 }
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvironment& env) {
@@ -122,12 +97,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
       }
     } else if (arg == "--pixel-rate") {
       if (!hasValue) return Invalid("--pixel-rate needs a number");
-      pixelRate = ParseWhole<std::uint64_t>(args[++i], 10);
-      if (!pixelRate || *pixelRate < MinPixelRateOption || *pixelRate > MaxPixelRateOption) {
+      const std::optional<std::int64_t> rate =
+          WholeInteger(args[++i], {}, MinPixelRateOption, MaxPixelRateOption);
+      if (!rate) {
         return Invalid("--pixel-rate takes a whole number from " +
                        std::to_string(MinPixelRateOption) + " to " +
                        std::to_string(MaxPixelRateOption) + ", not '" + args[i] + "'");
       }
+      pixelRate = static_cast<std::uint64_t>(*rate);
     } else if (arg == "--add-to-xscreensaver") {
       addToXscreensaver = true;
     } else {

@@ -8,16 +8,13 @@
 #include <vector>
 
 #include "app/RunMode.h"
+#include "settings/Environment.h"
 
 namespace moonglow {
 
 // A window handle as the command line and the platform carry it: a Win32 HWND
 // value or an X11 window id, 32 bits either way.
 using TWindowHandle = std::uint32_t;
-
-// The process environment as the parse sees it: the value of a variable, or
-// nothing when it is unset. Passed in so the parse stays a pure function.
-using TEnvironment = std::function<std::optional<std::string>(std::string_view name)>;
 
 // What the command line asks for, before any run mode is looked at.
 enum class TCommandKind {

@@ -4,6 +4,7 @@
 #include <exception>
 #include <sstream>
 
+#include "app/PasswordGate.h"
 #include "app/XscreensaverList.h"
 
 namespace moonglow {
@@ -46,8 +47,8 @@ int SetUpAndRun(const TCommandLine& command, IPlatform& platform, IToolkit& tool
       toolkit.CreateOptionsDialog();
       break;
     case ChangePassword:
-      platform.ChangePassword(command.HasParentWindow ? command.ParentWindow
-                                                      : platform.ForegroundWindow());
+      TPasswordGate(platform).ChangePassword(command.HasParentWindow ? command.ParentWindow
+                                                                     : platform.ForegroundWindow());
       break;
   }
   toolkit.RunMessageLoop();

@@ -101,7 +101,7 @@ bool TMainForm::TakeParentSize() {
 }
 
 bool TMainForm::FormCreate() {
-  FIsNT = FPlatform.IsNT();
+  FPasswords.FindFamily();
   FHost.SetPosition(0, 0);
   // A host's window is the host's business: its cursor stays as the host set
   // it, and the host tells the system whatever it tells.
@@ -119,7 +119,7 @@ bool TMainForm::FormCreate() {
       FCursorStart = FHost.CursorPos();
       FHost.ShowCursor(false);
       // The system hears of one saver, however many monitors it covers.
-      if (!FIsNT && Primary()) FPlatform.SetScreenSaverRunning(true);
+      if (Primary()) FPasswords.SaverRunning(true);
       break;
     case Preview:
       return TakeParentSize();
@@ -254,13 +254,7 @@ void TMainForm::FormKeyDown() {
 bool TMainForm::FormCloseQuery() {
   if (FPrompting) return false;
   if (FCloseAllowed || FDestroyed) return true;
-  if (!Primary()) {
-    // Another monitor's window closes when the primary's does, never alone.
-    if (!FGroup->Closing()) FGroup->RequestClose(FFailed);
-    if (!FGroup->Closing()) return false;
-    EndForGroup();
-    return true;
-  }
+  if (!Primary()) return FollowPrimaryClose();
   // Only the saver's own full-screen windows stop the show and show the
   // cursor here; the others stop it as they go.
   if ((FRunMode != Saver && FRunMode != Debug) || Hosted()) {
@@ -268,50 +262,54 @@ bool TMainForm::FormCloseQuery() {
     return true;
   }
   // A show already told to end is not touched again: it may be gone.
-  IShowThread* thread = FTerminateRequested ? nullptr : FShowThread.get();
+  IShowThread* const thread = FTerminateRequested ? nullptr : FShowThread.get();
 
   // Stop the shows before anything else happens, so nothing draws under the
   // password dialog and the settings are not read while the window goes.
-  FHeld = true;
-  UpdateRunning();
-  if (FGroup) FGroup->HoldOthers(true);
-
+  HoldShows(true);
   bool permission = true;
-  const bool failed = FFailed || (FGroup && FGroup->Failed());
   // A failed saver ends without asking: the check may be what failed.
-  if (!failed && !FIsNT && FPlatform.ScreenSaveUsePassword()) {
+  if (!RunFailed()) {
     const TFlagScope prompting(FPrompting);
-    if (std::unique_ptr<IPasswordCheck> check = FPlatform.OpenPasswordCheck()) {
-      FHost.ShowCursor(true);
-      if (!check->Verify(FHost.Handle())) {
-        permission = false;
-        // The user moved the mouse to type: measure from where it is now.
-        FCursorStart = FHost.CursorPos();
-        FHost.ShowCursor(false);
-        FPlatform.CloseImeStatusWindow(FHost.Handle());
-      }
-    }
+    permission = FPasswords.MayClose(FHost, FCursorStart);
   }
-
   // A handler that failed while the prompt was open has ended the run: its
   // own close was refused only because this one was still undecided.
-  if (FFailed || (FGroup && FGroup->Failed())) permission = true;
+  if (RunFailed()) permission = true;
 
   if (permission) {
-    if (thread) {
-      thread->Terminate();
-      FTerminateRequested = true;
-      FRunning = false;
-    }
-    FHost.ShowCursor(true);
-    FCloseAllowed = true;
-    if (FGroup) FGroup->EndOthers();
+    AllowClose(thread);
   } else {
-    FHeld = false;
-    UpdateRunning();
-    if (FGroup) FGroup->HoldOthers(false);
+    HoldShows(false);
   }
   return permission;
+}
+
+bool TMainForm::FollowPrimaryClose() {
+  // Another monitor's window closes when the primary's does, never alone.
+  if (!FGroup->Closing()) FGroup->RequestClose(FFailed);
+  if (!FGroup->Closing()) return false;
+  EndForGroup();
+  return true;
+}
+
+void TMainForm::HoldShows(bool hold) {
+  FHeld = hold;
+  UpdateRunning();
+  if (FGroup) FGroup->HoldOthers(hold);
+}
+
+bool TMainForm::RunFailed() const { return FFailed || (FGroup && FGroup->Failed()); }
+
+void TMainForm::AllowClose(IShowThread* thread) {
+  if (thread) {
+    thread->Terminate();
+    FTerminateRequested = true;
+    FRunning = false;
+  }
+  FHost.ShowCursor(true);
+  FCloseAllowed = true;
+  if (FGroup) FGroup->EndOthers();
 }
 
 std::uint32_t TMainForm::StopShow() {
@@ -349,7 +347,7 @@ void TMainForm::FormDestroy() {
     }
     FSettings.reset();
   }
-  if (FRunMode == Saver && !FIsNT && !Hosted() && Primary()) FPlatform.SetScreenSaverRunning(false);
+  if (FRunMode == Saver && !Hosted() && Primary()) FPasswords.SaverRunning(false);
   if (writeError) std::rethrow_exception(writeError);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/PasswordGate.h"
 #include "app/Platform.h"
 #include "app/RunMode.h"
 #include "show/Canvas.h"
@@ -205,7 +206,6 @@ class TMainForm {
   bool Hosted() const { return FOwner == TWindowOwner::SaverHost; }
   TWindowHandle ParentWindow() const { return FParentWindow; }
   bool ShowStarted() const { return FShowStarted; }
-  bool IsNT() const { return FIsNT; }
   TPoint CursorStart() const { return FCursorStart; }
   std::uint32_t SeedCounter() const { return FSeedCounter; }
   TMyIniFile* Settings() const { return FSettings.get(); }
@@ -221,6 +221,15 @@ class TMainForm {
   // Runs the show when everything lets it (seen, display on, not held by a
   // close query) and parks it otherwise.
   void UpdateRunning();
+  // Holds every show of the run while a close is being decided, or lets
+  // them go again.
+  void HoldShows(bool hold);
+  // This window or another monitor's has failed.
+  bool RunFailed() const;
+  // The close goes ahead: `thread`, when given, is told to end.
+  void AllowClose(IShowThread* thread);
+  // The close query of a window that is not the group's primary.
+  bool FollowPrimaryClose();
   // Close-worthy input: the group's close, or this window's own.
   void RequestClose();
   // The group's primary asks whether to close: this show waits meanwhile.
@@ -241,7 +250,7 @@ class TMainForm {
   const TWindowOwner FOwner;
 
   TPoint FCursorStart;
-  bool FIsNT = true;
+  TPasswordGate FPasswords{FPlatform};
   bool FShowStarted = false;
   bool FTerminateRequested = false;
   bool FDestroyed = false;

@@ -30,7 +30,8 @@ class IPlatform {
 
   virtual ~IPlatform() = default;
 
-  // The single-instance lock named "Version 3.01", whatever the run mode.
+  // The single-instance lock, named after the version (VersionName), whatever
+  // the run mode.
   virtual TLockResult AcquireInstanceLock() = 0;
   virtual void ReleaseInstanceLock() = 0;
 

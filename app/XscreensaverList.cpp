@@ -4,25 +4,16 @@
 #include <ostream>
 #include <sstream>
 
+#include "settings/Parse.h"
+
 namespace moonglow {
 
 namespace {
 
 namespace fs = std::filesystem;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
-
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+// Blanks within a line of the file; a CR LF file's lines keep their CR here.
+constexpr std::string_view LineBlanks = " \t\r";
 
 // One physical line: its text without the line end, and the line end itself
 // ("\n", "\r\n", or nothing on a last line without one).
@@ -72,7 +63,7 @@ struct TResource {
 std::optional<TResource> FindPrograms(const std::vector<TLine>& lines) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view body = lines[i].Body;
-    const std::string_view text = TrimLeft(body);
+    const std::string_view text = TrimLeft(body, LineBlanks);
     const bool comment = text.starts_with('!') || text.starts_with('#');
     const std::size_t colon = text.find(':');
     std::string_view name = colon == std::string_view::npos ? text : text.substr(0, colon);
@@ -81,7 +72,7 @@ std::optional<TResource> FindPrograms(const std::vector<TLine>& lines) {
     if (!comment) {
       while (last + 1 < lines.size() && Continues(lines[last])) ++last;
     }
-    if (!comment && colon != std::string_view::npos && TrimRight(name) == "programs") {
+    if (!comment && colon != std::string_view::npos && TrimRight(name, LineBlanks) == "programs") {
       return TResource{i, last, body.size() - text.size() + colon + 1};
     }
     i = last;
@@ -105,21 +96,21 @@ std::string ValueOf(const std::vector<TLine>& lines, const TResource& r) {
 // [-] ["Name"] [visual:] command [options]; "-" marks one the user switched
 // off, which still counts: that was their choice.
 bool RunsMoonglow(std::string_view entry) {
-  entry = TrimLeft(entry);
-  if (entry.starts_with('-')) entry = TrimLeft(entry.substr(1));
+  entry = TrimLeft(entry, LineBlanks);
+  if (entry.starts_with('-')) entry = TrimLeft(entry.substr(1), LineBlanks);
   if (entry.starts_with('"')) {
     const std::size_t close = entry.find('"', 1);
     if (close == std::string_view::npos) return false;
-    entry = TrimLeft(entry.substr(close + 1));
+    entry = TrimLeft(entry.substr(close + 1), LineBlanks);
   }
   const auto firstWord = [](std::string_view s) {
     std::size_t end = 0;
-    while (end < s.size() && !IsBlank(s[end]) && s[end] != '\n') ++end;
+    while (end < s.size() && !IsBlank(s[end], LineBlanks) && s[end] != '\n') ++end;
     return s.substr(0, end);
   };
   std::string_view word = firstWord(entry);
   if (word.ends_with(':')) {
-    entry = TrimLeft(entry.substr(word.size()));
+    entry = TrimLeft(entry.substr(word.size()), LineBlanks);
     word = firstWord(entry);
   }
   const std::size_t slash = word.rfind('/');
@@ -145,7 +136,7 @@ void AppendEntry(std::vector<TLine>& lines, const TResource& r) {
   const std::string value = ValueOf(lines, r);
   const std::string eol = lines[r.First].End.empty() ? "\n" : lines[r.First].End;
   TLine entry{EntryLine(), eol};
-  if (Trim(value).empty()) {
+  if (Trim(value, LineBlanks).empty()) {
     // An empty list: the entry becomes its only line.
     TLine head{lines[r.First].Body.substr(0, r.ValueStart) + "\t\t\\", eol};
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(r.First),
@@ -161,9 +152,9 @@ void AppendEntry(std::vector<TLine>& lines, const TResource& r) {
     std::string_view body = lines[i].Body;
     if (i == r.First) body.remove_prefix(r.ValueStart);
     if (Continues(lines[i])) body.remove_suffix(1);
-    return TrimRight(body);
+    return TrimRight(body, LineBlanks);
   };
-  while (k > r.First && Trim(content(k)).empty()) --k;
+  while (k > r.First && Trim(content(k), LineBlanks).empty()) --k;
   const std::string_view kept = content(k);
   const std::size_t keep = kept.data() - lines[k].Body.data() + kept.size();
   lines[k].Body = lines[k].Body.substr(0, keep) + (kept.ends_with("\\n") ? "\\" : " \\n\\");

@@ -9,11 +9,14 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "settings/Environment.h"
+#include "settings/Version.h"
+
 namespace moonglow {
 
 namespace {
 
-constexpr const char* LockName = "moonglow Version 3.01.lock";
+constexpr const char* LockName = "moonglow " MOONGLOW_VERSION_NAME ".lock";
 
 bool LockNow(int fd) {
   int result;
@@ -111,8 +114,8 @@ bool TLinuxFileServices::RemoveIfUnused(const std::filesystem::path& path) {
 TLinuxPlatform::~TLinuxPlatform() { ReleaseInstanceLock(); }
 
 std::filesystem::path TLinuxPlatform::LockPath() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime) {
+  const std::string runtime = VariableOrEmpty(ProcessEnvironment(), "XDG_RUNTIME_DIR");
+  if (!runtime.empty()) {
     std::error_code error;
     if (std::filesystem::is_directory(runtime, error))
       return std::filesystem::path(runtime) / LockName;

@@ -31,7 +31,8 @@ class TLinuxPlatform final : public IPlatform {
   TLinuxPlatform(const TLinuxPlatform&) = delete;
   TLinuxPlatform& operator=(const TLinuxPlatform&) = delete;
 
-  // "Version 3.01" in $XDG_RUNTIME_DIR, else in the temporary directory.
+  // A file named after the version (VersionName) in $XDG_RUNTIME_DIR, else in
+  // the temporary directory.
   static std::filesystem::path LockPath();
 
   TLockResult AcquireInstanceLock() override;

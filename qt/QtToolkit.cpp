@@ -44,9 +44,11 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
 
 }  // namespace
 
-TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform, const TEndSignals* endSignals)
+TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform, TEnvironment environment,
+                       const TEndSignals* endSignals)
     : FProgramName(programName ? programName : "moonglow"),
       FPlatform(platform),
+      FEnvironment(std::move(environment)),
       FEndSignals(endSignals) {
   FArgv[0] = FProgramName.data();
   FArgv[1] = nullptr;
@@ -97,8 +99,8 @@ void TQtToolkit::ShowPreviewParent(TWindowHandle) {
 std::unique_ptr<TSaverWindow> TQtToolkit::NewSaverWindow(TRunMode mode, TWindowHandle parent,
                                                          TWindowOwner owner) {
   return std::make_unique<TSaverWindow>(
-      mode, parent, FPlatform, DefaultSettingsPath(),
-      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate())),
+      mode, parent, FPlatform, DefaultSettingsPath(FEnvironment),
+      FireThreadFactory(FPixelRate.value_or(DefaultPixelRate(FEnvironment))),
       [this](const std::string& message) { ShowException(message); }, owner);
 }
 
@@ -172,8 +174,8 @@ void TQtToolkit::CheckDisplayPower() {
 }
 
 void TQtToolkit::CreateOptionsDialog() {
-  FDialog =
-      std::make_unique<TOptDialogView>(DefaultSettingsPath(), nullptr, FPlatform.FileServices());
+  FDialog = std::make_unique<TOptDialogView>(DefaultSettingsPath(FEnvironment), nullptr,
+                                             FPlatform.FileServices());
   FDialog->show();
   FHasMainWindow = true;
 }

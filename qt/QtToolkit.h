@@ -27,8 +27,10 @@ class TQtToolkit final : public IToolkit {
  public:
   // `programName` is argument 0. Qt sees no other argument: the switches are
   // ours, and some ("-display", "-platform") would mean something to Qt.
-  // `endSignals`, when given, are the signals that end the run in order.
-  TQtToolkit(const char* programName, IPlatform& platform, const TEndSignals* endSignals = nullptr);
+  // `environment` says where the settings file is and how fast the show
+  // draws. `endSignals`, when given, are the signals that end the run in order.
+  TQtToolkit(const char* programName, IPlatform& platform, TEnvironment environment,
+             const TEndSignals* endSignals = nullptr);
   ~TQtToolkit() override;
   TQtToolkit(const TQtToolkit&) = delete;
   TQtToolkit& operator=(const TQtToolkit&) = delete;
@@ -63,6 +65,7 @@ class TQtToolkit final : public IToolkit {
   int FArgc = 1;
   char* FArgv[2];
   IPlatform& FPlatform;
+  const TEnvironment FEnvironment;
   const TEndSignals* FEndSignals;
   std::unique_ptr<QApplication> FApplication;
   // Watches the end signals while the loop runs.

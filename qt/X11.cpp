@@ -5,17 +5,17 @@
 
 #include <QGuiApplication>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <string>
+
+#include "settings/Environment.h"
 
 namespace moonglow {
 
 namespace {
 
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
+std::string Variable(const char* name) { return VariableOrEmpty(ProcessEnvironment(), name); }
+
+bool IsSet(const char* name) { return !Variable(name).empty(); }
 
 xcb_connection_t* Connection() { return X11Connection(); }
 
@@ -29,8 +29,8 @@ xcb_connection_t* X11Connection() {
 }
 
 std::optional<std::string> DisplayProblem() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0) return std::nullopt;
+  const std::string platform = Variable("QT_QPA_PLATFORM");
+  if (!platform.empty() && !platform.starts_with("xcb")) return std::nullopt;
   if (!IsSet("DISPLAY")) {
     if (IsSet("WAYLAND_DISPLAY")) {
       return std::string(
@@ -42,8 +42,7 @@ std::optional<std::string> DisplayProblem() {
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const int error = xcb_connection_has_error(connection);
   xcb_disconnect(connection);
-  if (error)
-    return "cannot connect to the X display \"" + std::string(std::getenv("DISPLAY")) + "\"";
+  if (error) return "cannot connect to the X display \"" + Variable("DISPLAY") + "\"";
   return std::nullopt;
 }
 

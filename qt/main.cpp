@@ -1,8 +1,5 @@
-#include <cstdlib>
 #include <iostream>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/Entry.h"
@@ -15,13 +12,9 @@ int main(int argc, char* argv[]) {
   // saver at any moment, even while it is starting.
   const moonglow::TEndSignals endSignals;
   moonglow::TLinuxPlatform platform;
-  moonglow::TQtToolkit toolkit(argc > 0 ? argv[0] : nullptr, platform, &endSignals);
   moonglow::TProcessIo io;
-  io.Environment = [](std::string_view name) -> std::optional<std::string> {
-    const char* value = std::getenv(std::string(name).c_str());
-    if (!value) return std::nullopt;
-    return std::string(value);
-  };
+  io.Environment = moonglow::ProcessEnvironment();
+  moonglow::TQtToolkit toolkit(argc > 0 ? argv[0] : nullptr, platform, io.Environment, &endSignals);
   io.Out = &std::cout;
   io.Err = &std::cerr;
   return moonglow::RunEntry(std::vector<std::string>(argv, argv + argc), platform, toolkit, io);

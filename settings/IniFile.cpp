@@ -1,6 +1,5 @@
 #include "settings/IniFile.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "settings/ProfileFile.h"
@@ -81,11 +80,8 @@ void TMyIniFile::WriteFireParam(TProfileFile& ini, const TFireParam& param, cons
   for (const TSettingRow& row : BlockRows()) WriteValue(ini, row, section, BlockField(param, row));
 }
 
-std::string DefaultSettingsPath() {
-  const auto env = [](const char* name) -> std::string {
-    const char* v = std::getenv(name);
-    return v ? std::string(v) : std::string();
-  };
+std::string DefaultSettingsPath(const TEnvironment& environment) {
+  const auto env = [&environment](const char* name) { return VariableOrEmpty(environment, name); };
   std::filesystem::path dir;
   if (const std::string own = env("MOONGLOW_CONFIG_DIR"); !own.empty()) {
     dir = std::u8string(own.begin(), own.end());

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "settings/Environment.h"
 #include "settings/FileServices.h"
 
 namespace moonglow {
@@ -84,7 +85,8 @@ class TMyIniFile {
 
 // The settings file's full path on this machine: the directory named by
 // MOONGLOW_CONFIG_DIR, else $XDG_CONFIG_HOME, else ~/.config (with
-// %USERPROFILE% standing in for an unset HOME). Paths are UTF-8.
-std::string DefaultSettingsPath();
+// %USERPROFILE% standing in for an unset HOME), as `env` has them. Paths are
+// UTF-8.
+std::string DefaultSettingsPath(const TEnvironment& env);
 
 }  // namespace moonglow

@@ -1,6 +1,9 @@
 #include "settings/OptDlgModel.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include "settings/Parse.h"
 
 namespace moonglow {
 
@@ -376,38 +379,23 @@ struct TParsedSpinText {
   std::int64_t Value = 0;
 };
 
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
-
 TParsedSpinText ParseSpinText(const TControlDef& c, std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  text = Trim(text);
   TParsedSpinText r;
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) {
-    r.State = TSpinTextState::Intermediate;
+  const TScannedInteger n = ScanInteger(text, {.Sign = true, .Thousands = c.Thousands});
+  if (n.Digits == 0) {
+    // Nothing typed yet, or only a sign: the number is still to come.
+    if (n.End == text.size()) r.State = TSpinTextState::Intermediate;
     return r;
   }
+  if (n.End != text.size()) return r;
   // Past this many digits every range is far behind; saturating keeps the
-  // arithmetic inside 64 bits however long the typed text is.
-  constexpr std::int64_t Saturated = 1'000'000'000'000LL;
-  bool digits = false;
-  std::int64_t value = 0;
-  for (char ch : text) {
-    if (ch >= '0' && ch <= '9') {
-      digits = true;
-      value = std::min(Saturated, value * 10 + (ch - '0'));
-    } else if (ch == ',' && c.Thousands && digits) {
-      continue;
-    } else {
-      return r;
-    }
-  }
+  // value inside 64 bits however long the typed text is.
+  constexpr std::uint64_t Saturated = 1'000'000'000'000ULL;
+  const auto value =
+      static_cast<std::int64_t>(n.Overflow ? Saturated : std::min(Saturated, n.Magnitude));
   r.IsNumber = true;
-  r.Value = negative ? -value : value;
+  r.Value = n.Negative ? -value : value;
   r.State = r.Value >= c.Min && r.Value <= c.Max ? TSpinTextState::Acceptable
                                                  : TSpinTextState::Intermediate;
   return r;

@@ -16,6 +16,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/Schema.h"
+#include "settings/Version.h"
 
 namespace moonglow {
 
@@ -119,7 +120,7 @@ const TFrameDef& ThemeGroupFrame();   // the group box of the five sliders
 const TFrameDef& PageControlFrame();  // the tabbed control
 
 inline constexpr const char* DialogCaption = "Moonglow Setup";
-inline constexpr const char* VersionCaption = "Version 3.01";
+inline constexpr const char* VersionCaption = VersionName;
 inline constexpr int ClientWidth = 367;
 inline constexpr int ClientHeight = 434;
 

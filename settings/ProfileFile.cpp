@@ -3,8 +3,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "settings/IniFile.h"
+#include "settings/Parse.h"
 #include "settings/TextEncoding.h"
 
 namespace moonglow {
@@ -21,16 +23,6 @@ constexpr std::string_view NativeEol = "\n";
 #endif
 
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-  std::size_t b = 0;
-  std::size_t e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -407,51 +399,12 @@ void TProfileFile::Store(const std::string& text) {
 }
 
 std::optional<std::int32_t> TProfileFile::ParseInteger(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  text.remove_prefix(i);
-  constexpr std::int64_t Max = 2147483647;
-
-  std::size_t hexDigits = 0;
-  if (text.starts_with('$')) {
-    hexDigits = 1;
-  } else if (text.starts_with("0x") || text.starts_with("0X")) {
-    hexDigits = 2;
-  }
-  if (hexDigits > 0) {
-    text.remove_prefix(hexDigits);
-    if (text.empty()) return std::nullopt;
-    std::int64_t v = 0;
-    for (const char c : text) {
-      int d;
-      if (c >= '0' && c <= '9') {
-        d = c - '0';
-      } else if (c >= 'a' && c <= 'f') {
-        d = c - 'a' + 10;
-      } else if (c >= 'A' && c <= 'F') {
-        d = c - 'A' + 10;
-      } else {
-        return std::nullopt;
-      }
-      v = v * 16 + d;
-      if (v > Max) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(v);
-  }
-
-  bool negative = false;
-  if (text.starts_with('+') || text.starts_with('-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return std::nullopt;
-  std::int64_t v = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + (c - '0');
-    if (v > Max + (negative ? 1 : 0)) return std::nullopt;
-  }
-  return static_cast<std::int32_t>(negative ? -v : v);
+  constexpr TIntegerForm Form{.Skip = Blanks, .Sign = true, .DollarHex = true, .ZeroXHex = true};
+  const std::optional<std::int64_t> value =
+      WholeInteger(text, Form, std::numeric_limits<std::int32_t>::min(),
+                   std::numeric_limits<std::int32_t>::max());
+  if (!value) return std::nullopt;
+  return static_cast<std::int32_t>(*value);
 }
 
 }  // namespace moonglow

@@ -2,21 +2,18 @@
 
 #include <algorithm>
 #include <cfenv>
-#include <charconv>
-#include <cstdlib>
-#include <cstring>
+#include <string>
+
+#include "settings/Parse.h"
 
 namespace moonglow {
 
-std::uint64_t DefaultPixelRate() {
+std::uint64_t DefaultPixelRate(const TEnvironment& env) {
   constexpr std::uint64_t Fallback = 200000;
-  const char* text = std::getenv("MOONGLOW_PIXEL_RATE");
-  if (!text || !*text) return Fallback;
-  std::uint64_t rate = 0;
-  const char* end = text + std::strlen(text);
-  const auto [ptr, ec] = std::from_chars(text, end, rate);
-  if (ec != std::errc() || ptr != end || rate == 0) return Fallback;
-  return rate;
+  const std::string digits = VariableOrEmpty(env, "MOONGLOW_PIXEL_RATE");
+  const TScannedInteger rate = ScanInteger(digits);
+  if (!rate.Fills(digits.size()) || rate.Magnitude == 0) return Fallback;
+  return rate.Magnitude;
 }
 
 TFireThread::TFireThread(TShowEnv& env, IClock& clock, std::uint64_t pixelRate)

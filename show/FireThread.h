@@ -6,15 +6,16 @@
 #include <mutex>
 #include <thread>
 
+#include "settings/Environment.h"
 #include "show/Clock.h"
 #include "show/Show.h"
 #include "show/ShowEnv.h"
 
 namespace moonglow {
 
-// Pixel writes per second the show thread keeps to: MOONGLOW_PIXEL_RATE when
-// set to a positive whole number, else 200,000.
-std::uint64_t DefaultPixelRate();
+// Pixel writes per second the show thread keeps to: MOONGLOW_PIXEL_RATE in
+// `env` when it is set to a positive whole number, else 200,000.
+std::uint64_t DefaultPixelRate(const TEnvironment& env);
 
 // The show thread. Created suspended; Resume starts it. Suspension is
 // cooperative: Suspend returns only once the thread is parked between two slot

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include "ShowFixture.h"
+#include "tests/Environment.h"
 
 namespace moonglow {
 namespace {
@@ -20,26 +20,15 @@ namespace {
 using testing::TShowWorld;
 
 TEST(PixelRate, DefaultAndEnvironment) {
-  const auto set = [](const char* value) {
-#ifdef _WIN32
-    _putenv_s("MOONGLOW_PIXEL_RATE", value ? value : "");
-#else
-    if (value) {
-      setenv("MOONGLOW_PIXEL_RATE", value, 1);
-    } else {
-      unsetenv("MOONGLOW_PIXEL_RATE");
-    }
-#endif
+  const auto rate = [](const char* value) {
+    return DefaultPixelRate(testing::EnvironmentOf({{"MOONGLOW_PIXEL_RATE", value}}));
   };
-  set(nullptr);
-  EXPECT_EQ(DefaultPixelRate(), 200000u);
-  set("5000");
-  EXPECT_EQ(DefaultPixelRate(), 5000u);
-  for (const char* bad : {"0", "-5", "abc", "12x", " 7", ""}) {
-    set(bad);
-    EXPECT_EQ(DefaultPixelRate(), 200000u) << "'" << bad << "'";
+  EXPECT_EQ(DefaultPixelRate({}), 200000u);
+  EXPECT_EQ(DefaultPixelRate(testing::EnvironmentOf({})), 200000u);
+  EXPECT_EQ(rate("5000"), 5000u);
+  for (const char* bad : {"0", "-5", "abc", "12x", " 7", "", "18446744073709551616"}) {
+    EXPECT_EQ(rate(bad), 200000u) << "'" << bad << "'";
   }
-  set(nullptr);
 }
 
 // Time moves only when the show sleeps.
@@ -228,7 +217,7 @@ TEST_F(ShowThread, SuspendAndTerminateAreAnsweredWithinAFrame) {
   }
   {
     // At the default rate the median of several suspends stays within a frame.
-    TFireThread thread(World.Env, clock, DefaultPixelRate());
+    TFireThread thread(World.Env, clock, DefaultPixelRate({}));
     std::vector<double> took;
     for (int i = 0; i < 9; ++i) {
       thread.Resume();

@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <random>
 #include <sstream>
 
 #include "app/RunMode.h"
+#include "tests/Environment.h"
 #include "tests/FileText.h"
 
 namespace moonglow {
@@ -330,39 +331,24 @@ TEST_F(IniFileTest, FiftyMegabytesOfJunkThenASave) {
 
 // --- Where the file lives ------------------------------------------------------------------
 
-// The Windows build keeps the file in the Windows directory instead.
-#ifndef _WIN32
-TEST(IniFilePath, OwnDirectoryThenXdgThenHome) {
-  const auto save = [](const char* name) -> std::optional<std::string> {
-    const char* v = std::getenv(name);
-    return v ? std::optional<std::string>(v) : std::nullopt;
+TEST(IniFilePath, OwnDirectoryThenXdgThenHomeThenProfile) {
+  const auto path = [](std::map<std::string, std::string, std::less<>> variables) {
+    return DefaultSettingsPath(testing::EnvironmentOf(std::move(variables)));
   };
-  const auto restore = [](const char* name, const std::optional<std::string>& v) {
-    if (v) {
-      setenv(name, v->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  };
-  const auto own = save("MOONGLOW_CONFIG_DIR");
-  const auto xdg = save("XDG_CONFIG_HOME");
-  const auto home = save("HOME");
-
-  setenv("MOONGLOW_CONFIG_DIR", "/tmp/own", 1);
-  setenv("XDG_CONFIG_HOME", "/tmp/xdg", 1);
-  setenv("HOME", "/tmp/home", 1);
-  EXPECT_EQ(DefaultSettingsPath(), "/tmp/own/ZELMoonGlow3xx.ini");
-  setenv("MOONGLOW_CONFIG_DIR", "", 1);
-  EXPECT_EQ(DefaultSettingsPath(), "/tmp/xdg/ZELMoonGlow3xx.ini");
-  unsetenv("MOONGLOW_CONFIG_DIR");
-  setenv("XDG_CONFIG_HOME", "", 1);
-  EXPECT_EQ(DefaultSettingsPath(), "/tmp/home/.config/ZELMoonGlow3xx.ini");
-
-  restore("MOONGLOW_CONFIG_DIR", own);
-  restore("XDG_CONFIG_HOME", xdg);
-  restore("HOME", home);
+  const fs::path own = path({{"MOONGLOW_CONFIG_DIR", "/tmp/own"},
+                             {"XDG_CONFIG_HOME", "/tmp/xdg"},
+                             {"HOME", "/tmp/home"}});
+  EXPECT_EQ(own, fs::path("/tmp/own") / "ZELMoonGlow3xx.ini");
+  // Set but empty counts as unset.
+  const fs::path xdg =
+      path({{"MOONGLOW_CONFIG_DIR", ""}, {"XDG_CONFIG_HOME", "/tmp/xdg"}, {"HOME", "/tmp/home"}});
+  EXPECT_EQ(xdg, fs::path("/tmp/xdg") / "ZELMoonGlow3xx.ini");
+  const fs::path home = path({{"XDG_CONFIG_HOME", ""}, {"HOME", "/tmp/home"}});
+  EXPECT_EQ(home, fs::path("/tmp/home") / ".config" / "ZELMoonGlow3xx.ini");
+  const fs::path profile = path({{"HOME", ""}, {"USERPROFILE", "/tmp/profile"}});
+  EXPECT_EQ(profile, fs::path("/tmp/profile") / ".config" / "ZELMoonGlow3xx.ini");
+  EXPECT_EQ(DefaultSettingsPath({}), "ZELMoonGlow3xx.ini");
 }
-#endif
 
 }  // namespace
 }  // namespace moonglow

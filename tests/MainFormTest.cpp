@@ -18,119 +18,13 @@
 #include "settings/IniFile.h"
 #include "show/FireThread.h"
 #include "tests/FileText.h"
+#include "tests/MainFormFakes.h"
 
 namespace moonglow {
 namespace {
 
 namespace fs = std::filesystem;
-using TLog = std::vector<std::string>;
-
-class TFakePasswordCheck final : public IPasswordCheck {
- public:
-  TFakePasswordCheck(TLog& log, bool answer, std::function<void()> whileOpen)
-      : Log(log), Answer(answer), WhileOpen(std::move(whileOpen)) {}
-  ~TFakePasswordCheck() override { Log.push_back("unload-password"); }
-  bool Verify(TWindowHandle owner) override {
-    Log.push_back("verify " + std::to_string(owner));
-    // What the prompt's own message loop delivers meanwhile.
-    if (WhileOpen) WhileOpen();
-    return Answer;
-  }
-  TLog& Log;
-  bool Answer;
-  std::function<void()> WhileOpen;
-};
-
-class TFakePlatform final : public IPlatform {
- public:
-  explicit TFakePlatform(TLog& log) : Log(log) {}
-  TLockResult AcquireInstanceLock() override { return TLockResult::Acquired; }
-  void ReleaseInstanceLock() override {}
-  bool IsNT() override { return NT; }
-  bool ScreenSaveUsePassword() override { return UsePassword; }
-  std::unique_ptr<IPasswordCheck> OpenPasswordCheck() override {
-    if (!HasPasswordService) return nullptr;
-    const bool answer = Answers.empty() ? true : Answers.front();
-    if (!Answers.empty()) Answers.erase(Answers.begin());
-    return std::make_unique<TFakePasswordCheck>(Log, answer, WhilePromptOpen);
-  }
-  void SetScreenSaverRunning(bool running) override {
-    Log.push_back(running ? "notice-on" : "notice-off");
-  }
-  void CloseImeStatusWindow(TWindowHandle) override { Log.push_back("close-ime"); }
-  void ChangePassword(TWindowHandle) override {}
-  TWindowHandle ForegroundWindow() override { return 0; }
-
-  TLog& Log;
-  bool NT = true;
-  bool UsePassword = false;
-  bool HasPasswordService = true;
-  std::vector<bool> Answers;  // the password check's answers, in turn
-  std::function<void()> WhilePromptOpen;
-};
-
-class TFakeHost final : public IMainFormHost {
- public:
-  explicit TFakeHost(TLog& log) : Log(log) {}
-  TWindowHandle Handle() override { return 77; }
-  void SetPosition(std::int32_t left, std::int32_t top) override { Position = {left, top}; }
-  void SetSize(std::int32_t width, std::int32_t height) override {
-    Width = width;
-    Height = height;
-  }
-  std::int32_t ClientWidth() override { return Width; }
-  std::int32_t ClientHeight() override { return Height; }
-  std::int32_t CanvasWidth() override { return Width * Scale; }
-  std::int32_t CanvasHeight() override { return Height * Scale; }
-  bool WindowShown(TWindowHandle) override { return ParentShown; }
-  void SetPresenting(bool on) override { Presenting = on; }
-  std::int32_t ScreenWidth() override { return 1024; }
-  std::int32_t ScreenHeight() override { return 768; }
-  std::optional<TRect> WindowRect(TWindowHandle window) override {
-    if (window != ParentId || !ParentExists) return std::nullopt;
-    return ParentRect;
-  }
-  TPoint CursorPos() override { return Cursor; }
-  void ShowCursor(bool show) override {
-    Log.push_back(show ? "cursor-show" : "cursor-hide");
-    CursorCount += show ? 1 : -1;
-  }
-  // As the toolkit does: ask the form, then close when it agrees.
-  void Close() override {
-    ++CloseRequests;
-    if (Form && Form->FormCloseQuery()) Closed = true;
-  }
-  void ShowError(const std::string& message) override {
-    Log.push_back("error: " + message);
-    if (WhileErrorShown) WhileErrorShown();
-  }
-
-  TLog& Log;
-  TMainForm* Form = nullptr;
-  TPoint Position{-1, -1};
-  std::int32_t Width = 483, Height = 540;
-  std::int32_t Scale = 1;  // device pixels per toolkit unit
-  bool ParentShown = true;
-  bool Presenting = false;
-  TPoint Cursor{500, 400};
-  int CursorCount = 0;  // shown minus hidden, as the system counts
-  TWindowHandle ParentId = 3000;
-  TRect ParentRect{100, 50, 252, 162};
-  bool ParentExists = true;
-  int CloseRequests = 0;
-  bool Closed = false;
-  std::function<void()> WhileErrorShown;  // what the box's own loop delivers
-};
-
-class TFakeShowThread final : public IShowThread {
- public:
-  explicit TFakeShowThread(TLog& log) : Log(log) {}
-  void Resume() override { Log.push_back("resume"); }
-  void Suspend() override { Log.push_back("suspend"); }
-  void Terminate() override { Log.push_back("terminate"); }
-  void WaitFor() override { Log.push_back("join"); }
-  TLog& Log;
-};
+using namespace testing;
 
 struct MainForm : ::testing::Test {
   // The form goes before its folder.
@@ -177,7 +71,8 @@ struct MainForm : ::testing::Test {
 
 // ---- Sizing by run mode
 
-TEST_F(MainForm, SaverCoversTheScreenAndHidesTheCursor) {
+TEST_F(MainForm, SaverCoversTheScreenHidesTheCursorAndTellsTheSystem) {
+  Platform.NT = false;
   TMainForm& form = Make(Saver);
   EXPECT_TRUE(form.FormCreate());
   EXPECT_EQ(Host.Position, (TPoint{0, 0}));
@@ -185,17 +80,7 @@ TEST_F(MainForm, SaverCoversTheScreenAndHidesTheCursor) {
   EXPECT_EQ(Host.Height, 768);
   EXPECT_EQ(form.CursorStart(), (TPoint{500, 400}));
   EXPECT_EQ(Host.CursorCount, -1);
-  EXPECT_EQ(Log, (TLog{"cursor-hide"}));  // the NT family gets no notice
-}
-
-TEST_F(MainForm, SaverOnThe95PlatformSendsTheRunningNoticeAndWithdrawsIt) {
-  Platform.NT = false;
-  TMainForm& form = Make(Saver);
-  form.FormCreate();
   EXPECT_EQ(Log, (TLog{"cursor-hide", "notice-on"}));
-  Log.clear();
-  form.FormDestroy();
-  EXPECT_EQ(Log, (TLog{"notice-off"}));
 }
 
 TEST_F(MainForm, DebugKeepsItsSizeAndCursor) {
@@ -305,18 +190,8 @@ TEST_F(MainForm, FirstPaintStartsTheShowOnce) {
 
 // ---- The close query
 
-TEST_F(MainForm, NTClosesWithoutAPasswordCheck) {
-  Platform.UsePassword = true;
-  TMainForm& form = Running(Saver);
-  EXPECT_TRUE(form.FormCloseQuery());
-  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "cursor-show"}));
-  EXPECT_EQ(Host.CursorCount, 0);
-}
-
-TEST_F(MainForm, The95PlatformAsksForThePasswordUntilItIsRight) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false, true};
+TEST_F(MainForm, RefusedCloseLetsTheShowGoOnAndALaterOneEndsIt) {
+  Platform.AskForPassword({false, true});
   TMainForm& form = Running(Saver);
   Host.Cursor = {900, 10};
 
@@ -338,24 +213,8 @@ TEST_F(MainForm, The95PlatformAsksForThePasswordUntilItIsRight) {
   EXPECT_EQ(Host.CursorCount, 1);
 }
 
-TEST_F(MainForm, NoPasswordSettingOrServiceMeansNoCheck) {
-  Platform.NT = false;
-  Platform.Answers = {false};
-  TMainForm& unset = Running(Saver);
-  EXPECT_TRUE(unset.FormCloseQuery());
-  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "cursor-show"}));
-
-  Platform.UsePassword = true;
-  Platform.HasPasswordService = false;
-  TMainForm& missing = Running(Debug);
-  EXPECT_TRUE(missing.FormCloseQuery());
-  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "cursor-show"}));
-}
-
 TEST_F(MainForm, CloseBeforeTheFirstPaintFindsNoThread) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   TMainForm& form = Make(Saver);
   form.FormCreate();
   Log.clear();
@@ -364,18 +223,14 @@ TEST_F(MainForm, CloseBeforeTheFirstPaintFindsNoThread) {
 }
 
 TEST_F(MainForm, PreviewClosesWithoutTouchingTheShow) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   TMainForm& form = Running(Preview, 3000);
   EXPECT_TRUE(form.FormCloseQuery());
   EXPECT_TRUE(Log.empty());
 }
 
 TEST_F(MainForm, CloseAskedForDuringThePasswordPromptIsRefused) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false, true};
+  Platform.AskForPassword({false, true});
   TMainForm& form = Running(Saver);
   // Typing the password reaches the window too, and so does a close from
   // outside: neither may start a second query under the first.
@@ -431,9 +286,7 @@ TEST_F(MainForm, FailedHandlerIsShownOnceAndEndsTheRunInOrder) {
 }
 
 TEST_F(MainForm, FailedHandlerEndsWithoutAskingForThePassword) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   TMainForm& form = Running(Saver);
   form.Guard([] { throw std::runtime_error("lost"); });
   EXPECT_TRUE(Host.Closed);
@@ -441,8 +294,7 @@ TEST_F(MainForm, FailedHandlerEndsWithoutAskingForThePassword) {
 }
 
 TEST_F(MainForm, FailingPasswordCheckEndsTheRun) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
+  Platform.AskForPassword();
   Platform.WhilePromptOpen = [] { throw std::runtime_error("no password service"); };
   TMainForm& form = Running(Saver);
   form.Guard([&] { form.FormKeyDown(); });
@@ -454,9 +306,7 @@ TEST_F(MainForm, FailingPasswordCheckEndsTheRun) {
 }
 
 TEST_F(MainForm, HandlerFailingWhileThePromptIsOpenEndsTheRunWhenItCloses) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   TMainForm& form = Running(Saver);
   Platform.WhilePromptOpen = [&] { form.Guard([] { throw std::runtime_error("paint"); }); };
   form.FormKeyDown();
@@ -598,9 +448,7 @@ TEST_F(MainForm, EndRequestClosesWhereInputWouldNotAndSavesByMode) {
 }
 
 TEST_F(MainForm, EndRequestStillAsksForThePasswordWhereThePlatformDoes) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   TMainForm& form = Running(Saver);
   form.EndOnRequest();
   EXPECT_FALSE(Host.Closed);
@@ -629,8 +477,7 @@ TEST_F(HostedForm, TakesTheHostWindowsSizeAndLeavesCursorAndSystemAlone) {
 }
 
 TEST_F(HostedForm, TakesNoInputAndEndsOnlyWhenAskedSavingAsTheFullScreenShow) {
-  Platform.NT = false;
-  Platform.UsePassword = true;  // the host locks the screen, not the saver
+  Platform.AskForPassword();  // the host locks the screen, not the saver
   TMainForm& form = Hosted();
   form.FormKeyDown();
   form.FormMouseDown();
@@ -747,7 +594,7 @@ TEST_F(MainForm, RealShowStopsPromptlyInEveryMode) {
   for (TRunMode mode : {Preview, Saver}) {
     Host.SetSize(320, 200);
     auto form = std::make_unique<TMainForm>(mode, 3000, Platform, Host, IniPath().string(),
-                                            FireThreadFactory(DefaultPixelRate()));
+                                            FireThreadFactory(DefaultPixelRate({})));
     Host.Form = form.get();
     form->FormCreate();
     Host.SetSize(320, 200);
@@ -768,7 +615,7 @@ TEST_F(MainForm, RealShowStartsAgainAtANewHostWindowSize) {
   Host.ParentRect = {0, 0, 320, 240};
   auto form =
       std::make_unique<TMainForm>(Saver, 3000, Platform, Host, IniPath().string(),
-                                  FireThreadFactory(DefaultPixelRate()), TWindowOwner::SaverHost);
+                                  FireThreadFactory(DefaultPixelRate({})), TWindowOwner::SaverHost);
   Host.Form = form.get();
   ASSERT_TRUE(form->FormCreate());
   form->FormPaint();
@@ -821,9 +668,7 @@ TEST_F(MainForm, UnseenOrDarkShowParksAndGoesOnOnlyWhenSeenWithTheDisplayOn) {
 }
 
 TEST_F(MainForm, ShowStartedWhileUnseenWaitsAndARefusedCloseKeepsItParked) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   TMainForm& form = Make(Saver);
   form.FormCreate();
   form.FormVisibility(false);
@@ -986,9 +831,7 @@ TEST_F(SaverGroup, MoveRuleMeasuresInScreenCoordinatesOnEveryMonitor) {
 }
 
 TEST_F(SaverGroup, PasswordPromptHoldsEveryShowAndARefusalLetsThemGo) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
-  Platform.Answers = {false};
+  Platform.AskForPassword({false});
   MakeAll(7);
   Screens[2]->Form->FormMouseDown();
   EXPECT_FALSE(Screens[1]->Host.Closed);
@@ -999,8 +842,7 @@ TEST_F(SaverGroup, PasswordPromptHoldsEveryShowAndARefusalLetsThemGo) {
 }
 
 TEST_F(SaverGroup, FailureOnAnotherMonitorEndsAllWithoutAPasswordCheck) {
-  Platform.NT = false;
-  Platform.UsePassword = true;
+  Platform.AskForPassword();
   MakeAll(7);
   TMainForm& left = *Screens[0]->Form;
   left.Guard([] { throw std::runtime_error("boom"); });

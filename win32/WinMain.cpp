@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // the program's own name comes first.
   const std::vector<std::string> args(__argv, __argv + __argc);
   win32::TWinPlatform platform;
+  // The settings file is in the Windows directory; only the pace of the
+  // show comes from the environment.
   win32::TWinToolkit toolkit(instance, platform, win32::SettingsPath(),
-                             FireThreadFactory(DefaultPixelRate()));
+                             FireThreadFactory(DefaultPixelRate(ProcessEnvironment())));
   return RunEntry(args, platform, toolkit);
 }

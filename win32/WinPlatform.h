@@ -6,12 +6,14 @@
 #include <string>
 
 #include "app/Platform.h"
+#include "settings/Version.h"
 
 namespace moonglow::win32 {
 
 // The name of the single-instance mutex: every copy of the saver, whatever
-// its run mode, looks for it.
-inline constexpr const char* InstanceMutexName = "Version 3.01";
+// its run mode, looks for it. Named after the version, so that two versions
+// keep each other out too.
+inline constexpr const char* InstanceMutexName = VersionName;
 
 // Replacing a file on Windows. A writer opens its temporary file without
 // sharing it and keeps it open until it has renamed it through that handle,

@@ -50,7 +50,7 @@ TEST(Screens, SaverCoversEveryScreenInDevicePixelsParksUnseenAndWritesOnce) {
 
   TLinuxPlatform host;
   {
-    TQtToolkit toolkit("ScreensTest", host);
+    TQtToolkit toolkit("ScreensTest", host, ProcessEnvironment());
     ASSERT_TRUE(toolkit.Initialize(Saver));
     const QList<QScreen*> screens = QGuiApplication::screens();
     ASSERT_EQ(screens.size(), 2);
