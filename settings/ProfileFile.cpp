@@ -22,6 +22,10 @@ constexpr std::string_view NativeEol = "\n";
 
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 
+// Links followed to the settings file before it counts as a loop, as Linux
+// counts them.
+constexpr int MaxLinks = 40;
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s) {
@@ -376,12 +380,15 @@ void TProfileFile::Store(const std::string& text) {
   const auto refuse = [this] { throw EIniFileError(FullName()); };
   if (FReadFailed) refuse();
   std::error_code ec;
+  // Write through a link to the file it names rather than replacing the link,
+  // following each link by hand: the file need not exist yet, and a link to a
+  // missing file names it all the same.
   fs::path target = ToPath(FFileName);
-  // Write through a link to the file it names rather than replacing the link.
-  if (fs::is_symlink(target, ec)) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
+  for (int links = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
+    if (links == MaxLinks) refuse();  // a loop, or a chain no system would follow
+    const fs::path next = fs::read_symlink(target, ec);
     if (ec) refuse();
-    target = resolved;
+    target = next.is_absolute() ? next : target.parent_path() / next;
   }
   if (target.filename().empty()) refuse();
   fs::path dir = target.parent_path();
