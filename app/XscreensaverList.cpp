@@ -235,12 +235,11 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   if (!home || home->empty()) return fail("HOME is not set, so there is no ~/.xscreensaver");
 
   std::error_code ec;
-  fs::path path = fs::path(*home) / ".xscreensaver";
+  const fs::path link = fs::path(*home) / ".xscreensaver";
   // A file kept elsewhere and linked here is edited where it lives.
-  if (fs::is_symlink(path, ec)) {
-    path = fs::weakly_canonical(path, ec);
-    if (ec) return fail("cannot follow the link " + (fs::path(*home) / ".xscreensaver").string());
-  }
+  const std::optional<fs::path> linked = LinkTarget(link);
+  if (!linked) return fail("cannot follow the link " + link.string());
+  const fs::path path = *linked;
 
   const auto readAll = [](const fs::path& p) -> std::optional<std::string> {
     std::ifstream in(p, std::ios::binary);

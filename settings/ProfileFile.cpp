@@ -22,10 +22,6 @@ constexpr std::string_view NativeEol = "\n";
 
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 
-// Links followed to the settings file before it counts as a loop, as Linux
-// counts them.
-constexpr int MaxLinks = 40;
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s) {
@@ -380,16 +376,10 @@ void TProfileFile::Store(const std::string& text) {
   const auto refuse = [this] { throw EIniFileError(FullName()); };
   if (FReadFailed) refuse();
   std::error_code ec;
-  // Write through a link to the file it names rather than replacing the link,
-  // following each link by hand: the file need not exist yet, and a link to a
-  // missing file names it all the same.
-  fs::path target = ToPath(FFileName);
-  for (int links = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
-    if (links == MaxLinks) refuse();  // a loop, or a chain no system would follow
-    const fs::path next = fs::read_symlink(target, ec);
-    if (ec) refuse();
-    target = next.is_absolute() ? next : target.parent_path() / next;
-  }
+  // Write through a link to the file it names rather than replacing the link.
+  const std::optional<fs::path> linked = LinkTarget(ToPath(FFileName));
+  if (!linked) refuse();
+  const fs::path target = *linked;
   if (target.filename().empty()) refuse();
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";

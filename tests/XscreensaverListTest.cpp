@@ -214,5 +214,17 @@ TEST(XscreensaverFile, WritesThroughALinkAndFailsWithOneLine) {
   }
 }
 
+TEST(XscreensaverFile, ALinkToAMissingFileMakesThatFile) {
+  TScratchDir dir("xss-");
+  const fs::path defaults = dir.Path() / "XScreenSaver";
+  Spit(defaults, AppDefaults);
+  fs::create_directories(dir.Path() / "dotfiles");
+  fs::create_symlink("dotfiles/xscreensaver", dir.Path() / ".xscreensaver");
+  const TAddRun run = Add(dir.Path(), defaults);
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_TRUE(fs::is_symlink(dir.Path() / ".xscreensaver"));
+  EXPECT_TRUE(Slurp(dir.Path() / "dotfiles" / "xscreensaver").ends_with(Entry));
+}
+
 }  // namespace
 }  // namespace moonglow
