@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "settings/TextEncoding.h"
+
 namespace moonglow {
 
 namespace {
@@ -118,7 +120,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
       if (!hasValue) return Invalid(arg + " needs a window id");
       windowId = ParseWindowId(args[++i]);
       if (!windowId) {
-        return Invalid("'" + args[i] + "' is not a window id (0x and hexadecimal, or decimal)");
+        return Invalid("'" + MessageText(args[i]) +
+                       "' is not a window id (0x and hexadecimal, or decimal)");
       }
     } else if (arg == "--pixel-rate") {
       if (!hasValue) return Invalid("--pixel-rate needs a number");
@@ -126,7 +129,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
       if (!pixelRate || *pixelRate < MinPixelRateOption || *pixelRate > MaxPixelRateOption) {
         return Invalid("--pixel-rate takes a whole number from " +
                        std::to_string(MinPixelRateOption) + " to " +
-                       std::to_string(MaxPixelRateOption) + ", not '" + args[i] + "'");
+                       std::to_string(MaxPixelRateOption) + ", not '" + MessageText(args[i]) + "'");
       }
     } else if (arg == "--add-to-xscreensaver") {
       addToXscreensaver = true;
@@ -151,7 +154,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
   // A host starts the saver with its own options only; anything else is a
   // mistake in the host's list that the user should see rather than a show
   // started in some other mode.
-  if (rest.size() > 1) return Invalid("unexpected argument '" + rest[1] + "' in host mode");
+  if (rest.size() > 1)
+    return Invalid("unexpected argument '" + MessageText(rest[1]) + "' in host mode");
 
   TCommandLine result;
   result.Kind = TCommandKind::Host;
@@ -170,7 +174,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
     return result;
   }
   const std::optional<TWindowHandle> id = ParseWindowId(*fromEnv);
-  if (!id) return Invalid("XSCREENSAVER_WINDOW='" + *fromEnv + "' is not a window id");
+  if (!id) return Invalid("XSCREENSAVER_WINDOW='" + MessageText(*fromEnv) + "' is not a window id");
   result.HostWindow.Window = *id;
   return result;
 }

@@ -4,6 +4,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "settings/TextEncoding.h"
+
 namespace moonglow {
 
 namespace {
@@ -238,8 +240,10 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   const fs::path link = fs::path(*home) / ".xscreensaver";
   // A file kept elsewhere and linked here is edited where it lives.
   const std::optional<fs::path> linked = LinkTarget(link);
-  if (!linked) return fail("cannot follow the link " + link.string());
+  if (!linked)
+    return fail("cannot follow the link " + MessageText(link.string(), MessagePathLimit));
   const fs::path path = *linked;
+  const std::string named = MessageText(path.string(), MessagePathLimit);
 
   const auto readAll = [](const fs::path& p) -> std::optional<std::string> {
     std::ifstream in(p, std::ios::binary);
@@ -254,9 +258,9 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   const fs::file_status status = fs::status(path, ec);
   if (fs::exists(status)) {
     // A file that cannot be read is left exactly as it is.
-    if (!fs::is_regular_file(status)) return fail(path.string() + " is not a file");
+    if (!fs::is_regular_file(status)) return fail(named + " is not a file");
     user = readAll(path);
-    if (!user) return fail("cannot read " + path.string());
+    if (!user) return fail("cannot read " + named);
   }
 
   std::string standard;
@@ -270,10 +274,10 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   const TXscreensaverEdit edit = AddToXscreensaverText(user, standard);
   switch (edit.Outcome) {
     case TXscreensaverEdit::AlreadyPresent:
-      out << "moonglow is already in xscreensaver's list (" << path.string() << ")\n";
+      out << "moonglow is already in xscreensaver's list (" << named << ")\n";
       return 0;
     case TXscreensaverEdit::NoStandardList:
-      return fail(path.string() +
+      return fail(named +
                   " has no list of savers and xscreensaver's standard list was not found;"
                   " run xscreensaver-settings, change any setting, and try again");
     case TXscreensaverEdit::Added:
@@ -283,9 +287,8 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   // counts as done; an existing file keeps its permissions.
   const std::optional<fs::perms> perms =
       user ? std::optional<fs::perms>(status.permissions()) : std::nullopt;
-  if (!ReplaceFileContents(files, path, edit.Text, perms))
-    return fail("cannot write " + path.string());
-  out << "moonglow added to " << (user ? "" : "a new ") << path.string()
+  if (!ReplaceFileContents(files, path, edit.Text, perms)) return fail("cannot write " + named);
+  out << "moonglow added to " << (user ? "" : "a new ") << named
       << "; pick it in xscreensaver-settings\n";
   return 0;
 }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/TextEncoding.h"
+
 namespace moonglow {
 
 namespace {
@@ -43,7 +45,7 @@ std::optional<std::string> DisplayProblem() {
   const int error = xcb_connection_has_error(connection);
   xcb_disconnect(connection);
   if (error)
-    return "cannot connect to the X display \"" + std::string(std::getenv("DISPLAY")) + "\"";
+    return "cannot connect to the X display \"" + MessageText(std::getenv("DISPLAY")) + "\"";
   return std::nullopt;
 }
 

@@ -226,5 +226,19 @@ TEST(XscreensaverFile, ALinkToAMissingFileMakesThatFile) {
   EXPECT_TRUE(Slurp(dir.Path() / "dotfiles" / "xscreensaver").ends_with(Entry));
 }
 
+#ifndef _WIN32
+// HOME is the user's text: a control character in it is escaped, so the
+// message stays one line.
+TEST(XscreensaverFile, AnOddHomeIsNamedOnOneLine) {
+  TScratchDir dir("xss-");
+  const fs::path home = dir.Path() / "a\nb";
+  fs::create_directories(home / ".xscreensaver");
+  const TAddRun run = Add(home, dir.Path() / "missing");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err,
+            "moonglow: " + (dir.Path() / "a\\nb" / ".xscreensaver").string() + " is not a file\n");
+}
+#endif
+
 }  // namespace
 }  // namespace moonglow
