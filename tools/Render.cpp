@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -166,6 +167,10 @@ long PeakMemoryKb() {
 int main(int argc, char** argv) {
   TOptions options;
   if (const int code = ParseOptions(argc, argv, options); code >= 0) return code;
+  if (const std::optional<std::string> refusal = PngTargetRefusal(options.Out)) {
+    std::fprintf(stderr, "moonglow-render: --out %s\n", refusal->c_str());
+    return 2;
+  }
   if (!options.SeedGiven) options.Seed = static_cast<std::uint32_t>(std::time(nullptr));
 
   TMyIniFile settings(options.Ini);
