@@ -342,6 +342,9 @@ TEST_F(ProfileFileTest, WritesThroughALink) {
 // A link whose file does not exist yet makes that file, wherever the link
 // points and however many links lead there; the links stay links.
 TEST_F(ProfileFileTest, WritesThroughADanglingLinkToTheFileItNames) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows build writes no symbolic links";
+#endif
   fs::create_directories(Dir / "real");
   const fs::path absolute = Dir / "absolute.ini";
   fs::create_symlink(Dir / "real" / "a.ini", absolute);
@@ -364,6 +367,9 @@ TEST_F(ProfileFileTest, WritesThroughADanglingLinkToTheFileItNames) {
 }
 
 TEST_F(ProfileFileTest, ALinkLoopIsRefusedAndLeftAlone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows build writes no symbolic links";
+#endif
   const fs::path a = Dir / "a.ini", b = Dir / "b.ini";
   fs::create_symlink(b, a);
   fs::create_symlink(a, b);
