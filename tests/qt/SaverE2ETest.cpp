@@ -364,6 +364,24 @@ TEST_F(SaverE2E, AnEndSignalGetsPastTheWriteFailureBox) {
   EXPECT_EQ(Settings().toUtf8(), before);
 }
 
+// DISPLAY is the user's text: the message that names it stays one line.
+TEST_F(SaverE2E, ADisplayThatCannotBeReachedIsNamedOnOneLine) {
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DISPLAY", ":97\n\x1b[2J");
+  env.insert("XDG_RUNTIME_DIR", FDir.path());
+  env.remove("QT_QPA_PLATFORM");
+  process.setProcessEnvironment(env);
+  process.start(MOONGLOW_EXE, {"/s"});
+  ASSERT_TRUE(process.waitForFinished(10000));
+  EXPECT_EQ(process.exitCode(), 1);
+  const QString err = QString::fromUtf8(process.readAllStandardError());
+  EXPECT_TRUE(
+      err.startsWith("moonglow: no display: cannot connect to the X display "
+                     "\":97\\n\\x1B[2J\"\n"))
+      << err.toStdString();
+}
+
 TEST_F(SaverE2E, SignalDuringStartUpEndsTheRunBeforeAnyWindow) {
   auto saver = Start({"/s"});
   const qint64 pid = saver->processId();
