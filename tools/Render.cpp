@@ -10,10 +10,12 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "settings/IniFile.h"
+#include "settings/TextEncoding.h"
 #include "show/Show.h"
 #include "show/Trace.h"
 #include "tools/Png.h"
@@ -115,17 +117,17 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
       if (!needValue()) return Fail(name + " needs a value");
       if (arg == "--size") {
         if (!ParseSize(value, options.Width, options.Height))
-          return Fail("bad --size '" + std::string(value) + "': expected WxH, each 1.." +
+          return Fail("bad --size '" + MessageText(value) + "': expected WxH, each 1.." +
                       std::to_string(MaxSide));
         if (std::int64_t{options.Width} * options.Height > MaxPixels)
           return FailTooLarge(options.Width, options.Height);
       } else if (arg == "--seed") {
         if (!ParseNumber(value, options.Seed))
-          return Fail("bad --seed '" + std::string(value) + "': expected 0..4294967295");
+          return Fail("bad --seed '" + MessageText(value) + "': expected 0..4294967295");
         options.SeedGiven = true;
       } else if (arg == "--steps") {
         if (!ParseNumber(value, options.Steps))
-          return Fail("bad --steps '" + std::string(value) + "': expected a whole number");
+          return Fail("bad --steps '" + MessageText(value) + "': expected a whole number");
       } else if (value.empty()) {
         return Fail(name + " needs a non-empty value");
       } else if (arg == "--ini") {
@@ -134,7 +136,7 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
         options.Out = value;
       }
     } else {
-      return Fail("unknown option '" + std::string(argv[i]) + "'");
+      return Fail("unknown option '" + MessageText(argv[i]) + "'");
     }
   }
   return -1;
@@ -165,6 +167,10 @@ long PeakMemoryKb() {
 int main(int argc, char** argv) {
   TOptions options;
   if (const int code = ParseOptions(argc, argv, options); code >= 0) return code;
+  if (const std::optional<std::string> refusal = PngTargetRefusal(options.Out)) {
+    std::fprintf(stderr, "moonglow-render: --out %s\n", refusal->c_str());
+    return 2;
+  }
   if (!options.SeedGiven) options.Seed = static_cast<std::uint32_t>(std::time(nullptr));
 
   TMyIniFile settings(options.Ini);
@@ -207,8 +213,8 @@ int main(int argc, char** argv) {
   }
 
   if (!WritePng(options.Out, canvas.Pixels(), canvas.Width(), canvas.Height())) {
-    std::fprintf(stderr, "moonglow-render: cannot write %s: %s\n", options.Out.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "moonglow-render: cannot write %s: %s\n",
+                 MessageText(options.Out, MessagePathLimit).c_str(), std::strerror(errno));
     return 1;
   }
   std::fprintf(report, "wrote %s (%dx%d, seed %u, %llu visits)\n", options.Out.c_str(),
