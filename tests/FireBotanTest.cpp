@@ -14,7 +14,6 @@
 namespace moonglow {
 namespace {
 
-using testing::TRecordingTrace;
 using testing::TShowWorld;
 
 constexpr TColorRef Yellow = 0x00FFFF, Red = 0x0000FF, Green = 0x00FF00, White = 0xFFFFFF;
@@ -230,8 +229,6 @@ TEST_F(Peony, RocketLaunchLeadsIntoTheBurst) {
 
 TEST_F(Peony, BurstWithoutStarsEndsQuietly) {
   Param.SeedCount = 1;
-  TRecordingTrace trace;
-  World.Env.Trace = &trace;
   auto f = World.Make<TFireBotan>(3);
   f->Step();
   EXPECT_EQ(f->SeedNum, 0);
@@ -241,9 +238,9 @@ TEST_F(Peony, BurstWithoutStarsEndsQuietly) {
   f->Step();
   EXPECT_EQ(f->Finished, 1);
   EXPECT_EQ(World.Canvas.Writes(), 0u);
-  ASSERT_EQ(trace.Bursts.size(), 1u);
-  EXPECT_EQ(trace.Bursts[0].SeedNum, 0);
-  EXPECT_EQ(trace.Bursts[0].Kind, "Botan");
+  ASSERT_EQ(World.Trace.Bursts.size(), 1u);
+  EXPECT_EQ(World.Trace.Bursts[0].Burst.SeedNum, 0);
+  EXPECT_STREQ(World.Trace.Bursts[0].Burst.KindName, "Botan");
 }
 
 TEST_F(Peony, RunawaySettingsStayInBounds) {
