@@ -39,7 +39,7 @@ void BM_BurstCycle(benchmark::State& state) {
   std::unique_ptr<TFire> shell = NewFire(kind, world.Env);
   std::int64_t steps = 0;
   for (auto _ : state) {
-    shell->Finished = 0;
+    shell->Finished = false;
     while (!shell->Finished) {
       shell->Step();
       ++steps;

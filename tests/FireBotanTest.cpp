@@ -199,9 +199,9 @@ TEST_F(Peony, FadeErasesEveryStarOnceThenEndsTheCycle) {
     EXPECT_GT(erasing, 3 * n);  // four calls in five only pace
     f->Step();
     EXPECT_EQ(f->FadeSweeps, 1);
-    EXPECT_EQ(f->Finished, 0);
+    EXPECT_FALSE(f->Finished);
     f->Step();
-    EXPECT_EQ(f->Finished, 1);
+    EXPECT_TRUE(f->Finished);
     EXPECT_EQ(f->State, TFire::Burst);
     EXPECT_EQ(f->FadeSweeps, 0);
     EXPECT_EQ(f->Cursor, 0);
@@ -223,7 +223,7 @@ TEST_F(Peony, RocketLaunchLeadsIntoTheBurst) {
   ASSERT_EQ(f->State, TFire::Burning);
   EXPECT_EQ(f->X[f->SeedNum - 1], static_cast<float>(f->BurstX));
   while (!f->Finished && calls < 20000000) f->Step(), ++calls;
-  EXPECT_EQ(f->Finished, 1);
+  EXPECT_TRUE(f->Finished);
   EXPECT_EQ(f->State, TFire::Launch);
 }
 
@@ -236,7 +236,7 @@ TEST_F(Peony, BurstWithoutStarsEndsQuietly) {
   f->Step();
   EXPECT_EQ(f->FadeSweeps, 1);
   f->Step();
-  EXPECT_EQ(f->Finished, 1);
+  EXPECT_TRUE(f->Finished);
   EXPECT_EQ(World.Canvas.Writes(), 0u);
   ASSERT_EQ(World.Trace.Bursts.size(), 1u);
   EXPECT_EQ(World.Trace.Bursts[0].Burst.SeedNum, 0);
@@ -254,7 +254,7 @@ TEST_F(Peony, RunawaySettingsStayInBounds) {
   Param.DrawLaunch = false;
   auto g = World.Make<TFireBotan>(10);
   for (int i = 0; i < 200000 && !g->Finished; ++i) g->Step();
-  EXPECT_EQ(g->Finished, 1);
+  EXPECT_TRUE(g->Finished);
 }
 
 }  // namespace

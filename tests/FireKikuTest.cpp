@@ -28,7 +28,7 @@ TEST(KikuTrailRing, HoldsOnlyWhatTheBurstsNeed) {
     f->Step();
     most = std::max(most, f->SeedNum);
     if (f->Finished) {
-      f->Finished = 0;
+      f->Finished = false;
       ++cycles;
     }
   }
@@ -85,7 +85,7 @@ TEST(KikuTrail, FadeMarksEverySlotAndBurningNeverErasesAMark) {
   for (int j = 0; j < firstStars; ++j)
     for (int k = 0; k < 20; ++k) ASSERT_EQ(f->TrailXAt(k, j), -1.0f) << j << " " << k;
 
-  f->Finished = 0;
+  f->Finished = false;
   f->Step();  // the next burst of the same shell
   int skipped = 0;
   while (f->State == TFire::Burning) {
