@@ -14,10 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "settings/IniFile.h"
 #include "settings/TextEncoding.h"
-#include "show/Show.h"
-#include "show/Trace.h"
+#include "show/Headless.h"
 #include "tools/Png.h"
 
 namespace {
@@ -142,16 +140,6 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
   return -1;
 }
 
-class TTracePrinter final : public IShowTrace {
- public:
-  void Theme(const char* themeName, std::int32_t launchesLeft) override {
-    std::puts(ThemeTraceLine(themeName, launchesLeft).c_str());
-  }
-  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
-    std::puts(BurstTraceLine(slot, burst).c_str());
-  }
-};
-
 // Peak resident memory in kilobytes, or -1 where /proc is not available.
 long PeakMemoryKb() {
   std::ifstream status("/proc/self/status");
@@ -173,26 +161,22 @@ int main(int argc, char** argv) {
   }
   if (!options.SeedGiven) options.Seed = static_cast<std::uint32_t>(std::time(nullptr));
 
-  TMyIniFile settings(options.Ini);
-  if (options.Ini.empty()) {
-    settings.LoadDefaults();
-  } else {
-    settings.ReadSettings();
-  }
-
-  TCanvas canvas(options.Width, options.Height);
-  TTracePrinter tracer;
-  TShowEnv env{canvas, settings, options.Preview, options.Seed};
-  if (options.Trace) env.Trace = &tracer;
+  THeadlessShow headless({.Width = options.Width,
+                          .Height = options.Height,
+                          .Preview = options.Preview,
+                          .Seed = options.Seed,
+                          .SettingsPath = options.Ini,
+                          .Trace = options.Trace});
+  headless.Trace.OnLine = [](const std::string& line) { std::puts(line.c_str()); };
+  const TCanvas& canvas = headless.Canvas;
 
   // With --trace, standard output carries the trace lines only.
   FILE* report = options.Trace ? stderr : stdout;
   const auto start = std::chrono::steady_clock::now();
-  {
-    TFireShow show(env);
-    show.ChooseTheme();
-    for (std::uint64_t step = 0; step < options.Steps; ++step) show.Visit();
-  }
+  headless.Start();
+  headless.Run(options.Steps);
+  // The shells' memory goes before the PNG's buffers are made.
+  headless.Show.FreeShells();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fflush(stdout);
