@@ -4,6 +4,8 @@
 
 #include "settings/Parse.h"
 
+#include "settings/TextEncoding.h"
+
 namespace moonglow {
 
 namespace {
@@ -93,7 +95,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
       if (!hasValue) return Invalid(arg + " needs a window id");
       windowId = ParseWindowId(args[++i]);
       if (!windowId) {
-        return Invalid("'" + args[i] + "' is not a window id (0x and hexadecimal, or decimal)");
+        return Invalid("'" + MessageText(args[i]) +
+                       "' is not a window id (0x and hexadecimal, or decimal)");
       }
     } else if (arg == "--pixel-rate") {
       if (!hasValue) return Invalid("--pixel-rate needs a number");
@@ -102,7 +105,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
       if (!rate) {
         return Invalid("--pixel-rate takes a whole number from " +
                        std::to_string(MinPixelRateOption) + " to " +
-                       std::to_string(MaxPixelRateOption) + ", not '" + args[i] + "'");
+                       std::to_string(MaxPixelRateOption) + ", not '" + MessageText(args[i]) + "'");
       }
       pixelRate = static_cast<std::uint64_t>(*rate);
     } else if (arg == "--add-to-xscreensaver") {
@@ -128,7 +131,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
   // A host starts the saver with its own options only; anything else is a
   // mistake in the host's list that the user should see rather than a show
   // started in some other mode.
-  if (rest.size() > 1) return Invalid("unexpected argument '" + rest[1] + "' in host mode");
+  if (rest.size() > 1)
+    return Invalid("unexpected argument '" + MessageText(rest[1]) + "' in host mode");
 
   TCommandLine result;
   result.Kind = TCommandKind::Host;
@@ -147,7 +151,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
     return result;
   }
   const std::optional<TWindowHandle> id = ParseWindowId(*fromEnv);
-  if (!id) return Invalid("XSCREENSAVER_WINDOW='" + *fromEnv + "' is not a window id");
+  if (!id) return Invalid("XSCREENSAVER_WINDOW='" + MessageText(*fromEnv) + "' is not a window id");
   result.HostWindow.Window = *id;
   return result;
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "settings/Parse.h"
+#include "settings/TextEncoding.h"
 
 namespace moonglow {
 
@@ -226,12 +227,13 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   if (!home || home->empty()) return fail("HOME is not set, so there is no ~/.xscreensaver");
 
   std::error_code ec;
-  fs::path path = fs::path(*home) / ".xscreensaver";
+  const fs::path link = fs::path(*home) / ".xscreensaver";
   // A file kept elsewhere and linked here is edited where it lives.
-  if (fs::is_symlink(path, ec)) {
-    path = fs::weakly_canonical(path, ec);
-    if (ec) return fail("cannot follow the link " + (fs::path(*home) / ".xscreensaver").string());
-  }
+  const std::optional<fs::path> linked = LinkTarget(link);
+  if (!linked)
+    return fail("cannot follow the link " + MessageText(link.string(), MessagePathLimit));
+  const fs::path path = *linked;
+  const std::string named = MessageText(path.string(), MessagePathLimit);
 
   const auto readAll = [](const fs::path& p) -> std::optional<std::string> {
     std::ifstream in(p, std::ios::binary);
@@ -246,9 +248,9 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   const fs::file_status status = fs::status(path, ec);
   if (fs::exists(status)) {
     // A file that cannot be read is left exactly as it is.
-    if (!fs::is_regular_file(status)) return fail(path.string() + " is not a file");
+    if (!fs::is_regular_file(status)) return fail(named + " is not a file");
     user = readAll(path);
-    if (!user) return fail("cannot read " + path.string());
+    if (!user) return fail("cannot read " + named);
   }
 
   std::string standard;
@@ -262,10 +264,10 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   const TXscreensaverEdit edit = AddToXscreensaverText(user, standard);
   switch (edit.Outcome) {
     case TXscreensaverEdit::AlreadyPresent:
-      out << "moonglow is already in xscreensaver's list (" << path.string() << ")\n";
+      out << "moonglow is already in xscreensaver's list (" << named << ")\n";
       return 0;
     case TXscreensaverEdit::NoStandardList:
-      return fail(path.string() +
+      return fail(named +
                   " has no list of savers and xscreensaver's standard list was not found;"
                   " run xscreensaver-settings, change any setting, and try again");
     case TXscreensaverEdit::Added:
@@ -275,9 +277,8 @@ int AddToXscreensaver(const TEnvironment& env, IFileServices& files, std::ostrea
   // counts as done; an existing file keeps its permissions.
   const std::optional<fs::perms> perms =
       user ? std::optional<fs::perms>(status.permissions()) : std::nullopt;
-  if (!ReplaceFileContents(files, path, edit.Text, perms))
-    return fail("cannot write " + path.string());
-  out << "moonglow added to " << (user ? "" : "a new ") << path.string()
+  if (!ReplaceFileContents(files, path, edit.Text, perms)) return fail("cannot write " + named);
+  out << "moonglow added to " << (user ? "" : "a new ") << named
       << "; pick it in xscreensaver-settings\n";
   return 0;
 }

@@ -9,24 +9,17 @@
 #include <vector>
 
 #include "app/Present.h"
-#include "settings/IniFile.h"
 #include "shells/Fire.h"
 #include "shells/Kinds.h"
-#include "show/Show.h"
+#include "show/Headless.h"
 
 namespace {
 
 using namespace moonglow;
 
-struct TBenchWorld {
-  TCanvas Canvas{800, 600};
-  TMyIniFile Settings{""};
-  TShowEnv Env{Canvas, Settings, false, 12345u};
-  TBenchWorld() {
-    Settings.LoadDefaults();
-    Settings.FirstRun = false;
-    BuildPalette(Env.Palette);
-  }
+// The default settings with the first run over, and no trace to keep.
+struct TBenchWorld : THeadlessShow {
+  TBenchWorld() : THeadlessShow({.Seed = 12345u, .Trace = false}) { Settings.FirstRun = false; }
 };
 
 // One burst cycle of kind range(0), from Explode (or the rocket's launch
@@ -46,7 +39,7 @@ void BM_BurstCycle(benchmark::State& state) {
   std::unique_ptr<TFire> shell = NewFire(kind, world.Env);
   std::int64_t steps = 0;
   for (auto _ : state) {
-    shell->Finished = 0;
+    shell->Finished = false;
     while (!shell->Finished) {
       shell->Step();
       ++steps;
@@ -63,12 +56,9 @@ BENCHMARK(BM_BurstCycle)->ArgsProduct({{0, 1, 2, 3, 4}, {0, 1}})->Unit(benchmark
 // The whole show at the default settings, unpaced: slot visits per second.
 void BM_WholeShow(benchmark::State& state) {
   TBenchWorld world;
-  TFireShow show(world.Env);
-  show.ChooseTheme();
+  world.Start();
   const std::int64_t visits = state.range(0);
-  for (auto _ : state) {
-    for (std::int64_t n = 0; n < visits; ++n) show.Visit();
-  }
+  for (auto _ : state) world.Run(static_cast<std::uint64_t>(visits));
   state.SetItemsProcessed(state.iterations() * visits);
   state.counters["writes/s"] =
       benchmark::Counter(static_cast<double>(world.Canvas.Writes()), benchmark::Counter::kIsRate);
@@ -114,12 +104,10 @@ BENCHMARK(BM_PresentFullHd)->Arg(200)->Arg(3300)->Arg(50000)->Unit(benchmark::kM
 // cost of taking them, and what they hand on.
 void BM_TakeChangesOfTheShow(benchmark::State& state) {
   const bool byRows = state.range(0) != 0;
-  TCanvas canvas(1920, 1080);
-  TMyIniFile settings{""};
-  settings.LoadDefaults();
-  TShowEnv env{canvas, settings, false, 12345u};
-  TFireShow show(env);
-  show.ChooseTheme();
+  THeadlessShow headless({.Width = 1920, .Height = 1080, .Seed = 12345u, .Trace = false});
+  TCanvas& canvas = headless.Canvas;
+  TFireShow& show = headless.Show;
+  headless.Start();
   // Into the show, past the first rockets.
   while (canvas.Writes() < 4000000) show.Visit();
   canvas.TakeDirty();

@@ -10,8 +10,9 @@ namespace moonglow {
 // signal handler may safely do; the toolkit watches the pipe's read end from
 // its event loop and ends the run there. The handlers stay for the rest of the
 // process's life, so a signal during the save, or after the loop has ended,
-// finds them in place and changes nothing. A signal the process was started
-// with ignored (nohup, a background job) stays ignored.
+// finds them in place: it cuts nothing short, and only answers an error box
+// that is waiting for a click. A signal the process was started with ignored
+// (nohup, a background job) stays ignored.
 class TEndSignals {
  public:
   // Installs the handlers, once per process. Made before the application

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -228,9 +229,10 @@ void TOptDialogView::MakeWidget(const TWidgetDef& w) {
       break;
     case TWidgetKind::Button: {
       auto* button = new QPushButton(Text(w.Caption), parent);
-      // A focused button takes Enter for itself; otherwise Enter goes to the
-      // default button.
-      button->setAutoDefault(true);
+      // Enter is the dialog's own (keyPressEvent): Qt's auto-default keeps a
+      // button that had the focus as the default after the focus has left it,
+      // depending on how the window came to be active.
+      button->setAutoDefault(false);
       button->setDefault(ButtonTable()[static_cast<std::size_t>(w.Button)].Default);
       const auto index = static_cast<std::size_t>(w.Button);
       connect(button, &QPushButton::clicked, this, [this, index] { FDialog.ButtonClick(index); });
@@ -275,5 +277,19 @@ void TOptDialogView::ShowError(const std::string& message) {
 void TOptDialogView::Close(bool saved) { QDialog::done(saved ? Accepted : Rejected); }
 
 void TOptDialogView::reject() { FDialog.ButtonCancelClick(); }
+
+void TOptDialogView::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  // A spin box's edit field stands for its spin box, which has the name.
+  QWidget* focus = focusWidget();
+  if (focus && !qobject_cast<QAbstractButton*>(focus) && focus->parentWidget() &&
+      qobject_cast<QAbstractSpinBox*>(focus->parentWidget()))
+    focus = focus->parentWidget();
+  FDialog.EnterPressed(focus ? focus->objectName().toStdString() : std::string());
+}
 
 }  // namespace moonglow

@@ -27,6 +27,10 @@ class TOptDialogView : public QDialog, public IOptDialogView {
   // Escape and the close box cancel, like the cancel button.
   void reject() override;
 
+ protected:
+  // Enter presses the focused button, and cancel anywhere else.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void MakeWidget(const TWidgetDef& widget);
   // Made once the widgets exist, which its handlers reach through this view.

@@ -55,6 +55,7 @@ TQtToolkit::TQtToolkit(const char* programName, IPlatform& platform, TEnvironmen
 }
 
 TQtToolkit::~TQtToolkit() {
+  FEndNotifier.reset();
   FDisplayTimer.stop();
   FSaver = nullptr;
   FSavers.clear();
@@ -180,22 +181,29 @@ void TQtToolkit::CreateOptionsDialog() {
   FHasMainWindow = true;
 }
 
+void TQtToolkit::WatchEndSignals() {
+  if (FEndNotifier || !FApplication || !FEndSignals || FEndSignals->Descriptor() < 0) return;
+  FEndNotifier =
+      std::make_unique<QSocketNotifier>(FEndSignals->Descriptor(), QSocketNotifier::Read);
+  QObject::connect(FEndNotifier.get(), &QSocketNotifier::activated, FEndNotifier.get(), [this] {
+    FEndSignals->Drain();
+    // An error box waits for a click that whoever sent the signal will not
+    // give: it is answered, and the run goes on to its end.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) box->reject();
+    }
+    EndOnRequest();
+  });
+}
+
 void TQtToolkit::RunMessageLoop() {
   if (!FApplication || !FHasMainWindow) return;
-  // The end signals are watched only while the loop runs. One that came
-  // earlier is still unread in the pipe and is reported as soon as the loop
-  // starts; one after the loop changes nothing, so it can neither cut the
-  // save short nor close an error box shown after it.
-  if (FEndSignals && FEndSignals->Descriptor() >= 0) {
-    FEndNotifier =
-        std::make_unique<QSocketNotifier>(FEndSignals->Descriptor(), QSocketNotifier::Read);
-    QObject::connect(FEndNotifier.get(), &QSocketNotifier::activated, FEndNotifier.get(), [this] {
-      FEndSignals->Drain();
-      EndOnRequest();
-    });
-  }
+  // The end signals are watched from here to the program's end, by whatever
+  // loop runs: this one, or an error box's. One that came earlier is still
+  // unread in the pipe and is reported as soon as the loop starts. The save
+  // runs no loop, so a signal during it waits and cannot cut it short.
+  WatchEndSignals();
   QApplication::exec();
-  FEndNotifier.reset();
 }
 
 void TQtToolkit::DestroyWindows() {
@@ -214,8 +222,10 @@ void TQtToolkit::DestroyWindows() {
 void TQtToolkit::ShowException(const std::string& message) {
   std::fprintf(stderr, "moonglow: %s\n", message.c_str());
   // Under a saver host the box would wait, unseen behind the host's windows,
-  // for a click the host never lets through.
-  if (!FApplication || FHosted) return;
+  // for a click the host never lets through; after an end signal, whoever
+  // sent it waits for the program's exit, not for a click.
+  if (!FApplication || FHosted || EndRequested()) return;
+  WatchEndSignals();
   const QString caption = QGuiApplication::applicationDisplayName();
   QMessageBox::critical(nullptr, caption, QString::fromStdString(message));
 }

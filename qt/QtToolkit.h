@@ -55,6 +55,8 @@ class TQtToolkit final : public IToolkit {
 
  private:
   void EndOnRequest();
+  // Starts the watch on the end signals, once the application object exists.
+  void WatchEndSignals();
   std::unique_ptr<TSaverWindow> NewSaverWindow(TRunMode mode, TWindowHandle parent,
                                                TWindowOwner owner);
   // Starts the watch on the display's power state.
@@ -68,7 +70,7 @@ class TQtToolkit final : public IToolkit {
   const TEnvironment FEnvironment;
   const TEndSignals* FEndSignals;
   std::unique_ptr<QApplication> FApplication;
-  // Watches the end signals while the loop runs.
+  // Watches the end signals from the loop's start to the program's end.
   std::unique_ptr<QSocketNotifier> FEndNotifier;
   // The monitors' group goes after its windows.
   std::unique_ptr<TSaverGroup> FGroup;

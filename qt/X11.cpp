@@ -8,6 +8,7 @@
 #include <string>
 
 #include "settings/Environment.h"
+#include "settings/TextEncoding.h"
 
 namespace moonglow {
 
@@ -42,7 +43,7 @@ std::optional<std::string> DisplayProblem() {
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const int error = xcb_connection_has_error(connection);
   xcb_disconnect(connection);
-  if (error) return "cannot connect to the X display \"" + Variable("DISPLAY") + "\"";
+  if (error) return "cannot connect to the X display \"" + MessageText(Variable("DISPLAY")) + "\"";
   return std::nullopt;
 }
 

@@ -133,4 +133,19 @@ bool ReplaceFileContents(IFileServices& files, const fs::path& target, std::stri
   return true;
 }
 
+std::optional<fs::path> LinkTarget(const fs::path& path) {
+  // Followed by hand: the library's canonical forms stop at a link whose file
+  // is missing, and a write there would replace the link.
+  constexpr int MaxLinks = 40;  // as many as Linux follows before calling it a loop
+  fs::path target = path;
+  std::error_code ec;
+  for (int links = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
+    if (links == MaxLinks) return std::nullopt;
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) return std::nullopt;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return target;
+}
+
 }  // namespace moonglow

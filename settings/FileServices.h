@@ -63,4 +63,9 @@ bool ReplaceFileContents(IFileServices& files, const std::filesystem::path& targ
 // + ".tmp".
 bool IsTempNameFor(std::string_view name, std::string_view targetName);
 
+// The file a write to `path` lands on: `path` itself, or, where it is a
+// symbolic link, the file the chain of links ends at, whether or not that
+// file exists yet. Empty for a loop or a link that cannot be read.
+std::optional<std::filesystem::path> LinkTarget(const std::filesystem::path& path);
+
 }  // namespace moonglow

@@ -4,6 +4,7 @@
 
 #include "settings/ProfileFile.h"
 #include "settings/Schema.h"
+#include "settings/TextEncoding.h"
 
 namespace moonglow {
 
@@ -35,7 +36,7 @@ void WriteValue(TProfileFile& ini, const TSettingRow& row, const char* section,
 }  // namespace
 
 EIniFileError::EIniFileError(const std::string& fileName)
-    : std::runtime_error(fileName + " に書き込めません") {}
+    : std::runtime_error(MessageText(fileName, MessagePathLimit) + " に書き込めません") {}
 
 TMyIniFile::TMyIniFile(std::string fileName, IFileServices& files)
     : FFileName(std::move(fileName)), FFiles(files) {}

@@ -12,7 +12,8 @@ namespace moonglow {
 // The bare file name of the settings file; the directory is the platform's.
 inline constexpr const char* SettingsFileName = "ZELMoonGlow3xx.ini";
 
-// A refused write of the settings file. what() is "<file> に書き込めません".
+// A refused write of the settings file. what() is "<file> に書き込めません",
+// the file's name as MessageText echoes it.
 class EIniFileError : public std::runtime_error {
  public:
   explicit EIniFileError(const std::string& fileName);

@@ -113,6 +113,16 @@ void TOptDialog::ButtonClick(std::size_t button) {
   }
 }
 
+void TOptDialog::EnterPressed(std::string_view focused) {
+  const auto& buttons = ButtonTable();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i].Name == focused) return ButtonClick(i);
+  }
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i].Default) return ButtonClick(i);
+  }
+}
+
 void TOptDialog::TrackBarChange(std::size_t index, std::int32_t position) {
   if (!FSettings || index >= ControlCount) return;
   if (ControlTable()[index].Kind == TControlKind::Slider) StoreControl(index, position, *FSettings);

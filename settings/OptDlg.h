@@ -60,6 +60,11 @@ class TOptDialog {
   void ButtonInitialClick();
   // Button `button` of ButtonTable() clicked.
   void ButtonClick(std::size_t button);
+  // Enter, with the focus on the widget of Widgets() named `focused` (empty
+  // for none): a button takes it for itself; anywhere else it presses the
+  // default button, cancel, so that Enter in an edit field never saves. Front
+  // ends call this rather than their toolkit's default-button tracking.
+  void EnterPressed(std::string_view focused);
   // Control `index` of ControlTable(), a slider, moved to `position`.
   void TrackBarChange(std::size_t index, std::int32_t position);
   // Tab and Shift+Tab from the widget of Widgets() named `focused` (empty for

@@ -368,13 +368,10 @@ void TProfileFile::Store(const std::string& text) {
   const auto refuse = [this] { throw EIniFileError(FullName()); };
   if (FReadFailed) refuse();
   std::error_code ec;
-  fs::path target = ToPath(FFileName);
   // Write through a link to the file it names rather than replacing the link.
-  if (fs::is_symlink(target, ec)) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (ec) refuse();
-    target = resolved;
-  }
+  const std::optional<fs::path> linked = LinkTarget(ToPath(FFileName));
+  if (!linked) refuse();
+  const fs::path target = *linked;
   if (target.filename().empty()) refuse();
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";

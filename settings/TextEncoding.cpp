@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace moonglow {
 
@@ -38,7 +39,7 @@ void PutUnit(std::string& out, std::uint32_t unit, bool bigEndian) {
 
 // The code point (or lone surrogate) at `i`, advancing `i` past it; U+FFFD and
 // one byte for anything that is not a whole, shortest-form sequence.
-std::uint32_t NextCodePoint(const std::string& s, std::size_t& i) {
+std::uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
   const std::uint32_t b0 = byte(i);
   std::size_t length = 0;
@@ -136,6 +137,40 @@ std::string EncodeFileText(const std::string& text, const TFileEncoding& encodin
     }
   }
   out += encoding.OddByte;
+  return out;
+}
+
+std::string MessageText(std::string_view text, std::size_t limit) {
+  const auto hex = [](const char* format, std::uint32_t value) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, format, static_cast<unsigned>(value));
+    return std::string(escape);
+  };
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t start = i;
+    const std::uint32_t c = NextCodePoint(text, i);
+    const std::string_view whole = text.substr(start, i - start);
+    std::string piece;
+    if (c == '\n') {
+      piece = "\\n";
+    } else if (c == '\t') {
+      piece = "\\t";
+    } else if (c == '\r') {
+      piece = "\\r";
+    } else if (c < 0x20 || c == 0x7F || (c == 0xFFFD && whole.size() == 1) || IsHighSurrogate(c) ||
+               IsLowSurrogate(c)) {
+      for (const char byte : whole) piece += hex("\\x%02X", static_cast<unsigned char>(byte));
+    } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+      piece = hex("\\u%04X", c);
+    } else {
+      piece = whole;
+    }
+    if (out.size() + piece.size() > limit) {
+      return out + "... (" + std::to_string(text.size()) + " bytes)";
+    }
+    out += piece;
+  }
   return out;
 }
 

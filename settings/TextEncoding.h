@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace moonglow {
 
@@ -29,5 +31,20 @@ TFileEncoding DecodeFileText(std::string& bytes);
 // program never makes such text, but a caller could) has each byte that breaks
 // the rules stored as U+FFFD.
 std::string EncodeFileText(const std::string& text, const TFileEncoding& encoding);
+
+// The longest user text, in bytes as printed, that a message echoes whole.
+inline constexpr std::size_t MessageTextLimit = 200;
+// The same for a file's path: long paths are real, and one is cut only where
+// no system would open it anyway.
+inline constexpr std::size_t MessagePathLimit = 4096;
+
+// User text (an argument, a variable, a path) as an error message echoes it,
+// so that the message stays one line of plain text. Control characters, C1
+// controls and the Unicode line and paragraph separators become escapes
+// ("\n", "\t", "\r", "\x1B", "\u0085"), and so does each byte that is no
+// UTF-8 ("\x80"). A backslash is left alone, so that a Windows path reads as
+// typed. Text that would print longer than `limit` bytes is cut after a whole
+// character and ends in "... (N bytes)", N being the length of all of it.
+std::string MessageText(std::string_view text, std::size_t limit = MessageTextLimit);
 
 }  // namespace moonglow

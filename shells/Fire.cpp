@@ -28,7 +28,7 @@ TFire::TFire(TShowEnv& env) : Env(env), Settings(env.Settings) {
   FadeSweeps = 0;
   Cursor = 0;
   State = Burst;
-  Finished = 0;
+  Finished = false;
 }
 
 void TFire::SetUpKind(const char* kindName, const TFireParam& param) {
@@ -189,6 +189,24 @@ void TFire::FreeFall() {
       Sqrt(static_cast<double>(static_cast<Ext>(VX[j]) * VX[j] + static_cast<Ext>(VY[j]) * VY[j])));
 }
 
+void TFire::KickedFreeFall(long double kick) {
+  const std::int32_t i = Cursor;
+  // The free-fall terms, from the velocity as it was before this step.
+  const double a = static_cast<double>(static_cast<Ext>(VX[i]) * Dt);
+  const double b = static_cast<double>(static_cast<Ext>(VY[i]) * Dt);
+  const double w = static_cast<double>(-static_cast<Ext>(Gravity) * Dt);
+  const double q2 = static_cast<double>((0.5L * w + VY[i]) * Dt);
+  const double q3 = static_cast<double>((static_cast<Ext>(VY[i]) + w) * Dt);
+  X[i] = static_cast<float>(((2.0L * a + a) + 2.0L * a + a) * (1.0L / 6) + X[i]);
+  Y[i] = static_cast<float>(((2.0L * b + b) + 2.0L * q2 + q3) * (1.0L / 6) + Y[i]);
+  // Five sixths of g·t a step, not g·t.
+  VY[i] = static_cast<float>(((2.0L * w + 2.0L * w) + w) * (1.0L / 6) + VY[i]);
+  const std::int16_t r1 = RandomUpTo(360);
+  VX[i] = static_cast<float>(static_cast<Ext>(Cos(Rad(r1))) * Speed[i] * kick + VX[i]);
+  const std::int16_t r2 = RandomUpTo(360);
+  VY[i] = static_cast<float>(static_cast<Ext>(Sin(Rad(r2))) * Speed[i] * kick + VY[i]);
+}
+
 std::int32_t TFire::TrailSlot() const {
   // Tick wraps under a huge lifetime; a negative count must still land in the
   // ring, and a ring of no slots counts as one.
@@ -281,10 +299,34 @@ bool TFire::StopEmptyBurst() {
   return true;
 }
 
+void TFire::SetUpSpreadStar(std::int32_t i, float speed, std::int32_t angleStep) {
+  SetUpSpreadStar(i, speed, angleStep, static_cast<float>(BurstX), static_cast<float>(BurstY));
+}
+
+void TFire::SetUpSpreadStar(std::int32_t i, float speed, std::int32_t angleStep, float x, float y) {
+  Speed[i] = speed;
+  const double rad = Rad(Angle);
+  VX[i] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[i]);
+  VY[i] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[i]);
+  X[i] = x;
+  Y[i] = y;
+  SetTrail(0, i, X[i], Y[i]);
+  const std::int32_t turn = RandomUpTo(Settings.DNoise) + angleStep;
+  Angle = static_cast<double>(static_cast<Ext>(Angle) + turn);
+}
+
 void TFire::StartBurning() {
   Tick = 0;
   State = Burning;
   TraceBurst();
+}
+
+void TFire::EndCycle() {
+  FadeSweeps = 0;
+  Tick = 0;
+  Cursor = 0;
+  State = Param().DrawLaunch ? Launch : Burst;
+  Finished = true;
 }
 
 }  // namespace moonglow

@@ -31,7 +31,7 @@ class TFire {
     TrailFade = -3,  // TrailFadeStep erases the rocket's trail
     Burst = 1,       // Explode sets up the stars
     Burning = 2,     // BurstStep moves and draws one star per call
-    Fading = 3,      // FadeStep erases the burst, then Finished = 1
+    Fading = 3,      // FadeStep erases the burst, then Finished
   };
 
   // Reseeds env.Random with env.SeedCounter (then +1) and reads the size of
@@ -71,6 +71,11 @@ class TFire {
   // One time step of the star at Cursor, with and without air resistance.
   void Integrate();
   void FreeFall();
+  // FreeFall's arithmetic without its speed update, then a random kick of
+  // `kick` times the star's launch speed. The two components of the kick take
+  // separately drawn angles, so it is not a unit direction. Speed keeps the
+  // launch speed for the whole burst: it is read here, never written.
+  void KickedFreeFall(long double kick);
   // The trail slot for the current Tick: Tick mod TrailLen, never negative.
   std::int32_t TrailSlot() const;
 
@@ -90,14 +95,23 @@ class TFire {
   // to spread them round the circle: report it and let the fade close the
   // cycle. Returns true when Explode must stop here.
   bool StopEmptyBurst();
+  // Star i of a burst spread round the circle: Speed[i] = speed, its
+  // velocity in the direction Angle, its place (x, y) (the burst point when
+  // not given) recorded in trail slot 0; then Angle turns on by `angleStep`
+  // and up to DNoise degrees more.
+  void SetUpSpreadStar(std::int32_t i, float speed, std::int32_t angleStep);
+  void SetUpSpreadStar(std::int32_t i, float speed, std::int32_t angleStep, float x, float y);
   // The stars are set up: Tick 0, Burning, and tell the trace.
   void StartBurning();
+  // The fade has erased everything: ready for the next cycle, and tell the
+  // show this one is over.
+  void EndCycle();
 
   TShowEnv& Env;
   TMyIniFile& Settings;
   std::int32_t Width = 0;
   std::int32_t Height = 0;
-  std::int32_t State = Burst;
+  TState State = Burst;
   std::int32_t Tick = 0;
   double Gravity = 0;
   double Dt = 0;
@@ -146,7 +160,7 @@ class TFire {
   std::int32_t Cursor = 0;
   std::int32_t Slot = 0;
   const char* KindName = "";
-  std::uint8_t Finished = 0;
+  bool Finished = false;  // a cycle has ended; the show clears it to run the next
 
  protected:
   // The kind's constructor tail: name, time step, colours, first state.

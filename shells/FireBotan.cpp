@@ -26,6 +26,22 @@ void TFireBotan::InitColors() {
 void TFireBotan::NextColor() {}
 
 void TFireBotan::Explode() {
+  SetUpBurst();
+  if (StopEmptyBurst()) return;
+  const std::int32_t angleStep = 360 / SeedNum + 1;
+  // The burst's colours: outer stars k, core stars k + 1, the ring k + 2.
+  const std::int32_t k = RandomUpTo(8) + 3;
+  const std::int32_t tilt = RandomUpTo(9) * 10;
+  const double a = static_cast<double>(RandomUpTo(100) * Percent + 1.2L);
+  const double b = static_cast<double>(RandomUpTo(100) * Percent + 0.2L);
+  Index = 0;
+  if (RandomUpTo(100) < 30) SetUpRingStars(k + 2, tilt, a, b, RandomUpTo(100) < 30);
+  Angle = 0;
+  for (; Index < SeedNum; ++Index) SetUpMainStar(Index, k, angleStep);
+  StartBurning();
+}
+
+void TFireBotan::SetUpBurst() {
   const TFireParam& param = Param();
   ChooseBigSeed();
   if (!param.DrawLaunch) {
@@ -45,60 +61,47 @@ void TFireBotan::Explode() {
   V0 = static_cast<double>(param.V - static_cast<Ext>(RandomUpTo(Trunc(Percent * param.V * 10))));
   ScaleForPreview();
   CoreSpeed = static_cast<double>(V0 / 3.0L);
-  if (StopEmptyBurst()) return;
-  const std::int32_t sigma = 360 / SeedNum + 1;
-  const std::int32_t k = RandomUpTo(8) + 3;
+}
+
+void TFireBotan::SetUpRingStars(std::int32_t color, std::int32_t tilt, double a, double b,
+                                bool crossed) {
   const std::int32_t q = SeedNum / 4;
-  const std::int32_t tilt = RandomUpTo(9) * 10;
-  const double a = static_cast<double>(RandomUpTo(100) * Percent + 1.2L);
-  const double b = static_cast<double>(RandomUpTo(100) * Percent + 0.2L);
-  Index = 0;
-  if (RandomUpTo(100) < 30) {
-    const bool crossed = RandomUpTo(100) < 30;
-    double phi = 0;
-    for (Index = 0; Index < q; ++Index) {
-      const std::int32_t i = Index;
-      SeedColor[i] = k + 2;
-      Speed[i] = static_cast<float>(V0);
-      // Crossed rings tilt every other star a further quarter turn.
-      const std::int32_t t = (crossed && i % 2 != 0) ? tilt + 90 : tilt;
-      const double ex =
-          static_cast<double>(Cos(Rad(phi, DegToRadRing)) * static_cast<Ext>(Speed[i]) * a);
-      const double ey =
-          static_cast<double>(Sin(Rad(phi, DegToRadRing)) * static_cast<Ext>(Speed[i]) * b);
-      const double ct = Cos(Rad(t, DegToRadRing));
-      const double st = Sin(Rad(t, DegToRadRing));
-      VX[i] = static_cast<float>(static_cast<Ext>(ct) * ex - static_cast<Ext>(st) * ey);
-      VY[i] = static_cast<float>(static_cast<Ext>(st) * ex + static_cast<Ext>(ct) * ey);
-      X[i] = static_cast<float>(BurstX);
-      Y[i] = static_cast<float>(BurstY);
-      SetTrail(0, i, X[i], Y[i]);
-      phi = static_cast<double>(phi + static_cast<Ext>(360 / q + 1));
-    }
-  }
-  Angle = 0;
-  for (; Index < SeedNum; ++Index) {
+  double phi = 0;
+  for (Index = 0; Index < q; ++Index) {
     const std::int32_t i = Index;
-    const std::int32_t r = RandomUpTo(Trunc(Percent * V0 * Settings.VNoise));
-    if (i % 5 == 0) {
-      Speed[i] = static_cast<float>(r + static_cast<Ext>(V0));
-    } else if (i % 7 == 0) {
-      Speed[i] = static_cast<float>(r + static_cast<Ext>(CoreSpeed));
-    } else {
-      Speed[i] = static_cast<float>(RandomUpTo(Trunc(V0)));
-    }
-    // Compared against the speed as stored, so rounding to float can tip a
-    // core star to the outer colour.
-    SeedColor[i] = r + static_cast<Ext>(CoreSpeed) >= Speed[i] ? k + 1 : k;
-    VX[i] = static_cast<float>(Cos(Rad(Angle)) * static_cast<Ext>(Speed[i]));
-    VY[i] = static_cast<float>(Sin(Rad(Angle)) * static_cast<Ext>(Speed[i]));
+    SeedColor[i] = color;
+    Speed[i] = static_cast<float>(V0);
+    // Crossed rings tilt every other star a further quarter turn.
+    const std::int32_t t = (crossed && i % 2 != 0) ? tilt + 90 : tilt;
+    const double ex =
+        static_cast<double>(Cos(Rad(phi, DegToRadRing)) * static_cast<Ext>(Speed[i]) * a);
+    const double ey =
+        static_cast<double>(Sin(Rad(phi, DegToRadRing)) * static_cast<Ext>(Speed[i]) * b);
+    const double ct = Cos(Rad(t, DegToRadRing));
+    const double st = Sin(Rad(t, DegToRadRing));
+    VX[i] = static_cast<float>(static_cast<Ext>(ct) * ex - static_cast<Ext>(st) * ey);
+    VY[i] = static_cast<float>(static_cast<Ext>(st) * ex + static_cast<Ext>(ct) * ey);
     X[i] = static_cast<float>(BurstX);
     Y[i] = static_cast<float>(BurstY);
     SetTrail(0, i, X[i], Y[i]);
-    const std::int32_t spread = RandomUpTo(Settings.DNoise);
-    Angle = static_cast<double>(Angle + static_cast<Ext>(spread + sigma));
+    phi = static_cast<double>(phi + static_cast<Ext>(360 / q + 1));
   }
-  StartBurning();
+}
+
+void TFireBotan::SetUpMainStar(std::int32_t i, std::int32_t k, std::int32_t angleStep) {
+  const std::int32_t r = RandomUpTo(Trunc(Percent * V0 * Settings.VNoise));
+  float speed;
+  if (i % 5 == 0) {
+    speed = static_cast<float>(r + static_cast<Ext>(V0));
+  } else if (i % 7 == 0) {
+    speed = static_cast<float>(r + static_cast<Ext>(CoreSpeed));
+  } else {
+    speed = static_cast<float>(RandomUpTo(Trunc(V0)));
+  }
+  // Compared against the speed as stored, so rounding to float can tip a
+  // core star to the outer colour.
+  SeedColor[i] = r + static_cast<Ext>(CoreSpeed) >= speed ? k + 1 : k;
+  SetUpSpreadStar(i, speed, angleStep);
 }
 
 void TFireBotan::BurstStep() {
@@ -122,11 +125,7 @@ void TFireBotan::BurstStep() {
 
 void TFireBotan::FadeStep() {
   if (FadeSweeps >= 1) {
-    FadeSweeps = 0;
-    Tick = 0;
-    Cursor = 0;
-    State = Param().DrawLaunch ? Launch : Burst;
-    Finished = 1;
+    EndCycle();
   } else if (Cursor < SeedNum) {
     Env.Pace();
     // Four calls in five only pace, so the stars go out one by one.

@@ -22,6 +22,18 @@ class TFireBotan : public TFire {
 
   double CoreSpeed = 0;                   // a third of V0: the bound between core and outer stars
   std::int32_t SeedColor[MaxStars] = {};  // colour index per star, fixed at the burst
+
+ private:
+  // The steps of Explode. The burst point (unless the rocket set it), star
+  // count, lifetime and speed.
+  void SetUpBurst();
+  // The extra ring: the first quarter of the stars, in colour `color`, at V0
+  // on an ellipse of axes a and b turned by `tilt` degrees; a crossed ring
+  // turns every other star a further quarter turn.
+  void SetUpRingStars(std::int32_t color, std::int32_t tilt, double a, double b, bool crossed);
+  // Star i of the rest: an outer star every fifth, a core star every seventh
+  // (unless also fifth), else one slower at random; colour k or k + 1.
+  void SetUpMainStar(std::int32_t i, std::int32_t k, std::int32_t angleStep);
 };
 
 }  // namespace moonglow

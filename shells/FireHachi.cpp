@@ -1,6 +1,5 @@
 #include "shells/FireHachi.h"
 
-#include "shells/FireHiyuusei.h"
 #include "shells/Numeric.h"
 #include "shells/Trail.h"
 
@@ -18,21 +17,13 @@ void TFireHachi::InitColors() { CopyPalette(*this); }
 // one end of the palette to the other.
 void TFireHachi::NextColor() { DriftPaletteColor(*this, 0.1L); }
 
-void TFireHachi::Drift() { DriftStar(*this, 0.2L); }
+void TFireHachi::Drift() { KickedFreeFall(0.2L); }
 
 void TFireHachi::Explode() {
   const std::optional<std::int32_t> angleStep = BeginSpreadBurst(*this, true);
   if (!angleStep) return;
   for (Index = 0; Index < SeedNum; ++Index) {
-    Speed[Index] = RandomUpTo(Trunc(V0));
-    const double rad = Rad(Angle);
-    VX[Index] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[Index]);
-    VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
-    X[Index] = static_cast<float>(BurstX);
-    Y[Index] = static_cast<float>(BurstY);
-    SetTrail(0, Index, X[Index], Y[Index]);
-    Angle =
-        static_cast<double>((RandomUpTo(Settings.DNoise) + *angleStep) + static_cast<Ext>(Angle));
+    SetUpSpreadStar(Index, RandomUpTo(Trunc(V0)), *angleStep);
     Spin[Index] = RandomUpTo(360);
   }
   StartBurning();
@@ -57,7 +48,7 @@ void TFireHachi::BurstStep() {
 }
 
 void TFireHachi::FadeStep() {
-  if (FadeTrails(*this, 1)) EndCycle(*this);
+  if (FadeTrails(*this, 1)) EndCycle();
 }
 
 }  // namespace moonglow

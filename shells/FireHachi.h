@@ -19,7 +19,8 @@ class TFireHachi : public TFire {
   void BurstStep() override;
   void FadeStep() override;
 
-  // One time step of the star at Cursor.
+  // One time step of the star at Cursor: the flying stars' drift with a
+  // kick of a fifth of its launch speed.
   void Drift();
 
   // Each star's whirl angle in degrees.

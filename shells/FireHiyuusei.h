@@ -19,14 +19,9 @@ class TFireHiyuusei : public TFire {
   void BurstStep() override;
   void FadeStep() override;
 
-  // One time step of the star at Cursor.
+  // One time step of the star at Cursor: free fall and a kick of a tenth of
+  // its launch speed.
   void Drift();
 };
-
-// One time step of the star at Cursor under gravity alone, then a random kick
-// of `kick` times the star's launch speed. The two components of the kick
-// take separately drawn angles, so it is not a unit direction. Speed keeps
-// the launch speed for the whole burst: it is read here, never written.
-void DriftStar(TFire& fire, long double kick);
 
 }  // namespace moonglow

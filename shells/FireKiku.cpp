@@ -23,19 +23,14 @@ void TFireKiku::Explode() {
   for (Index = 0; Index < SeedNum; ++Index) {
     // Every fifth star is an outer star a little faster than V0; the rest
     // fill the inside of the burst.
+    float speed;
     if (Index % 5 == 0) {
       const std::int16_t noise = RandomUpTo(Trunc(Percent * V0 * Settings.VNoise));
-      Speed[Index] = static_cast<float>(noise + static_cast<Ext>(V0));
+      speed = static_cast<float>(noise + static_cast<Ext>(V0));
     } else {
-      Speed[Index] = RandomUpTo(Trunc(V0));
+      speed = RandomUpTo(Trunc(V0));
     }
-    const double rad = Rad(Angle);
-    VX[Index] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[Index]);
-    VY[Index] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[Index]);
-    X[Index] = static_cast<float>(BurstX);
-    Y[Index] = static_cast<float>(BurstY);
-    SetTrail(0, Index, X[Index], Y[Index]);
-    Angle = static_cast<double>(Angle + static_cast<Ext>(RandomUpTo(Settings.DNoise) + *angleStep));
+    SetUpSpreadStar(Index, speed, *angleStep);
   }
   StartBurning();
 }
@@ -45,7 +40,7 @@ void TFireKiku::BurstStep() {
 }
 
 void TFireKiku::FadeStep() {
-  if (FadeTrails(*this, 3)) EndCycle(*this);
+  if (FadeTrails(*this, 3)) EndCycle();
 }
 
 }  // namespace moonglow

@@ -33,23 +33,23 @@ void TFireKiku3::NextColor() {
 // Three cycles in ten go up as a fountain instead of a rocket.
 void TFireKiku3::BeginLaunch() {
   if (RandomUpTo(100) <= 70) {
-    Fountain = 0;
+    Fountain = false;
     StartLaunch(*this);
   } else {
-    Fountain = 1;
+    Fountain = true;
     State = Burst;
   }
 }
 
 void TFireKiku3::Explode() {
   const TFireParam& p = Param();
-  BeginTrailBurst(*this, Fountain == 1 || !p.DrawLaunch);
+  BeginTrailBurst(*this, Fountain || !p.DrawLaunch);
   Lifetime = p.Life;
   Lifetime = static_cast<double>(static_cast<Ext>(Lifetime) -
                                  RandomUpTo(Trunc(Percent * Lifetime * 30.0L)));
   V0 = p.V;
   V0 = static_cast<double>(static_cast<Ext>(V0) - RandomUpTo(Trunc(Percent * V0 * 10.0L)));
-  if (Fountain == 1) {
+  if (Fountain) {
     SeedNum = RandomUpTo(20) + 40;
     V0 = static_cast<double>((RandomUpTo(20) + 10) * static_cast<Ext>(V0));
   }
@@ -74,7 +74,7 @@ void TFireKiku3::Explode() {
   if (StopEmptyBurst()) return;
   const std::int32_t angleStep = Div(360, SeedNum) + 1;
   for (Index = 0; Index < SeedNum; ++Index) {
-    if (Fountain == 1) {
+    if (Fountain) {
       SetUpFountainStar(Index);
     } else {
       SetUpRingStar(Index, angleStep);
@@ -88,30 +88,25 @@ void TFireKiku3::SetUpRingStar(std::int32_t i, std::int32_t angleStep) {
   // Consecutive stars belong to different rings, so each ring is spread all
   // round the circle. Even without noise every ring loses its own bit of
   // speed (RandomUpTo never returns 0).
+  float speed;
   switch (i % 4) {
     case 0:
-      Speed[i] = static_cast<float>(static_cast<Ext>(V0) - RandomUpTo(Trunc(Percent * V0 * noise)));
+      speed = static_cast<float>(static_cast<Ext>(V0) - RandomUpTo(Trunc(Percent * V0 * noise)));
       break;
     case 1:
-      Speed[i] = static_cast<float>(static_cast<Ext>(RingV1) -
-                                    2 * RandomUpTo(Trunc(Percent * RingV1 * noise)));
+      speed = static_cast<float>(static_cast<Ext>(RingV1) -
+                                 2 * RandomUpTo(Trunc(Percent * RingV1 * noise)));
       break;
     case 2:
-      Speed[i] = static_cast<float>(static_cast<Ext>(RingV2) -
-                                    4 * RandomUpTo(Trunc(Percent * RingV2 * noise)));
+      speed = static_cast<float>(static_cast<Ext>(RingV2) -
+                                 4 * RandomUpTo(Trunc(Percent * RingV2 * noise)));
       break;
     default:
-      Speed[i] = static_cast<float>(static_cast<Ext>(RingV3) -
-                                    6 * RandomUpTo(Trunc(Percent * RingV3 * noise)));
+      speed = static_cast<float>(static_cast<Ext>(RingV3) -
+                                 6 * RandomUpTo(Trunc(Percent * RingV3 * noise)));
       break;
   }
-  const double rad = Rad(Angle);
-  VX[i] = static_cast<float>(static_cast<Ext>(Cos(rad)) * Speed[i]);
-  VY[i] = static_cast<float>(static_cast<Ext>(Sin(rad)) * Speed[i]);
-  X[i] = static_cast<float>(BurstX);
-  Y[i] = static_cast<float>(BurstY);
-  SetTrail(0, i, X[i], Y[i]);
-  Angle = static_cast<double>((RandomUpTo(Settings.DNoise) + angleStep) + static_cast<Ext>(Angle));
+  SetUpSpreadStar(i, speed, angleStep);
 }
 
 void TFireKiku3::SetUpFountainStar(std::int32_t i) {
@@ -159,7 +154,7 @@ void TFireKiku3::FadeStep() {
   if (!FadeTrails(*this, 1)) return;
   // Black out a strip four pixels wide along the left edge once a cycle ends.
   Env.Canvas.FillRect(TRect{0, 0, 4, Env.Canvas.Height()}, 0x00000000);
-  EndCycle(*this);
+  EndCycle();
 }
 
 }  // namespace moonglow

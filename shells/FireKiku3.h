@@ -39,7 +39,7 @@ class TFireKiku3 : public TFire {
   // PhaseColors[p] (1..7). Phase 0 is always white from the burst on.
   std::array<std::int32_t, 4> PhaseColors{1, 0, 0, 0};
   std::array<std::int32_t, 4> PhaseTicks{};
-  std::uint8_t Fountain = 0;  // 1: this cycle is a fountain from the ground
+  bool Fountain = false;  // this cycle is a fountain from the ground
 
  protected:
   void BeginLaunch() override;

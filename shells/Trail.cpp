@@ -96,12 +96,4 @@ bool FadeTrails(TFire& fire, std::int32_t starsPerCall) {
   return false;
 }
 
-void EndCycle(TFire& fire) {
-  fire.FadeSweeps = 0;
-  fire.Tick = 0;
-  fire.Cursor = 0;
-  fire.State = fire.Param().DrawLaunch ? TFire::Launch : TFire::Burst;
-  fire.Finished = 1;
-}
-
 }  // namespace moonglow

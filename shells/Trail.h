@@ -67,10 +67,7 @@ void LeaveTrail(TFire& fire, std::int32_t px, std::int32_t py, float recordX, fl
 
 // One call of the trail fade: erases and marks one scrambled slot of up to
 // `starsPerCall` stars, or closes a sweep. Returns true once every slot of
-// every star has gone; the caller then ends the cycle.
+// every star has gone; the caller then ends the cycle (EndCycle).
 bool FadeTrails(TFire& fire, std::int32_t starsPerCall);
-
-// Ready for the next cycle, and tell the show this one is over.
-void EndCycle(TFire& fire);
 
 }  // namespace moonglow

@@ -1,6 +1,7 @@
 #include "show/Clock.h"
 
 #include <chrono>
+#include <thread>
 
 namespace moonglow {
 
@@ -23,6 +24,14 @@ void TSteadyClock::Wake() {
     FWakePending = true;
   }
   FWoken.notify_all();
+}
+
+void TFixedClock::SleepUntil(std::int64_t nanoseconds) {
+  std::int64_t now = FNow.load();
+  while (now < nanoseconds && !FNow.compare_exchange_weak(now, nanoseconds)) {
+  }
+  // No time passes, but another thread waiting for the show gets its turn.
+  std::this_thread::yield();
 }
 
 }  // namespace moonglow

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -30,6 +31,20 @@ class TSteadyClock final : public IClock {
   std::mutex FMutex;
   std::condition_variable FWoken;
   bool FWakePending = false;
+};
+
+// A clock for shows without a display: time stands still except when the show
+// sleeps, and a sleep moves it on to the time asked at once. The show's pacing
+// then decides what happens when, never the machine's speed.
+class TFixedClock final : public IClock {
+ public:
+  explicit TFixedClock(std::int64_t start = 1000) : FNow(start) {}
+  std::int64_t NowNanoseconds() override { return FNow.load(); }
+  void SleepUntil(std::int64_t nanoseconds) override;
+  void Wake() override {}
+
+ private:
+  std::atomic<std::int64_t> FNow;
 };
 
 }  // namespace moonglow

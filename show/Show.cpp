@@ -121,10 +121,10 @@ bool TFireShow::Visit() {
   std::unique_ptr<TFire>& shell = Slots[i];
   if (!shell) {
     Env.Pace();
-  } else if (shell->Finished == 1) {
+  } else if (shell->Finished) {
     LaunchesLeft -= 1;
     if (LaunchesLeft > 0) {
-      shell->Finished = 0;
+      shell->Finished = false;
     } else {
       shell.reset();
       LiveShells -= 1;

@@ -17,4 +17,18 @@ std::string BurstTraceLine(std::int32_t slot, const TBurstRecord& burst) {
          std::to_string(burst.SeedNum) + " " + numbers;
 }
 
+void TTraceRecorder::Theme(const char* themeName, std::int32_t launchesLeft) {
+  Themes.push_back({themeName, launchesLeft});
+  const std::string line = ThemeTraceLine(themeName, launchesLeft);
+  Text += line + "\n";
+  if (OnLine) OnLine(line);
+}
+
+void TTraceRecorder::Burst(std::int32_t slot, const TBurstRecord& burst) {
+  Bursts.push_back({slot, burst});
+  const std::string line = BurstTraceLine(slot, burst);
+  Text += line + "\n";
+  if (OnLine) OnLine(line);
+}
+
 }  // namespace moonglow

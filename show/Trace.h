@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace moonglow {
 
@@ -32,5 +34,29 @@ class IShowTrace {
 // the four doubles with three decimals.
 std::string ThemeTraceLine(const char* themeName, std::int32_t launchesLeft);
 std::string BurstTraceLine(std::int32_t slot, const TBurstRecord& burst);
+
+// Keeps what the show reports, in order: as the trace's lines, and as themes
+// and bursts to read back. The render tool prints each line as it comes
+// (OnLine); the soak counts; the tests compare.
+class TTraceRecorder final : public IShowTrace {
+ public:
+  struct TThemeEntry {
+    std::string Name;
+    std::int32_t LaunchesLeft = 0;
+    bool operator==(const TThemeEntry&) const = default;
+  };
+  struct TBurstEntry {
+    std::int32_t Slot = 0;
+    TBurstRecord Burst;  // KindName points at the kind's own constant name
+  };
+
+  void Theme(const char* themeName, std::int32_t launchesLeft) override;
+  void Burst(std::int32_t slot, const TBurstRecord& burst) override;
+
+  std::function<void(const std::string& line)> OnLine;  // told each line, when set
+  std::vector<TThemeEntry> Themes;
+  std::vector<TBurstEntry> Bursts;
+  std::string Text;  // every line so far, each ended by a line feed
+};
 
 }  // namespace moonglow

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace moonglow {
@@ -187,6 +188,28 @@ TEST(CommandLineAddToXscreensaver, StandsAlone) {
   EXPECT_EQ(Parse({"/s", "--add-to-xscreensaver"}).Kind, TCommandKind::Invalid);
   // The saver's own rule: two dashes are an unknown switch.
   EXPECT_TRUE(Parse({"--add"}).Refused);
+}
+
+// Whatever the user typed, the message stays one short line: the option's
+// text is echoed with its control characters escaped and cut when long.
+TEST(CommandLineMessages, EchoedTextStaysOneShortLine) {
+  const std::string huge(100000, '9');
+  const std::vector<std::pair<TCommandLine, std::string>> cases = {
+      {Parse({"/s", "--pixel-rate", "5\n000"}), "not '5\\n000'"},
+      {Parse({"--window-id", "0x1\n0"}), "'0x1\\n0' is not a window id"},
+      {Parse({"--root"}, {{"XSCREENSAVER_WINDOW", "0x1\r\n\x1B[2J"}}),
+       "XSCREENSAVER_WINDOW='0x1\\r\\n\\x1B[2J' is not a window id"},
+      {Parse({"--root", "/s\tx"}), "unexpected argument '/s\\tx' in host mode"},
+      {Parse({"/s", "--pixel-rate", huge}), "... (100000 bytes)'"},
+      {Parse({"--window-id", huge}), "... (100000 bytes)' is not a window id"},
+      {Parse({"--root"}, {{"XSCREENSAVER_WINDOW", huge + "\n"}}), "... (100001 bytes)'"},
+  };
+  for (const auto& [c, part] : cases) {
+    EXPECT_EQ(c.Kind, TCommandKind::Invalid);
+    EXPECT_NE(c.Error.find(part), std::string::npos) << c.Error.substr(0, 300);
+    EXPECT_EQ(c.Error.find_first_of("\n\r\x1B"), std::string::npos) << c.Error.substr(0, 300);
+    EXPECT_LT(c.Error.size(), 400u);
+  }
 }
 
 }  // namespace

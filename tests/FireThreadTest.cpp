@@ -1,5 +1,5 @@
-// The show thread (suspend, resume, terminate, pacing) driven through a fake
-// clock.
+// The show thread (suspend, resume, terminate, pacing) driven through the
+// headless show's fixed clock.
 
 #include "show/FireThread.h"
 
@@ -31,23 +31,9 @@ TEST(PixelRate, DefaultAndEnvironment) {
   }
 }
 
-// Time moves only when the show sleeps.
-class TFakeClock final : public IClock {
- public:
-  std::int64_t NowNanoseconds() override { return Now.load(); }
-  void SleepUntil(std::int64_t t) override {
-    std::int64_t now = Now.load();
-    while (now < t && !Now.compare_exchange_weak(now, t)) {
-    }
-    std::this_thread::yield();
-  }
-  void Wake() override {}
-  std::atomic<std::int64_t> Now{1000};
-};
-
 struct ShowThread : ::testing::Test {
   TShowWorld World;
-  TFakeClock Clock;
+  TFixedClock& Clock = World.Clock;  // time moves only when the show sleeps
   std::uint64_t Writes() {
     std::lock_guard<std::mutex> lock(World.Canvas.Mutex());
     return World.Canvas.Writes();
@@ -176,13 +162,13 @@ TEST_F(ShowThread, TerminateEndsARunningShow) {
 TEST_F(ShowThread, PacingKeepsToTheRate) {
   constexpr std::uint64_t Rate = 50000;
   TFireThread thread(World.Env, Clock, Rate);
-  const std::int64_t start = Clock.Now.load();
+  const std::int64_t start = Clock.NowNanoseconds();
   thread.Resume();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (Clock.Now.load() - start < 2000000000 && std::chrono::steady_clock::now() < deadline)
+  while (Clock.NowNanoseconds() - start < 2000000000 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   thread.Suspend();
-  const double seconds = static_cast<double>(Clock.Now.load() - start) / 1e9;
+  const double seconds = static_cast<double>(Clock.NowNanoseconds() - start) / 1e9;
   ASSERT_GE(seconds, 2.0);
   const double expected = Rate * seconds;
   // Within a couple of work quanta (a frame's worth each) of the rate.

@@ -282,6 +282,28 @@ TEST_F(IniFileTest, RefusedWriteReportsTheFileAndChangesNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 }
 
+// The path comes from the user's environment: the box or line that names it
+// stays one line.
+TEST_F(IniFileTest, ARefusedPathIsNamedOnOneLine) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows allows no control character in a file name";
+#endif
+  const fs::path odd = Dir / "two\nlines";
+  fs::create_directories(odd);
+  const fs::path file = odd / "ZELMoonGlow3xx.ini";
+  Spit(file, "[Environment]\nFireCount=3\n");
+  fs::permissions(file, fs::perms::owner_read);
+  TMyIniFile s(file.string());
+  s.ReadSettings();
+  try {
+    s.WriteSettings(false);
+    FAIL() << "write to a read-only file succeeded";
+  } catch (const EIniFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              (Dir / "two\\nlines" / "ZELMoonGlow3xx.ini").string() + " に書き込めません");
+  }
+}
+
 TEST_F(IniFileTest, ARecordReadFromAnUnreadableFileNeverStoresItsDefaults) {
   fs::create_directories(File);  // something that cannot be read as a file
   TMyIniFile s(File.string());

@@ -150,6 +150,35 @@ TEST_F(OptDlgTest, CancelWritesNothingEvenAfterSlidersMoved) {
   EXPECT_FALSE(fs::exists(File));
 }
 
+// Enter: a button with the focus takes it for itself; with the focus on
+// anything else, or on nothing, it is cancel's, and nothing is written.
+TEST_F(OptDlgTest, EnterPressesTheFocusedButtonElseCancels) {
+  Spit(File, UserFile);
+  for (const char* focused : {"UpDownFireCount", "UpDowngFactor", "CheckBoxDrawLaunchKiku",
+                              "TrackBarAllCast", "PageControl", "ButtonCancel", ""}) {
+    View = TFakeView();
+    Open();
+    View.Set("UpDownFireCount", 2);
+    Dialog->EnterPressed(focused);
+    EXPECT_EQ(View.Closes, 1) << focused;
+    EXPECT_FALSE(View.Saved) << focused;
+    Dialog.reset();
+    EXPECT_EQ(Slurp(File), UserFile) << focused;
+  }
+  View = TFakeView();
+  Open();
+  View.Set("UpDownFireCount", 2);
+  Dialog->EnterPressed("ButtonOk");
+  EXPECT_TRUE(View.Saved);
+  EXPECT_EQ(ReadBack().FireCount, 2);
+
+  View = TFakeView();
+  Open();
+  Dialog->EnterPressed("ButtonInitial");
+  EXPECT_TRUE(View.Saved);
+  EXPECT_EQ(ReadBack().FireCount, 5);
+}
+
 TEST_F(OptDlgTest, OkOnAFreshSystemWritesEveryKeyButFirstRun) {
   Open().ButtonOkClick();
   EXPECT_EQ(View.Closes, 1);

@@ -339,6 +339,46 @@ TEST_F(ProfileFileTest, WritesThroughALink) {
   EXPECT_EQ(Slurp(File), "[S]\nk=2\n");
 }
 
+// A link whose file does not exist yet makes that file, wherever the link
+// points and however many links lead there; the links stay links.
+TEST_F(ProfileFileTest, WritesThroughADanglingLinkToTheFileItNames) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows build writes no symbolic links";
+#endif
+  fs::create_directories(Dir / "real");
+  const fs::path absolute = Dir / "absolute.ini";
+  fs::create_symlink(Dir / "real" / "a.ini", absolute);
+  TProfileFile(absolute.string()).WriteInteger("S", "k", 1);
+  EXPECT_TRUE(fs::is_symlink(absolute));
+  EXPECT_EQ(Slurp(Dir / "real" / "a.ini"), "[S]\nk=1\n");
+
+  // A relative link is relative to its own directory, not the working one.
+  fs::create_directories(Dir / "links");
+  const fs::path relative = Dir / "links" / "relative.ini";
+  fs::create_symlink(fs::path("..") / "real" / "b.ini", relative);
+  const fs::path chained = Dir / "chained.ini";
+  fs::create_symlink(fs::path("links") / "relative.ini", chained);
+  TProfileFile(chained.string()).WriteInteger("S", "k", 2);
+  EXPECT_TRUE(fs::is_symlink(chained));
+  EXPECT_TRUE(fs::is_symlink(relative));
+  EXPECT_EQ(Slurp(Dir / "real" / "b.ini"), "[S]\nk=2\n");
+  // The written file is read back through the links.
+  EXPECT_EQ(TProfileFile(chained.string()).ReadInteger("S", "k", 0), 2);
+}
+
+TEST_F(ProfileFileTest, ALinkLoopIsRefusedAndLeftAlone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows build writes no symbolic links";
+#endif
+  const fs::path a = Dir / "a.ini", b = Dir / "b.ini";
+  fs::create_symlink(b, a);
+  fs::create_symlink(a, b);
+  EXPECT_THROW(TProfileFile(a.string()).WriteInteger("S", "k", 1), EIniFileError);
+  EXPECT_EQ(fs::read_symlink(a), b);
+  EXPECT_EQ(fs::read_symlink(b), a);
+  EXPECT_EQ(DirEntries().size(), 2u);
+}
+
 TEST_F(ProfileFileTest, ReadOnlyFileIsRefusedAndLeftAlone) {
   const std::string before = "[S]\nk=1\n";
   Spit(File, before);

@@ -12,59 +12,55 @@
 namespace moonglow {
 namespace {
 
-using testing::TRecordingTrace;
 using testing::TShowWorld;
 
 struct ShowLoop : ::testing::Test {
   TShowWorld World;
-  TRecordingTrace Trace;
+  TFireShow& Show = World.Show;
+  TTraceRecorder& Trace = World.Trace;
   ShowLoop() {
-    World.Env.Trace = &Trace;
     World.Settings.FireCount = 1;
     // Short peony bursts keep whole themes quick.
     World.Settings.Botan.SeedCount = 20;
     World.Settings.Botan.Life = 2;
   }
   // Visits until the show starts its next theme; returns the bursts seen.
-  std::size_t RunTheme(TFireShow& show) {
+  std::size_t RunTheme() {
     const std::size_t themes = Trace.Themes.size();
     const std::size_t bursts = Trace.Bursts.size();
-    for (long n = 0; n < 50000000 && Trace.Themes.size() == themes; ++n) show.Visit();
+    for (long n = 0; n < 50000000 && Trace.Themes.size() == themes; ++n) Show.Visit();
     EXPECT_EQ(Trace.Themes.size(), themes + 1);
     return Trace.Bursts.size() - bursts;
   }
 };
 
 TEST_F(ShowLoop, ThemeSequenceWithTheFallbackWeights) {
-  TFireShow show(World.Env);
-  for (int i = 0; i < 5; ++i) show.ChooseTheme();
-  const std::vector<std::string> want = {"Botan 27", "Shidare 12", "Shidare 11", "AllCast 20",
-                                         "Botan 27"};
+  for (int i = 0; i < 5; ++i) Show.ChooseTheme();
+  const std::vector<TTraceRecorder::TThemeEntry> want = {
+      {"Botan", 27}, {"Shidare", 12}, {"Shidare", 11}, {"AllCast", 20}, {"Botan", 27}};
   EXPECT_EQ(Trace.Themes, want);
-  EXPECT_EQ(show.ThemeSeed, 6u);
+  EXPECT_EQ(Show.ThemeSeed, 6u);
 }
 
 TEST_F(ShowLoop, FirstRunOpensWithWeepingWillows) {
   World.Settings.FirstRun = true;
-  TFireShow show(World.Env);
-  show.ChooseTheme();
+  Show.ChooseTheme();
   EXPECT_FALSE(World.Settings.FirstRun);
-  EXPECT_EQ(show.ThemeSeed, 1u);  // neither used nor advanced
-  show.ChooseTheme();
-  const std::vector<std::string> want = {"Shidare 11", "Botan 27"};
+  EXPECT_EQ(Show.ThemeSeed, 1u);  // neither used nor advanced
+  Show.ChooseTheme();
+  const std::vector<TTraceRecorder::TThemeEntry> want = {{"Shidare", 11}, {"Botan", 27}};
   EXPECT_EQ(Trace.Themes, want);
-  EXPECT_EQ(show.LiveShells, 1);
-  ASSERT_TRUE(show.Slots[0]);
-  EXPECT_STREQ(show.Slots[0]->KindName, "Botan");
+  EXPECT_EQ(Show.LiveShells, 1);
+  ASSERT_TRUE(Show.Slots[0]);
+  EXPECT_STREQ(Show.Slots[0]->KindName, "Botan");
 }
 
 TEST_F(ShowLoop, AllWeightsZeroSpreadsOverEveryTheme) {
   World.Settings.AllCastPer = World.Settings.ShidarePer = World.Settings.HanaichiPer = 0;
   World.Settings.BotanPer = World.Settings.RanbuPer = 0;
-  TFireShow show(World.Env);
   std::map<std::string, int> count;
-  for (int i = 0; i < 500; ++i) show.ChooseTheme();
-  for (const std::string& line : Trace.Themes) ++count[line.substr(0, line.find(' '))];
+  for (int i = 0; i < 500; ++i) Show.ChooseTheme();
+  for (const auto& theme : Trace.Themes) ++count[theme.Name];
   ASSERT_EQ(count.size(), 5u);
   for (const auto& [name, n] : count) {
     EXPECT_GT(n, 60) << name;
@@ -76,20 +72,18 @@ TEST_F(ShowLoop, OneSlotShowsExactlyTheBudget) {
   World.Settings.AllCastPer = World.Settings.ShidarePer = World.Settings.HanaichiPer = 0;
   World.Settings.RanbuPer = 0;
   World.Settings.BotanPer = 100;
-  TFireShow show(World.Env);
-  show.StartTheme(TTheme::Botan);
-  const int budget = show.LaunchesLeft;
-  EXPECT_EQ(RunTheme(show), static_cast<std::size_t>(budget));
+  Show.StartTheme(TTheme::Botan);
+  const int budget = Show.LaunchesLeft;
+  EXPECT_EQ(RunTheme(), static_cast<std::size_t>(budget));
   for (const auto& burst : Trace.Bursts) EXPECT_EQ(burst.Slot, 0);
 }
 
 TEST_F(ShowLoop, FiveSlotsWithBudgetTwentyShowTwentyFour) {
   World.Settings.FireCount = 5;
-  TFireShow show(World.Env);
-  show.StartTheme(TTheme::Botan);
-  EXPECT_EQ(show.LiveShells, 5);
-  show.LaunchesLeft = 20;
-  EXPECT_EQ(RunTheme(show), 24u);
+  Show.StartTheme(TTheme::Botan);
+  EXPECT_EQ(Show.LiveShells, 5);
+  Show.LaunchesLeft = 20;
+  EXPECT_EQ(RunTheme(), 24u);
   std::map<int, int> perSlot;
   for (const auto& burst : Trace.Bursts) ++perSlot[burst.Slot];
   EXPECT_EQ(perSlot.size(), 5u);
@@ -97,12 +91,11 @@ TEST_F(ShowLoop, FiveSlotsWithBudgetTwentyShowTwentyFour) {
 
 TEST_F(ShowLoop, AVisitPerSlotAndEmptySlotsArePaced) {
   World.Settings.FireCount = 3;
-  TFireShow show(World.Env);
-  EXPECT_FALSE(show.Visit());
-  EXPECT_FALSE(show.Visit());
-  EXPECT_TRUE(show.Visit());             // the third visit ends the pass
+  EXPECT_FALSE(Show.Visit());
+  EXPECT_FALSE(Show.Visit());
+  EXPECT_TRUE(Show.Visit());             // the third visit ends the pass
   EXPECT_EQ(World.Canvas.Writes(), 9u);  // three empty slots, three writes each
-  EXPECT_EQ(show.PassSlot, 0);
+  EXPECT_EQ(Show.PassSlot, 0);
   EXPECT_TRUE(World.Canvas.TakeDirty().empty() == false);
 }
 

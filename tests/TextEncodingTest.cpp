@@ -115,5 +115,53 @@ TEST(TextEncoding, TextThatIsNoUtf8StoresReplacementCharacters) {
   EXPECT_EQ(EncodeFileText("\xF4\x90\x80\x80", le), Units(u"\uFFFD\uFFFD\uFFFD\uFFFD", false));
 }
 
+// ---------------------------------------------------------------------------
+// User text inside a one-line message.
+
+TEST(MessageText, PrintableTextStaysAsItIs) {
+  for (const char* text : {"", "0x1A00007", "/home/user/.config/ZELMoonGlow3xx.ini",
+                           "C:\\WINDOWS\\ZELMoonGlow3xx.ini", "it's \"quoted\""}) {
+    EXPECT_EQ(MessageText(text), text);
+  }
+  const std::string japanese = Utf8(u8"/home/花火/設定 \U0001F386.ini");
+  EXPECT_EQ(MessageText(japanese), japanese);
+}
+
+TEST(MessageText, ControlCharactersAndBrokenBytesBecomeEscapes) {
+  EXPECT_EQ(MessageText("5\n000"), "5\\n000");
+  EXPECT_EQ(MessageText("a\tb\rc"), "a\\tb\\rc");
+  EXPECT_EQ(MessageText(std::string("a\0b", 3)), "a\\x00b");
+  // An escape sequence would recolour or clear the terminal.
+  EXPECT_EQ(MessageText("\x1B[2Jx\x7F"), "\\x1B[2Jx\\x7F");
+  // C1 controls (CSI among them) and the Unicode line and paragraph
+  // separators, which some terminals and viewers also act on.
+  EXPECT_EQ(MessageText(Utf8(u8"a\u0085b\u009B1m")), "a\\u0085b\\u009B1m");
+  EXPECT_EQ(MessageText(Utf8(u8"a\u2028b\u2029")), "a\\u2028b\\u2029");
+  // Bytes that are no UTF-8: a stray continuation byte, a cut-off sequence,
+  // an over-long form, a surrogate.
+  EXPECT_EQ(MessageText("a\x80"
+                        "b"),
+            "a\\x80b");
+  EXPECT_EQ(MessageText("\xE3\x81"), "\\xE3\\x81");
+  EXPECT_EQ(MessageText("\xC0\xAF"), "\\xC0\\xAF");
+  EXPECT_EQ(MessageText("\xED\xA0\x80"), "\\xED\\xA0\\x80");
+  // The replacement character itself is text like any other.
+  EXPECT_EQ(MessageText(Utf8(u8"\uFFFD")), Utf8(u8"\uFFFD"));
+}
+
+TEST(MessageText, LongTextIsCutAtACharacterWithItsLength) {
+  const std::string longText(100000, '7');
+  EXPECT_EQ(MessageText(longText), std::string(MessageTextLimit, '7') + "... (100000 bytes)");
+  EXPECT_EQ(MessageText(std::string(MessageTextLimit, 'x')), std::string(MessageTextLimit, 'x'));
+  EXPECT_EQ(MessageText("abcdef", 4), "abcd... (6 bytes)");
+  // Never inside a character or an escape: "花" is three bytes, "\n" two.
+  EXPECT_EQ(MessageText(Utf8(u8"ab花"), 4), "ab... (5 bytes)");
+  EXPECT_EQ(MessageText("abc\ndef", 4), "abc... (7 bytes)");
+  // Newlines all the way: the message still ends on one short line.
+  const std::string cut = MessageText(std::string(100000, '\n'));
+  EXPECT_EQ(cut.find('\n'), std::string::npos);
+  EXPECT_LE(cut.size(), MessageTextLimit + 20);
+}
+
 }  // namespace
 }  // namespace moonglow

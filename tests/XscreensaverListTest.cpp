@@ -214,5 +214,34 @@ TEST(XscreensaverFile, WritesThroughALinkAndFailsWithOneLine) {
   }
 }
 
+TEST(XscreensaverFile, ALinkToAMissingFileMakesThatFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows build writes no symbolic links";
+#endif
+  TScratchDir dir("xss-");
+  const fs::path defaults = dir.Path() / "XScreenSaver";
+  Spit(defaults, AppDefaults);
+  fs::create_directories(dir.Path() / "dotfiles");
+  fs::create_symlink("dotfiles/xscreensaver", dir.Path() / ".xscreensaver");
+  const TAddRun run = Add(dir.Path(), defaults);
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_TRUE(fs::is_symlink(dir.Path() / ".xscreensaver"));
+  EXPECT_TRUE(Slurp(dir.Path() / "dotfiles" / "xscreensaver").ends_with(Entry));
+}
+
+#ifndef _WIN32
+// HOME is the user's text: a control character in it is escaped, so the
+// message stays one line.
+TEST(XscreensaverFile, AnOddHomeIsNamedOnOneLine) {
+  TScratchDir dir("xss-");
+  const fs::path home = dir.Path() / "a\nb";
+  fs::create_directories(home / ".xscreensaver");
+  const TAddRun run = Add(home, dir.Path() / "missing");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err,
+            "moonglow: " + (dir.Path() / "a\\nb" / ".xscreensaver").string() + " is not a file\n");
+}
+#endif
+
 }  // namespace
 }  // namespace moonglow

@@ -1,7 +1,10 @@
 #include "tools/Png.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
+
+#include "settings/TextEncoding.h"
 
 namespace moonglow {
 
@@ -93,6 +96,36 @@ std::vector<std::uint8_t> EncodePng(const std::uint32_t* pixels, std::int32_t wi
   PutChunk(png, "IDAT", zlib);
   PutChunk(png, "IEND", {});
   return png;
+}
+
+std::optional<std::string> PngTargetRefusal(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  const char* what = nullptr;
+  switch (status.type()) {
+    case fs::file_type::not_found:
+    case fs::file_type::regular:
+    // A path that cannot be looked at is left to the write, which says why.
+    case fs::file_type::none:
+    case fs::file_type::unknown:
+      return std::nullopt;
+    case fs::file_type::fifo:
+      what = "a named pipe";
+      break;
+    case fs::file_type::directory:
+      what = "a directory";
+      break;
+    case fs::file_type::character:
+    case fs::file_type::block:
+      what = "a device";
+      break;
+    default:
+      what = "not a regular file";
+      break;
+  }
+  return "'" + MessageText(path, MessagePathLimit) + "' is " + what +
+         ": give a regular file or a new name";
 }
 
 bool WritePng(const std::string& path, const std::uint32_t* pixels, std::int32_t width,

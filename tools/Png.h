@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ std::uint32_t Adler32(const std::uint8_t* data, std::size_t size);
 // library either. Returns the file's bytes; width and height must be ≥ 1.
 std::vector<std::uint8_t> EncodePng(const std::uint32_t* pixels, std::int32_t width,
                                     std::int32_t height);
+
+// Why the PNG cannot go to `path`, as "'<path>' is <what it is instead>", or
+// nothing when it can: only a regular file, which is replaced, or a name not
+// taken yet takes it. A pipe would block the writer until something reads
+// it, and a directory or a device holds no picture.
+std::optional<std::string> PngTargetRefusal(const std::string& path);
 
 // Writes EncodePng's bytes to `path`; false when the file cannot be written.
 bool WritePng(const std::string& path, const std::uint32_t* pixels, std::int32_t width,

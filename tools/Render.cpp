@@ -10,12 +10,12 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "settings/IniFile.h"
-#include "show/Show.h"
-#include "show/Trace.h"
+#include "settings/TextEncoding.h"
+#include "show/Headless.h"
 #include "tools/Png.h"
 
 namespace {
@@ -115,17 +115,17 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
       if (!needValue()) return Fail(name + " needs a value");
       if (arg == "--size") {
         if (!ParseSize(value, options.Width, options.Height))
-          return Fail("bad --size '" + std::string(value) + "': expected WxH, each 1.." +
+          return Fail("bad --size '" + MessageText(value) + "': expected WxH, each 1.." +
                       std::to_string(MaxSide));
         if (std::int64_t{options.Width} * options.Height > MaxPixels)
           return FailTooLarge(options.Width, options.Height);
       } else if (arg == "--seed") {
         if (!ParseNumber(value, options.Seed))
-          return Fail("bad --seed '" + std::string(value) + "': expected 0..4294967295");
+          return Fail("bad --seed '" + MessageText(value) + "': expected 0..4294967295");
         options.SeedGiven = true;
       } else if (arg == "--steps") {
         if (!ParseNumber(value, options.Steps))
-          return Fail("bad --steps '" + std::string(value) + "': expected a whole number");
+          return Fail("bad --steps '" + MessageText(value) + "': expected a whole number");
       } else if (value.empty()) {
         return Fail(name + " needs a non-empty value");
       } else if (arg == "--ini") {
@@ -134,21 +134,11 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
         options.Out = value;
       }
     } else {
-      return Fail("unknown option '" + std::string(argv[i]) + "'");
+      return Fail("unknown option '" + MessageText(argv[i]) + "'");
     }
   }
   return -1;
 }
-
-class TTracePrinter final : public IShowTrace {
- public:
-  void Theme(const char* themeName, std::int32_t launchesLeft) override {
-    std::puts(ThemeTraceLine(themeName, launchesLeft).c_str());
-  }
-  void Burst(std::int32_t slot, const TBurstRecord& burst) override {
-    std::puts(BurstTraceLine(slot, burst).c_str());
-  }
-};
 
 // Peak resident memory in kilobytes, or -1 where /proc is not available.
 long PeakMemoryKb() {
@@ -165,28 +155,28 @@ long PeakMemoryKb() {
 int main(int argc, char** argv) {
   TOptions options;
   if (const int code = ParseOptions(argc, argv, options); code >= 0) return code;
+  if (const std::optional<std::string> refusal = PngTargetRefusal(options.Out)) {
+    std::fprintf(stderr, "moonglow-render: --out %s\n", refusal->c_str());
+    return 2;
+  }
   if (!options.SeedGiven) options.Seed = static_cast<std::uint32_t>(std::time(nullptr));
 
-  TMyIniFile settings(options.Ini);
-  if (options.Ini.empty()) {
-    settings.LoadDefaults();
-  } else {
-    settings.ReadSettings();
-  }
-
-  TCanvas canvas(options.Width, options.Height);
-  TTracePrinter tracer;
-  TShowEnv env{canvas, settings, options.Preview, options.Seed};
-  if (options.Trace) env.Trace = &tracer;
+  THeadlessShow headless({.Width = options.Width,
+                          .Height = options.Height,
+                          .Preview = options.Preview,
+                          .Seed = options.Seed,
+                          .SettingsPath = options.Ini,
+                          .Trace = options.Trace});
+  headless.Trace.OnLine = [](const std::string& line) { std::puts(line.c_str()); };
+  const TCanvas& canvas = headless.Canvas;
 
   // With --trace, standard output carries the trace lines only.
   FILE* report = options.Trace ? stderr : stdout;
   const auto start = std::chrono::steady_clock::now();
-  {
-    TFireShow show(env);
-    show.ChooseTheme();
-    for (std::uint64_t step = 0; step < options.Steps; ++step) show.Visit();
-  }
+  headless.Start();
+  headless.Run(options.Steps);
+  // The shells' memory goes before the PNG's buffers are made.
+  headless.Show.FreeShells();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fflush(stdout);
@@ -207,8 +197,8 @@ int main(int argc, char** argv) {
   }
 
   if (!WritePng(options.Out, canvas.Pixels(), canvas.Width(), canvas.Height())) {
-    std::fprintf(stderr, "moonglow-render: cannot write %s: %s\n", options.Out.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "moonglow-render: cannot write %s: %s\n",
+                 MessageText(options.Out, MessagePathLimit).c_str(), std::strerror(errno));
     return 1;
   }
   std::fprintf(report, "wrote %s (%dx%d, seed %u, %llu visits)\n", options.Out.c_str(),

@@ -10,7 +10,7 @@
 
 #include "app/RunMode.h"
 #include "settings/IniFile.h"
-#include "show/Show.h"
+#include "show/Headless.h"
 
 namespace {
 
@@ -95,12 +95,6 @@ const TCase Cases[] = {
 
 constexpr std::int32_t TThemeCount = 5;
 
-struct TCounter final : IShowTrace {
-  void Theme(const char*, std::int32_t) override { ++Themes; }
-  void Burst(std::int32_t, const TBurstRecord&) override { ++Bursts; }
-  std::uint64_t Themes = 0, Bursts = 0;
-};
-
 void SingleTheme(TMyIniFile& s, std::int32_t theme) {
   std::int32_t* weights[] = {&s.AllCastPer, &s.ShidarePer, &s.HanaichiPer, &s.BotanPer,
                              &s.RanbuPer};
@@ -125,24 +119,20 @@ int main(int argc, char** argv) {
   std::uint32_t seed = 1;
   for (const TCase& c : Cases) {
     for (std::int32_t theme = 0; theme < TThemeCount; ++theme) {
-      TMyIniFile settings("");
-      settings.LoadDefaults();
+      THeadlessShow headless(
+          {.Width = c.Width, .Height = c.Height, .Preview = c.Mode == Preview, .Seed = seed++});
+      TMyIniFile& settings = headless.Settings;
       settings.FirstRun = false;
       SingleTheme(settings, theme);
       c.Apply(settings);
-      TCanvas canvas(c.Width, c.Height);
-      TShowEnv env{canvas, settings, c.Mode == Preview, seed++};
-      TCounter counter;
-      env.Trace = &counter;
-      TFireShow show(env);
-      show.ChooseTheme();
-      for (std::uint64_t n = 0; n < visits; ++n) show.Visit();
+      headless.Start();
+      headless.Run(visits);
       total += visits;
       std::printf("%-26s %-8s %4llu themes %6llu bursts %10llu pixel writes\n", c.Name,
                   ThemeName(static_cast<TTheme>(theme)),
-                  static_cast<unsigned long long>(counter.Themes),
-                  static_cast<unsigned long long>(counter.Bursts),
-                  static_cast<unsigned long long>(canvas.Writes()));
+                  static_cast<unsigned long long>(headless.Trace.Themes.size()),
+                  static_cast<unsigned long long>(headless.Trace.Bursts.size()),
+                  static_cast<unsigned long long>(headless.Canvas.Writes()));
     }
   }
   std::printf("soak: %llu slot visits, no fault\n", static_cast<unsigned long long>(total));

@@ -9,7 +9,7 @@
 #                          show/Clock.*, show/ShowEnv.h (with the pacing
 #                          write), show/Trace.*
 #      3 shells            shells/*
-#      4 show loop/thread  show/Show.*, show/FireThread.*
+#      4 show loop/thread  show/Show.*, show/FireThread.*, show/Headless.*
 #      5 app               app/*
 #    The front ends (qt/, win32/) sit above them all and may include any of
 #    them. A new file in show/ must be given its layer here.
@@ -36,7 +36,8 @@ layer_of() {
     show/Random.h | show/Palette.h | show/Palette.cpp | show/Canvas.h | show/Canvas.cpp | \
       show/Clock.h | show/Clock.cpp | show/ShowEnv.h | show/Trace.h | show/Trace.cpp) echo 2 ;;
     shells/*) echo 3 ;;
-    show/Show.h | show/Show.cpp | show/FireThread.h | show/FireThread.cpp) echo 4 ;;
+    show/Show.h | show/Show.cpp | show/FireThread.h | show/FireThread.cpp | show/Headless.h | \
+      show/Headless.cpp) echo 4 ;;
     app/*) echo 5 ;;
     *) echo 0 ;;
   esac

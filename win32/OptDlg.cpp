@@ -592,14 +592,24 @@ bool TOptDialogView::TranslateDialogKey(MSG& msg) {
     }
     return true;
   }
+  // Enter follows the dialog's own rule, not the dialog manager's record of
+  // which button was last the default.
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && GetKeyState(VK_CONTROL) >= 0 &&
+      GetKeyState(VK_MENU) >= 0) {
+    FDialog.EnterPressed(FocusedName());
+    return true;
+  }
   return IsDialogMessageW(FWindow, &msg) != FALSE;
 }
 
-void TOptDialogView::MoveFocus(bool backward) {
-  std::string focused;
+std::string TOptDialogView::FocusedName() const {
   for (const auto& [name, window] : FFocus)
-    if (window == GetFocus()) focused = name;
-  const std::string next = FDialog.NextFocus(focused, backward, [&](const std::string& name) {
+    if (window == GetFocus()) return name;
+  return {};
+}
+
+void TOptDialogView::MoveFocus(bool backward) {
+  const std::string next = FDialog.NextFocus(FocusedName(), backward, [&](const std::string& name) {
     HWND window = FFocus.contains(name) ? FFocus.at(name) : nullptr;
     return window && IsWindowVisible(window) && IsWindowEnabled(window);
   });

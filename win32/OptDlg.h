@@ -73,6 +73,8 @@ class TOptDialogView final : public IDialogKeys, public IMainWindow, public IOpt
   void SetSpin(std::size_t index, std::int32_t position);
   void SpinTextChanged(std::size_t index);
   void MoveFocus(bool backward);
+  // The name in Widgets() of the window with the focus; empty for none.
+  std::string FocusedName() const;
 
   HINSTANCE FInstance;
   TErrorBox FShowError;

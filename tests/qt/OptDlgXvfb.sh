@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs `moonglow /c` on a private virtual X server: the options dialog must
-# open with a 367 x 434 client area, close on Escape without writing, and
-# write the settings file when OK is clicked or Enter is pressed at once.
+# open with a 367 x 434 client area, close on Escape without writing, write
+# the settings file when OK is clicked, and take Enter as the button with the
+# focus does, or as cancel when no button has it: the keys go through the X
+# server as a user's would.
 # Screenshots of the dialog are kept for people to look at: the given path as
 # it opens, and the path with -tab2 ... -tab5 before .png for the other pages.
 #
@@ -22,8 +24,12 @@ require xdotool xwininfo import
 start_work
 private_runtime
 
-# Starts the dialog and sets $pid and $wid once its window is mapped.
+# Starts the dialog and sets $pid and $wid once its window is mapped. With
+# "pointer" the window is not given the X focus: with no window manager the
+# keys then go where the server's focus follows the pointer, as when a user
+# starts the dialog on a bare server.
 open_dialog() {
+  how=${1:-focus}
   "$exe" /c &
   pid=$!
   wid=""
@@ -42,7 +48,11 @@ open_dialog() {
   fi
   # Let it paint before anything looks at it.
   sleep 0.5
-  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  if [ "$how" = pointer ]; then
+    xdotool mousemove --window "$wid" 180 200
+  else
+    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  fi
   return 0
 }
 
@@ -112,13 +122,63 @@ if open_dialog; then
   expect_full_file "OK"
 fi
 
-# 3. Enter at once presses OK, which holds the focus at opening.
-rm -f "$ini"
-if open_dialog; then
-  xdotool key Return
-  expect_exit_zero "Enter"
-  expect_full_file "Enter at opening"
-fi
+# Presses Tab $1 times from the opening focus, then the keys that follow.
+keys_after_tabs() {
+  tabs=$1
+  shift
+  n=0
+  while [ $n -lt "$tabs" ]; do
+    xdotool key Tab
+    sleep 0.05
+    n=$((n + 1))
+  done
+  for key in "$@"; do
+    xdotool key "$key"
+    sleep 0.05
+  done
+}
+
+# 3. Enter presses the button that has the focus: OK at opening, then
+# initial values and cancel one Tab further each; from the fields on, no
+# button has it and Enter cancels, leaving the file as it was.
+# Both with the X focus given to the window and without it.
+start='[Environment]\nFireCount=7\n'
+for how in focus pointer; do
+  for tabs in 0 1 2 3 4 5; do
+    printf "$start" >"$ini"
+    cp "$ini" "$work/before.ini"
+    open_dialog "$how" || continue
+    keys_after_tabs "$tabs" Return
+    what="$how: $tabs Tabs, then Enter"
+    expect_exit_zero "$what"
+    case $tabs in
+      0) expect_full_file "$what"
+         grep -q '^FireCount=7' "$ini" || fail "$what: FireCount=7 not kept" ;;
+      1) expect_full_file "$what"
+         grep -q '^FireCount=5' "$ini" || fail "$what: the defaults not written" ;;
+      *) cmp -s "$work/before.ini" "$ini" || fail "$what: the file changed" ;;
+    esac
+  done
+done
+
+# 4. The fields come in the form's order after the buttons: Up steps the
+# field the Tabs reached, and OK, as many Shift+Tabs back, saves its value.
+for case in "3 FireCount=8" "4 gFactor=4" "5 kFactor=20"; do
+  tabs=${case%% *}
+  want=${case#* }
+  printf "$start" >"$ini"
+  open_dialog pointer || continue
+  back=""
+  n=0
+  while [ $n -lt "$tabs" ]; do
+    back="$back shift+Tab"
+    n=$((n + 1))
+  done
+  # shellcheck disable=SC2086
+  keys_after_tabs "$tabs" Up $back Return
+  expect_exit_zero "Up after $tabs Tabs, then OK"
+  grep -q "^$want" "$ini" || fail "Up after $tabs Tabs did not save $want: $(grep -E '^(FireCount|gFactor|kFactor)=' "$ini" | tr '\n' ' ')"
+done
 
 if [ "$failures" -eq 0 ]; then
   echo "1 passed, 0 failed"

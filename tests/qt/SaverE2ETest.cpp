@@ -322,6 +322,66 @@ INSTANTIATE_TEST_SUITE_P(
                       TEndCase{"ConfigureTerm", {"/c"}, SIGTERM, TSaved::Untouched}),
     [](const ::testing::TestParamInfo<TEndCase>& info) { return std::string(info.param.Name); });
 
+// A settings file the run may not write: the run ends with its error box,
+// which waits for a click. An end signal must still end the program, whether
+// it comes while the box is open or is what ended the run.
+TEST_F(SaverE2E, AnEndSignalGetsPastTheWriteFailureBox) {
+  const QByteArray before = "[Environment]\nFireCount=7\n";
+  WriteSettings(before);
+  ASSERT_EQ(::chmod(IniPath().toLocal8Bit().constData(), 0444), 0);
+
+  auto saver = Start({"/d"});
+  const std::optional<xcb_window_t> window = WaitForSaverWindow(*saver);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(WaitForShow(*window));
+  // The key ends the show; the box then stands alone, smaller than the screen.
+  std::optional<xcb_window_t> box;
+  QElapsedTimer timer;
+  timer.start();
+  while (!box && timer.elapsed() < 10000 && saver->state() == QProcess::Running) {
+    Xdotool({"key", "x"});
+    QThread::msleep(200);
+    for (xcb_window_t w : X.Children(X.Root())) {
+      const std::optional<TGeometry> g = X.Geometry(w);
+      if (X.Viewable(w) && X.Name(w).starts_with(Title) && g && g->Width < 1024) box = w;
+    }
+  }
+  ASSERT_TRUE(box) << "no error box";
+  EXPECT_FALSE(Exited(*saver, 500));
+  ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
+  ASSERT_TRUE(Exited(*saver, 5000)) << "SIGTERM did not end the program while its box was open";
+  EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(saver->exitCode(), 0);
+
+  // Ended by the signal itself: the failure goes to standard error only.
+  saver = Start({"/d"});
+  const std::optional<xcb_window_t> next = WaitForSaverWindow(*saver);
+  ASSERT_TRUE(next);
+  ASSERT_TRUE(WaitForShow(*next));
+  ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
+  ASSERT_TRUE(Exited(*saver, 5000)) << "a box held the run ended by SIGTERM";
+  EXPECT_EQ(saver->exitCode(), 0);
+  EXPECT_EQ(Settings().toUtf8(), before);
+}
+
+// DISPLAY is the user's text: the message that names it stays one line.
+TEST_F(SaverE2E, ADisplayThatCannotBeReachedIsNamedOnOneLine) {
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DISPLAY", ":97\n\x1b[2J");
+  env.insert("XDG_RUNTIME_DIR", FDir.path());
+  env.remove("QT_QPA_PLATFORM");
+  process.setProcessEnvironment(env);
+  process.start(MOONGLOW_EXE, {"/s"});
+  ASSERT_TRUE(process.waitForFinished(10000));
+  EXPECT_EQ(process.exitCode(), 1);
+  const QString err = QString::fromUtf8(process.readAllStandardError());
+  EXPECT_TRUE(
+      err.startsWith("moonglow: no display: cannot connect to the X display "
+                     "\":97\\n\\x1B[2J\"\n"))
+      << err.toStdString();
+}
+
 TEST_F(SaverE2E, SignalDuringStartUpEndsTheRunBeforeAnyWindow) {
   auto saver = Start({"/s"});
   const qint64 pid = saver->processId();

@@ -50,6 +50,29 @@ cmp -s "$dir/a.txt" "$dir/c.txt" || fail "a missing settings file is not the def
 "$tool" $common --out "$dir/d.png" | grep -q "^wrote $dir/d.png" || fail "no report of the PNG"
 "$tool" --out "$dir/no/such/dir/x.png" --steps 10 >/dev/null 2>&1 && fail "unwritable PNG accepted"
 
+# Only a regular file or a name not taken yet takes the PNG: a pipe with no
+# reader would block the tool for ever, and a directory or a device holds no
+# picture. Each is refused at once, in one line, before the show runs.
+mkfifo "$dir/fifo"
+for out in "$dir/fifo" "$dir" /dev/null; do
+  timeout 20 "$tool" --steps 1000000000 --out "$out" >/dev/null 2>"$dir/err"
+  rc=$?
+  [ "$rc" -ne 124 ] || fail "--out $out: still running after 20 s"
+  [ "$rc" -eq 2 ] || fail "--out $out: exit code $rc"
+  [ "$(wc -l <"$dir/err")" -eq 1 ] && grep -q "^moonglow-render: --out '$out' is " "$dir/err" ||
+    fail "--out $out: $(cat "$dir/err")"
+done
+[ -p "$dir/fifo" ] || fail "the pipe was replaced"
+
+# What the user typed is echoed on one line, control characters escaped and
+# long values cut.
+"$tool" --size "$(printf '1\n2')" >/dev/null 2>"$dir/err"
+head -n 1 "$dir/err" | grep -q "^moonglow-render: bad --size '1\\\\n2': expected WxH" ||
+  fail "--size with a newline: $(head -n 2 "$dir/err")"
+"$tool" --seed "$(head -c 100000 /dev/zero | tr '\0' 7)" >/dev/null 2>"$dir/err"
+[ "$(head -n 1 "$dir/err" | wc -c)" -lt 400 ] && head -n 1 "$dir/err" | grep -q "(100000 bytes)" ||
+  fail "a long --seed is not cut: $(head -c 300 "$dir/err")"
+
 # Peonies only: every lit pixel must be yellow, red, green or white.
 printf '[Environment]\nFirstRun=0\n[Theme]\nAllCastPer=0\nShidarePer=0\nHanaichiPer=0\nBotanPer=100\nRanbuPer=0\n' \
   >"$dir/peony.ini"

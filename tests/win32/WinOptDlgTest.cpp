@@ -303,6 +303,33 @@ TEST_F(OptDialog, OpensOnOkSoEnterAtOnceSaves) {
   EXPECT_EQ(Keys(ReadFile(FPath)).size(), 45u);
 }
 
+// Enter after Tab steps from the opening focus: the buttons take it for
+// themselves while they have the focus; from the fields on, it cancels and
+// the file stays as it was, byte for byte.
+TEST_F(OptDialog, EnterPressesTheFocusedButtonElseCancels) {
+  const std::string start = "[Environment]\r\nFireCount=7\r\n";
+  for (int tabs = 0; tabs <= 5; ++tabs) {
+    SCOPED_TRACE(testing::Message() << tabs << " Tabs, then Enter");
+    WriteFile(FPath, start);
+    Open();
+    for (int i = 0; i < tabs; ++i) Key(GetFocus(), VK_TAB);
+    Key(GetFocus(), VK_RETURN);
+    EXPECT_TRUE(FClosed);
+    FDialog->Destroy();
+    const std::string after = ReadFile(FPath);
+    if (tabs == 0) {
+      EXPECT_EQ(Keys(after).size(), 45u);
+      EXPECT_EQ(Value(after, "Environment", "FireCount"), "7");
+    } else if (tabs == 1) {
+      EXPECT_EQ(Keys(after).size(), 45u);
+      EXPECT_EQ(Value(after, "Environment", "FireCount"), "5");
+    } else {
+      EXPECT_EQ(after, start);
+    }
+  }
+  EXPECT_TRUE(FErrors.empty());
+}
+
 TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
   TOptDialogView& dialog = Open();
   const auto& table = ControlTable();
