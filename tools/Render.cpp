@@ -3,17 +3,18 @@
 // The same seed and settings always give the same picture and the same trace.
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "settings/Parse.h"
 #include "settings/TextEncoding.h"
 #include "show/Headless.h"
 #include "tools/Png.h"
@@ -55,18 +56,15 @@ constexpr std::int32_t MaxSide = 16384;
 constexpr std::int32_t MaxWidth = 7680, MaxHeight = 4320;
 constexpr std::int64_t MaxPixels = std::int64_t{MaxWidth} * MaxHeight;
 
-template <typename T>
-bool ParseNumber(std::string_view text, T& value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
-}
-
 bool ParseSize(std::string_view text, std::int32_t& width, std::int32_t& height) {
   const std::size_t x = text.find_first_of("xX");
   if (x == std::string_view::npos) return false;
-  return ParseNumber(text.substr(0, x), width) && ParseNumber(text.substr(x + 1), height) &&
-         width >= 1 && height >= 1 && width <= MaxSide && height <= MaxSide;
+  const std::optional<std::int64_t> w = WholeInteger(text.substr(0, x), {}, 1, MaxSide);
+  const std::optional<std::int64_t> h = WholeInteger(text.substr(x + 1), {}, 1, MaxSide);
+  if (!w || !h) return false;
+  width = static_cast<std::int32_t>(*w);
+  height = static_cast<std::int32_t>(*h);
+  return true;
 }
 
 int Fail(const std::string& message) {
@@ -120,12 +118,17 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
         if (std::int64_t{options.Width} * options.Height > MaxPixels)
           return FailTooLarge(options.Width, options.Height);
       } else if (arg == "--seed") {
-        if (!ParseNumber(value, options.Seed))
-          return Fail("bad --seed '" + MessageText(value) + "': expected 0..4294967295");
+        const std::optional<std::int64_t> seed =
+            WholeInteger(value, {}, 0, std::numeric_limits<std::uint32_t>::max());
+        if (!seed) return Fail("bad --seed '" + MessageText(value) + "': expected 0..4294967295");
+        options.Seed = static_cast<std::uint32_t>(*seed);
         options.SeedGiven = true;
       } else if (arg == "--steps") {
-        if (!ParseNumber(value, options.Steps))
+        // Any count that fits in 64 bits: WholeInteger's range ends at 2^63 - 1.
+        const TScannedInteger steps = ScanInteger(value);
+        if (!steps.Fills(value.size()))
           return Fail("bad --steps '" + MessageText(value) + "': expected a whole number");
+        options.Steps = steps.Magnitude;
       } else if (value.empty()) {
         return Fail(name + " needs a non-empty value");
       } else if (arg == "--ini") {

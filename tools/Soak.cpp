@@ -2,7 +2,6 @@
 // several million slot visits in all, to be run under the address and
 // undefined-behaviour sanitizers. It passes when it ends without a report.
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -10,6 +9,7 @@
 
 #include "app/RunMode.h"
 #include "settings/IniFile.h"
+#include "settings/Parse.h"
 #include "show/Headless.h"
 
 namespace {
@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
   std::uint64_t visits = 1000000;  // per case and theme
   if (argc == 3 && std::strcmp(argv[1], "--visits") == 0) {
     const std::string_view text = argv[2];
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), visits);
-    if (ec != std::errc() || ptr != text.data() + text.size()) argc = 0;
+    const TScannedInteger n = ScanInteger(text);
+    visits = n.Magnitude;
+    if (!n.Fills(text.size())) argc = 0;
   }
   if (argc != 1 && argc != 3) {
     std::fprintf(stderr, "usage: moonglow-soak [--visits N]  (slot visits per case and theme)\n");

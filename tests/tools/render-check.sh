@@ -8,12 +8,21 @@ trap 'rm -rf "$dir"' EXIT
 fail() { echo "render-check: $*" >&2; exit 1; }
 
 for args in "--size 0x5" "--size 12" "--size 10x99999" "--seed -1" "--seed x" "--steps" \
-            "--steps 1e3" "--bogus" "--trace=1" "--out="; do
+            "--steps 1e3" "--bogus" "--trace=1" "--out=" "--size +5x5" "--size 16385x1" \
+            "--seed +1" "--seed 4294967296" "--steps 18446744073709551616"; do
   # shellcheck disable=SC2086
   "$tool" $args --out "$dir/x.png" >/dev/null 2>"$dir/err"
   rc=$?
   [ "$rc" -eq 2 ] || fail "exit code $rc for '$args'"
   grep -q "^moonglow-render: " "$dir/err" || fail "no message for '$args'"
+done
+
+# Each number's edges are taken: only the refused --out, checked after the
+# options, stops these runs.
+for args in "--size 16384X1" "--seed 4294967295" "--seed 007" "--steps 18446744073709551615"; do
+  # shellcheck disable=SC2086
+  "$tool" $args --out "$dir" >/dev/null 2>"$dir/err"
+  grep -q "^moonglow-render: --out '$dir' is " "$dir/err" || fail "'$args': $(cat "$dir/err")"
 done
 
 # A canvas past the limit is refused in one line naming it; one at the limit
