@@ -60,10 +60,3 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
-
-if(MOONGLOW_TESTS)
-  add_test(NAME packaging
-           COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/check-package.sh
-                   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
-  set_tests_properties(packaging PROPERTIES LABELS packaging SKIP_RETURN_CODE 77 TIMEOUT 300)
-endif()

@@ -16,6 +16,7 @@
 # (Debian packages xserver-xorg-core and xserver-xorg-video-dummy). Runs as
 # any user: the server binary is started directly, with no console.
 set -u
+. "$(dirname "$0")/../x-preamble.sh"
 
 exe=$1
 hook=$2
@@ -23,30 +24,11 @@ shots=$3
 xorg=/usr/lib/xorg/Xorg
 [ -x "$xorg" ] || { echo "$xorg not found: skipped"; exit 77; }
 [ -f /usr/lib/xorg/modules/drivers/dummy_drv.so ] || { echo "no dummy video driver: skipped"; exit 77; }
-for tool in xset import convert compare getconf; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
-done
+require xset import convert compare getconf
 mkdir -p "$shots"
-work=$(mktemp -d)
-server=""
-pid=""
-cleanup() {
-  # Only what this script started, by its process id.
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  [ -n "$server" ] && kill "$server" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/config" "$work/run" "$work/conf.d"
-chmod 700 "$work/run"
-export XDG_RUNTIME_DIR="$work/run"
-export MOONGLOW_CONFIG_DIR="$work/config"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+start_work pid server
+private_runtime
+mkdir -p "$work/conf.d"
 
 cat >"$work/xorg.conf" <<'EOF'
 Section "ServerFlags"

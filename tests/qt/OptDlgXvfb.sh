@@ -10,35 +10,19 @@
 #   OptDlgXvfb.sh <moonglow executable> <screenshot.png>
 # Exit code 77 (skipped) only when there is no xvfb-run.
 set -u
+. "$(dirname "$0")/../x-preamble.sh"
 
 if [ "${1:-}" != "--inner" ]; then
-  command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run not found: skipped"; exit 77; }
-  # -noreset: by default the server resets when its last client leaves, and a
-  # program started during that reset finds no display.
-  exec xvfb-run -a -s "-noreset -screen 0 1024x768x24 -dpi 96" "$0" --inner "$@"
+  skip_without xvfb-run
+  on_xvfb_run "-dpi 96" "$0" --inner "$@"
 fi
 shift
 exe=$1
 shot=$2
 
-for tool in xdotool xwininfo import; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/config" "$work/run"
-chmod 700 "$work/run"
-# A private runtime directory keeps the single-instance lock to this test.
-export XDG_RUNTIME_DIR="$work/run"
-export MOONGLOW_CONFIG_DIR="$work/config"
-ini="$work/config/ZELMoonGlow3xx.ini"
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+require xdotool xwininfo import
+start_work
+private_runtime
 
 # Starts the dialog and sets $pid and $wid once its window is mapped. With
 # "pointer" the window is not given the X focus: with no window manager the

@@ -14,34 +14,18 @@
 # needed because xscreensaver refuses to run savers as root: the hosts run as
 # the user nobody, through setpriv.
 set -u
+. "$(dirname "$0")/../x-preamble.sh"
 
 cmake=$1
 build=$2
 shots=$3
 
 [ "$(id -u)" = 0 ] || { echo "not root, so the hosts cannot run as nobody: skipped"; exit 77; }
-for tool in Xvfb xscreensaver xscreensaver-command setpriv xwininfo import convert; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "$tool not found: skipped"; exit 77; }
-done
+skip_without Xvfb xscreensaver xscreensaver-command setpriv xwininfo import convert
 
-work=$(mktemp -d)
-xvfb=""
-daemon=""
-mux=""
-cleanup() {
-  # Only what this script started, by its process id.
-  [ -n "$mux" ] && kill "$mux" 2>/dev/null
-  [ -n "$daemon" ] && kill "$daemon" 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+# No private_runtime: the hosts run the saver as nobody, which could not use
+# a folder of root's; each host gives it a settings folder of its own below.
+start_work mux daemon xvfb
 mkdir -p "$shots"
 
 # The tree as the package installs it; nobody must read all of it.

@@ -18,36 +18,15 @@
 #   ScreensXvfb.sh <moonglow executable> <screenshot directory>
 # Exit code 77 (skipped) when there is no Xvfb.
 set -u
+. "$(dirname "$0")/../x-preamble.sh"
 
 exe=$1
 shots=$2
-for tool in Xvfb xdotool xwininfo xmessage import convert compare strace; do
-  command -v "$tool" >/dev/null 2>&1 || {
-    [ "$tool" = Xvfb ] && { echo "Xvfb not found: skipped"; exit 77; }
-    echo "FAIL: $tool is missing"
-    exit 1
-  }
-done
+skip_without Xvfb
+require xdotool xwininfo xmessage import convert compare strace
 mkdir -p "$shots"
-work=$(mktemp -d)
-server=""
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  [ -n "$server" ] && kill "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/config" "$work/run"
-chmod 700 "$work/run"
-export XDG_RUNTIME_DIR="$work/run"
-export MOONGLOW_CONFIG_DIR="$work/config"
-ini="$work/config/ZELMoonGlow3xx.ini"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+start_work pid server
+private_runtime
 
 # Starts Xvfb with the given screens on a free display; sets DISPLAY.
 start_server() {

@@ -15,10 +15,10 @@
 
 #include "app/SaverGroup.h"
 #include "show/FireThread.h"
+#include "tests/win32/Screenshot.h"
 #include "win32/SaverWindow.h"
 #include "win32/Toolkit.h"
 #include "win32/WinPlatform.h"
-#include "win32/tests/Screenshot.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 # user may not write, a directory in the file's place; and that a write
 # removes the temporary files killed writers left, but not one a live writer
 # holds, nor anything not named as ours.
-# Usage: tools/settings-access-check.sh WRITER
+# Usage: tests/tools/settings-access-check.sh WRITER
 # The checks as another user need root and setpriv; without them they are
 # skipped with a message (exit 77 when nothing else ran).
 set -uo pipefail

@@ -15,9 +15,9 @@
 
 #include "settings/IniFile.h"
 #include "settings/OptDlgModel.h"
+#include "tests/win32/Screenshot.h"
 #include "win32/OptDlg.h"
 #include "win32/Text.h"
-#include "win32/tests/Screenshot.h"
 
 namespace moonglow::win32 {
 namespace {

@@ -4,7 +4,7 @@
 # the server's framebuffer, and the exit status when a program does not start.
 # Exits 77 (skipped) without Xvfb.
 set -uo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # shellcheck source=tools/bench-cpu
 . "$root/tools/bench-cpu"
 command -v Xvfb >/dev/null 2>&1 || { echo "Xvfb not found: skipped"; exit 77; }

@@ -2,8 +2,8 @@
 # Checks the include check itself on a copy of the core: it passes the tree as
 # it is and fails each kind of break it is there to catch.
 set -u
-check="$(cd "$(dirname "$0")" && pwd)/check-core-includes.sh"
-src="$(cd "$(dirname "$0")/.." && pwd)"
+src="$(cd "$(dirname "$0")/../.." && pwd)"
+check="$src/tools/check-core-includes.sh"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 fail() { echo "check-core-includes-test: $*" >&2; exit 1; }
