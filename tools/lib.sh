@@ -29,7 +29,18 @@ install_missing() {
         ;;
     esac
   done
-  $sudo apt-get update -qq
+  # A mirror caught mid-sync fails one index and apt-get update with it; the
+  # other indexes are still read, and the install below says whether what it
+  # needs was among them. Try again a little later first.
+  local try
+  for try in 1 2 3; do
+    $sudo apt-get update -qq && break
+    if [ "$try" -eq 3 ]; then
+      echo "== some package lists could not be fetched: installing from the ones that were"
+    else
+      sleep 10
+    fi
+  done
   # Unpacking without a sync after every file: a crash mid-install is mended
   # by installing again, and the sync costs a good part of a fresh machine's
   # install time.
