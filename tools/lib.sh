@@ -96,7 +96,8 @@ ci_configure_and_build() {
 # with "Exec format error", whatever packages are installed. So the answer
 # comes from starting one: a 93-byte static i386 program whose only
 # instructions are the exit system call with status 0. Sets moonglow_i386 to
-# yes or no and, for no, moonglow_i386_why to what starting it said.
+# yes or no and, for no, moonglow_i386_why to a reason naming what starting
+# it said.
 probe_i386() {
   local probe why status
   probe=$(mktemp)
@@ -112,6 +113,6 @@ probe_i386() {
   else
     moonglow_i386=no
     why=${why##*: }
-    moonglow_i386_why=${why:-exit status $status}
+    moonglow_i386_why="this machine starts no 32-bit program (an i386 probe: ${why:-exit status $status})"
   fi
 }
