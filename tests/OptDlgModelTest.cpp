@@ -360,18 +360,6 @@ TEST(Transfer, SlidersStoreAtOnceAndCheckBoxesStoreTruth) {
   EXPECT_EQ(s.Botan.SeedSize, 2);
 }
 
-TEST(Transfer, DefaultsAreTheInitialValues) {
-  const TControlValues expected{5, 3, 10,  10,  5,   40,  80, 60, 40, 50,  // globals, themes
-                                1, 0, 150, 600, 250, 300, 10,              // Kiku
-                                1, 0, 150, 400, 100, 200, 10,              // Kiku3
-                                0, 0, 250, 300, 100, 40,  10,              // Botan
-                                0, 0, 40,  200, 400, 300, 3,               // Hiyuusei
-                                0, 0, 50,  30,  200, 300, 10};             // Hachi
-  const TControlValues d = DefaultControls();
-  for (std::size_t i = 0; i < ControlCount; ++i)
-    EXPECT_EQ(d[i], expected[i]) << ControlTable()[i].Name;
-}
-
 // ---------------------------------------------------------------------------
 // SpinText: what typing into an edit field does.
 
