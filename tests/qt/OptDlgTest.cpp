@@ -30,6 +30,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/OptDlgModel.h"
+#include "settings/Version.h"
 #include "tests/DistinctControls.h"
 
 namespace moonglow {
@@ -244,7 +245,7 @@ TEST_F(OptDlgTest, WidgetsMatchTheControlTable) {
   EXPECT_EQ(dlg->size(), QSize(367, 434));
   EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
   EXPECT_FALSE(dlg->windowIcon().isNull());
-  EXPECT_EQ(Child<QLabel>(*dlg, "LabelVersion")->text(), "Version 3.01");
+  EXPECT_EQ(Child<QLabel>(*dlg, "LabelVersion")->text(), VersionName);
   // OK holds the focus at opening and so takes Enter; away from the buttons,
   // cancel is the default.
   QApplication::setActiveWindow(dlg.get());

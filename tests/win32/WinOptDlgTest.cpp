@@ -17,6 +17,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/OptDlgModel.h"
+#include "settings/Version.h"
 #include "tests/DistinctControls.h"
 #include "tests/win32/Screenshot.h"
 #include "win32/OptDlg.h"
@@ -204,7 +205,7 @@ TEST_F(OptDialog, FrameCaptionAndFont) {
   EXPECT_TRUE(isFaceOf(font, TitleFont)) << Narrow(font.lfFaceName);
   EXPECT_EQ(font.lfWeight, FW_BOLD);
   EXPECT_EQ(font.lfHeight, -13);
-  EXPECT_EQ(WindowText(Control("LabelVersion")), L"Version 3.01");
+  EXPECT_EQ(WindowText(Control("LabelVersion")), Widen(VersionName));
   Screenshot(L"options-dialog", [this] { Pump(100); });
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/Version.h"
 #include "win32/MessageLoop.h"
 #include "win32/Text.h"
 #include "win32/WinPlatform.h"
@@ -78,7 +79,7 @@ TEST(InstanceLock, OneOwnerUntilTheProcessEnds) {
   TWinPlatform second;
   EXPECT_EQ(second.AcquireInstanceLock(), IPlatform::TLockResult::HeldElsewhere);
 
-  HANDLE byName = OpenMutexA(SYNCHRONIZE, FALSE, "Version 3.01");
+  HANDLE byName = OpenMutexA(SYNCHRONIZE, FALSE, VersionName);
   ASSERT_NE(byName, nullptr);
   // Owned by the thread that took it: another thread cannot get it...
   DWORD waited = 0;
