@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/FileText.h"
@@ -102,34 +103,27 @@ struct EntryRun : ::testing::Test {
 
 const std::string Title = std::string("title ") + ApplicationTitle;
 
-TEST_F(EntryRun, SaverAndDebugSetTheTitleThenReleaseBeforeTheWindowsGo) {
-  EXPECT_EQ(Run({"/s"}), 0);
-  EXPECT_EQ(Log,
-            (TLog{"lock", "init Saver", Title, "saver Saver 0", "loop", "release", "destroy"}));
-  Log.clear();
-  EXPECT_EQ(Run({"-d"}), 0);
-  EXPECT_EQ(Log,
-            (TLog{"lock", "init Debug", Title, "saver Debug 0", "loop", "release", "destroy"}));
-}
-
-TEST_F(EntryRun, PreviewShowsItsParentAndKeepsTheDefaultTitle) {
-  EXPECT_EQ(Run({"/p", "1234"}), 0);
-  EXPECT_EQ(Log, (TLog{"lock", "init Preview", "show-parent 1234", "saver Preview 1234", "loop",
-                       "release", "destroy"}));
-}
-
-TEST_F(EntryRun, ConfigureOpensTheDialog) {
-  EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(Log, (TLog{"lock", "init Configure", "dialog", "loop", "release", "destroy"}));
-}
-
-TEST_F(EntryRun, ChangePasswordIsOwnedByTheGivenOrTheForegroundWindow) {
-  EXPECT_EQ(Run({"/a"}), 0);
-  EXPECT_EQ(Log, (TLog{"lock", "init ChangePassword", "change-password 4242", "loop", "release",
-                       "destroy"}));
-  Log.clear();
-  EXPECT_EQ(Run({"/a", "5678"}), 0);
-  EXPECT_EQ(Log[2], "change-password 5678");
+// Each run mode's window, the saver's and debug's under the title; the lock
+// is released before the windows go.
+TEST_F(EntryRun, EachModeOpensItsWindowThenReleasesBeforeTheWindowsGo) {
+  const std::vector<std::pair<std::vector<std::string>, TLog>> runs{
+      {{"/s"}, {"init Saver", Title, "saver Saver 0"}},
+      {{"-d"}, {"init Debug", Title, "saver Debug 0"}},
+      {{"/p", "1234"}, {"init Preview", "show-parent 1234", "saver Preview 1234"}},
+      {{}, {"init Configure", "dialog"}},
+      // The change-password dialog's owner: the given window, or the foreground one.
+      {{"/a"}, {"init ChangePassword", "change-password 4242"}},
+      {{"/a", "5678"}, {"init ChangePassword", "change-password 5678"}},
+  };
+  for (const auto& [args, steps] : runs) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    Log.clear();
+    EXPECT_EQ(Run(args), 0);
+    TLog expected{"lock"};
+    expected.insert(expected.end(), steps.begin(), steps.end());
+    expected.insert(expected.end(), {"loop", "release", "destroy"});
+    EXPECT_EQ(Log, expected);
+  }
 }
 
 TEST_F(EntryRun, SecondCopyEndsAtOnceWithoutParsing) {

@@ -10,7 +10,6 @@
 #include <random>
 #include <sstream>
 
-#include "app/RunMode.h"
 #include "tests/Environment.h"
 #include "tests/FileText.h"
 
@@ -189,13 +188,6 @@ TEST_F(IniFileTest, FreshFileListsKeysInWriteOrder) {
   const std::string configured = Slurp(File);
   EXPECT_EQ(configured, "[Environment]\n" + FreshDefaultsBody);
   EXPECT_EQ(CountKeyLines(configured), 45);
-
-  // Of the runs that write the file, only the full-screen show ends the first run.
-  for (TRunMode mode : {TRunMode::Preview, TRunMode::Debug}) {
-    fs::remove(File);
-    s.WriteSettings(EndsFirstRun(mode));
-    EXPECT_EQ(Slurp(File), configured) << mode;
-  }
 
   fs::remove(File);
   s.WriteSettings(true);

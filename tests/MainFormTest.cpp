@@ -71,35 +71,35 @@ struct MainForm : ::testing::Test {
 
 // ---- Sizing by run mode
 
-TEST_F(MainForm, SaverCoversTheScreenHidesTheCursorAndTellsTheSystem) {
-  Platform.NT = false;
-  TMainForm& form = Make(Saver);
-  EXPECT_TRUE(form.FormCreate());
-  EXPECT_EQ(Host.Position, (TPoint{0, 0}));
-  EXPECT_EQ(Host.Width, 1024);
-  EXPECT_EQ(Host.Height, 768);
-  EXPECT_EQ(form.CursorStart(), (TPoint{500, 400}));
-  EXPECT_EQ(Host.CursorCount, -1);
-  EXPECT_EQ(Log, (TLog{"cursor-hide", "notice-on"}));
-}
-
-TEST_F(MainForm, DebugKeepsItsSizeAndCursor) {
-  TMainForm& form = Make(Debug);
-  EXPECT_TRUE(form.FormCreate());
-  EXPECT_EQ(Host.Position, (TPoint{0, 0}));
-  EXPECT_EQ(Host.Width, 483);
-  EXPECT_EQ(Host.Height, 540);
-  EXPECT_EQ(form.CursorStart(), (TPoint{0, 0}));
-  EXPECT_TRUE(Log.empty());
-}
-
-TEST_F(MainForm, PreviewTakesItsParentsSizeOrEndsWithoutIt) {
-  TMainForm& form = Make(Preview, 3000);
-  EXPECT_TRUE(form.FormCreate());
-  EXPECT_EQ(Host.Width, 152);
-  EXPECT_EQ(Host.Height, 112);
-  EXPECT_EQ(Host.CursorCount, 0);
-
+// The saver covers the screen, hides the cursor and tells the system; debug
+// keeps its own size and cursor; a preview takes its parent's size.
+TEST_F(MainForm, EachModeTakesItsSizeAndCursor) {
+  Platform.NT = false;  // the Windows 95 family, which alone is told a saver runs
+  struct TCase {
+    TRunMode Mode;
+    int Width, Height, CursorCount;
+    TPoint CursorStart;
+    TLog Log;
+  };
+  // Debug first: it keeps the size the window was made with.
+  for (const TCase& c : {TCase{Debug, 483, 540, 0, {0, 0}, {}},
+                         TCase{Saver, 1024, 768, -1, {500, 400}, {"cursor-hide", "notice-on"}},
+                         TCase{Preview, 152, 112, 0, {0, 0}, {}}}) {
+    SCOPED_TRACE(RunModeName(c.Mode));
+    Log.clear();
+    Host.CursorCount = 0;
+    TMainForm& form = Make(c.Mode, c.Mode == Preview ? 3000 : 0);
+    EXPECT_TRUE(form.FormCreate());
+    EXPECT_EQ(Host.Width, c.Width);
+    EXPECT_EQ(Host.Height, c.Height);
+    EXPECT_EQ(Host.CursorCount, c.CursorCount);
+    if (c.Mode != Preview) {
+      EXPECT_EQ(Host.Position, (TPoint{0, 0}));
+      EXPECT_EQ(form.CursorStart(), c.CursorStart);
+    }
+    EXPECT_EQ(Log, c.Log);
+  }
+  // A preview whose parent has gone ends at once.
   Host.ParentExists = false;
   EXPECT_FALSE(Make(Preview, 3000).FormCreate());
 }

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <sstream>
 
 #include "settings/FileServices.h"
@@ -207,16 +206,6 @@ TEST_F(ProfileFileTest, MissingUnreadableAndDirectoryPathsReadAsEmpty) {
   EXPECT_EQ(TProfileFile((Dir / "absent.ini").string()).ReadInteger("S", "k", 9), 9);
   EXPECT_EQ(TProfileFile(Dir.string()).ReadInteger("S", "k", 9), 9);
   EXPECT_EQ(TProfileFile("").ReadInteger("S", "k", 9), 9);
-}
-
-TEST_F(ProfileFileTest, BinaryJunkNeverBreaksReading) {
-  std::mt19937 gen(12345);
-  std::string junk(1 << 20, '\0');
-  for (char& c : junk) c = static_cast<char>(gen());
-  Spit(File, junk + "\n[Known]\nKey=17\n" + junk);
-  const TProfileFile ini(File.string());
-  EXPECT_EQ(ini.ReadInteger("Known", "Key", 0), 17);
-  EXPECT_EQ(ini.ReadInteger("Unknown", "Key", -1), -1);
 }
 
 TEST_F(ProfileFileTest, FiftyMegabytesOfShortLinesReadAndBatchedWrite) {

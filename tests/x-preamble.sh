@@ -2,7 +2,8 @@
 # Sourced by the tests that run the saver on a private X server (tests/qt/*.sh
 # and tests/win32/gui-run): the check for the tools a test needs, its work
 # folder and the clean-up at exit, and a settings and runtime folder of its
-# own. POSIX sh, as the tests that source it.
+# own; what the tests measure of the saver's pictures and CPU. POSIX sh, as
+# the tests that source it.
 
 # skip_without TOOL...: ends the test as skipped (77) when a tool is missing
 # without which it cannot run on this machine at all.
@@ -61,6 +62,26 @@ private_runtime() {
   MOONGLOW_CONFIG_DIR="$work/config"
   export XDG_RUNTIME_DIR MOONGLOW_CONFIG_DIR
   ini="$work/config/ZELMoonGlow3xx.ini"
+}
+
+# lit PNG: how many pixels of the picture are not black.
+lit() { convert "$1" -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
+
+# cpu_used PID SECONDS: the clock ticks of CPU (user and system) the process
+# uses over that many seconds.
+cpu_used() {
+  x_ticks=$(awk '{ print $14 + $15 }' "/proc/$1/stat")
+  sleep "$2"
+  echo $(($(awk '{ print $14 + $15 }' "/proc/$1/stat") - x_ticks))
+}
+
+# expect_idle PID SECONDS WHEN: the parked saver uses under 0.01 s of CPU a
+# second over that many seconds; WHEN names the state in the messages.
+expect_idle() {
+  x_used=$(cpu_used "$1" "$2")
+  x_hz=$(getconf CLK_TCK)
+  echo "$3: $x_used ticks of CPU in $2 s (CLK_TCK $x_hz)"
+  [ $((x_used * 100)) -lt $(($2 * x_hz)) ] || fail "$3, the saver used $x_used ticks of CPU in $2 s"
 }
 
 # fail MESSAGE: records a failed check and goes on with the next.

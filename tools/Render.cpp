@@ -148,7 +148,10 @@ long PeakMemoryKb() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    if (line.rfind("VmHWM:", 0) != 0) continue;
+    // "VmHWM:    1234 kB"
+    const TScannedInteger kb = ScanInteger(std::string_view(line).substr(6), {.Skip = Blanks});
+    return kb.Digits > 0 && !kb.Overflow ? static_cast<long>(kb.Magnitude) : -1;
   }
   return -1;
 }

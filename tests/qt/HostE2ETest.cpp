@@ -4,99 +4,32 @@
 // with -root as xsecurelock's multiplexer does) or by --window-id. Run through
 // run-under-xvfb.sh, which provides the display.
 
-#include <signal.h>
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
-#include <cstdlib>
-#include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
-#include "tests/qt/X11Client.h"
+#include "tests/qt/SaverRun.h"
 
 namespace {
 
 using moonglow::testing::TGeometry;
-using moonglow::testing::TX11;
+using moonglow::testing::Within;
 
-// Waits up to `milliseconds` for `done`.
-bool Within(int milliseconds, const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > milliseconds) return false;
-    QThread::msleep(50);
-  }
-  return true;
-}
-
-class HostE2E : public ::testing::Test {
+class HostE2E : public moonglow::testing::TSaverRun {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(FDir.isValid());
-    ::chmod(FDir.path().toLocal8Bit().constData(), 0700);
-    ASSERT_TRUE(X.Ok()) << "no X display";
-  }
-
-  QString IniPath() const { return FDir.filePath("ZELMoonGlow3xx.ini"); }
-
   // Every copy shares the settings folder and the runtime folder, where the
   // run modes' single-instance lock lives: host copies must not collide there.
   std::unique_ptr<QProcess> Start(const QStringList& args, const QString& hostWindow = {}) {
-    auto process = std::make_unique<QProcess>();
-    process->setChildProcessModifier([] {
-      for (int number : {SIGTERM, SIGINT, SIGHUP}) ::signal(number, SIG_DFL);
-    });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MOONGLOW_CONFIG_DIR", FDir.path());
-    env.insert("XDG_RUNTIME_DIR", FDir.path());
-    env.remove("XSCREENSAVER_WINDOW");
-    if (!hostWindow.isEmpty()) env.insert("XSCREENSAVER_WINDOW", hostWindow);
-    process->setProcessEnvironment(env);
-    process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->start(MOONGLOW_EXE, args);
-    EXPECT_TRUE(process->waitForStarted(5000));
-    return process;
-  }
-
-  static bool Exited(QProcess& process, int milliseconds) {
-    return process.state() == QProcess::NotRunning || process.waitForFinished(milliseconds);
+    return TSaverRun::Start(args, 0, hostWindow, QProcess::SeparateChannels);
   }
 
   static bool ExitedWithZero(QProcess& process, int milliseconds) {
     return Exited(process, milliseconds) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
-  }
-
-  // The saver's window inside the host's window once it is on screen.
-  std::optional<xcb_window_t> WaitForSaver(QProcess& process, xcb_window_t host) {
-    std::optional<xcb_window_t> found;
-    Within(10000, [&] {
-      for (xcb_window_t w : X.Children(host)) {
-        if (X.Viewable(w)) found = w;
-      }
-      return found || process.state() != QProcess::Running;
-    });
-    return found;
-  }
-
-  // The show drawn in `window` within a few seconds: some pixels lit, far
-  // fewer than the host window's white before the first paint.
-  bool ShowsTheShow(xcb_window_t window) {
-    return Within(8000, [&] {
-      const std::optional<TGeometry> g = X.Geometry(window);
-      const int lit = X.LitPixels(window);
-      return g && lit > 0 && lit < g->Width * g->Height / 4;
-    });
   }
 
   // The saver fills the host's window from its top left corner.
@@ -106,12 +39,6 @@ class HostE2E : public ::testing::Test {
     EXPECT_EQ(*inner, (TGeometry{0, 0, outer->Width, outer->Height}));
   }
 
-  QString Settings() const {
-    QFile file(IniPath());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll());
-  }
-
   // The settings as the full-screen show leaves them: whole, first run over.
   void ExpectSavedAsTheFullShow() {
     const QString text = Settings();
@@ -119,9 +46,6 @@ class HostE2E : public ::testing::Test {
     EXPECT_EQ(text.count('='), 46);
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp").size(), 0);
   }
-
-  QTemporaryDir FDir;
-  TX11 X;
 };
 
 QString Hex(xcb_window_t window) { return "0x" + QString::number(window, 16); }
@@ -133,13 +57,13 @@ TEST_F(HostE2E, OneCopyPerMonitorBothDrawAndEndTogetherOnSigterm) {
   auto xscreensaver = Start({"--root"}, Hex(left));
   auto multiplexed = Start({"-root"}, Decimal(right));
 
-  const std::optional<xcb_window_t> a = WaitForSaver(*xscreensaver, left);
-  const std::optional<xcb_window_t> b = WaitForSaver(*multiplexed, right);
+  const std::optional<xcb_window_t> a = WaitForChild(*xscreensaver, left);
+  const std::optional<xcb_window_t> b = WaitForChild(*multiplexed, right);
   ASSERT_TRUE(a && b);
   ExpectFills(*a, left);
   ExpectFills(*b, right);
-  EXPECT_TRUE(ShowsTheShow(*a));
-  EXPECT_TRUE(ShowsTheShow(*b));
+  EXPECT_TRUE(WaitForShow(*a));
+  EXPECT_TRUE(WaitForShow(*b));
 
   ::kill(static_cast<pid_t>(xscreensaver->processId()), SIGTERM);
   ::kill(static_cast<pid_t>(multiplexed->processId()), SIGTERM);
@@ -151,10 +75,10 @@ TEST_F(HostE2E, OneCopyPerMonitorBothDrawAndEndTogetherOnSigterm) {
 TEST_F(HostE2E, FollowsItsWindowsSizeTakesNoInputAndEndsWhenTheWindowGoes) {
   const xcb_window_t host = X.CreateWindow(100, 100, 640, 480);
   auto saver = Start({"--window-id", Hex(host)});
-  const std::optional<xcb_window_t> window = WaitForSaver(*saver, host);
+  const std::optional<xcb_window_t> window = WaitForChild(*saver, host);
   ASSERT_TRUE(window);
   ExpectFills(*window, host);
-  EXPECT_TRUE(ShowsTheShow(*window));
+  EXPECT_TRUE(WaitForShow(*window));
 
   // A host window gets no input of its own: keys, buttons and movements over
   // it leave the show running.
@@ -168,7 +92,7 @@ TEST_F(HostE2E, FollowsItsWindowsSizeTakesNoInputAndEndsWhenTheWindowGoes) {
     const std::optional<TGeometry> g = X.Geometry(*window);
     return g && g->Width == 800 && g->Height == 560;
   }));
-  EXPECT_TRUE(ShowsTheShow(*window));
+  EXPECT_TRUE(WaitForShow(*window));
 
   X.DestroyWindow(host);
   EXPECT_TRUE(ExitedWithZero(*saver, 2000));
@@ -178,10 +102,10 @@ TEST_F(HostE2E, FollowsItsWindowsSizeTakesNoInputAndEndsWhenTheWindowGoes) {
 TEST_F(HostE2E, SettingsPagePreviewByDecimalIdRunsSmallAndSavesAsTheSaver) {
   const xcb_window_t host = X.CreateWindow(10, 10, 200, 150);
   auto saver = Start({"--root", "-window-id", Decimal(host)}, Hex(X.Root()));
-  const std::optional<xcb_window_t> window = WaitForSaver(*saver, host);
+  const std::optional<xcb_window_t> window = WaitForChild(*saver, host);
   ASSERT_TRUE(window);
   ExpectFills(*window, host);
-  EXPECT_TRUE(ShowsTheShow(*window));
+  EXPECT_TRUE(WaitForShow(*window));
   ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
   EXPECT_TRUE(ExitedWithZero(*saver, 2000));
   ExpectSavedAsTheFullShow();
@@ -197,7 +121,7 @@ TEST_F(HostE2E, RootWindowIsCoveredWhenNoWindowIsGiven) {
     }
     return cover.has_value();
   }));
-  EXPECT_TRUE(ShowsTheShow(*cover));
+  EXPECT_TRUE(WaitForShow(*cover));
   ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
   EXPECT_TRUE(ExitedWithZero(*saver, 2000));
 }

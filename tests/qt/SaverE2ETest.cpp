@@ -2,105 +2,40 @@
 // input and by signal, the settings it leaves behind, and the preview inside a
 // foreign window. Run through run-under-xvfb.sh, which provides the display.
 
-#include <signal.h>
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QThread>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/qt/X11Client.h"
+#include "tests/qt/SaverRun.h"
 
 namespace {
 
 using moonglow::testing::TGeometry;
-using moonglow::testing::TX11;
 
 const char* const Title = "The Real Moonglow Screen Saver";
 const char* const DialogTitle = "Moonglow Setup";
 
-class SaverE2E : public ::testing::Test {
+class SaverE2E : public moonglow::testing::TSaverRun {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(FDir.isValid());
-    // The instance lock lives in the runtime directory: a private one keeps
-    // these runs apart from any other copy on the machine.
-    ::chmod(FDir.path().toLocal8Bit().constData(), 0700);
-    ASSERT_TRUE(X.Ok()) << "no X display";
-  }
-
-  QString IniPath() const { return FDir.filePath("ZELMoonGlow3xx.ini"); }
-
-  // `ignored`, when not 0, is a signal the program starts with ignored, as
-  // nohup starts it; the other end signals start with their default.
-  std::unique_ptr<QProcess> Start(const QStringList& args, int ignored = 0) {
-    auto process = std::make_unique<QProcess>();
-    process->setChildProcessModifier([ignored] {
-      for (int number : {SIGTERM, SIGINT, SIGHUP}) ::signal(number, SIG_DFL);
-      if (ignored) ::signal(ignored, SIG_IGN);
-    });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MOONGLOW_CONFIG_DIR", FDir.path());
-    env.insert("XDG_RUNTIME_DIR", FDir.path());
-    process->setProcessEnvironment(env);
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
-    process->start(MOONGLOW_EXE, args);
-    EXPECT_TRUE(process->waitForStarted(5000));
-    return process;
-  }
-
-  static bool Exited(QProcess& process, int milliseconds) {
-    return process.state() == QProcess::NotRunning || process.waitForFinished(milliseconds);
-  }
-
   // The saver's (or the dialog's) top-level window once it is on screen.
   std::optional<xcb_window_t> WaitForSaverWindow(QProcess& process, const char* title = Title) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000 && process.state() == QProcess::Running) {
-      for (xcb_window_t w : X.Children(X.Root())) {
-        if (X.Viewable(w) && X.Name(w) == title) return w;
-      }
-      QThread::msleep(50);
-    }
-    return std::nullopt;
+    return WaitForChild(process, X.Root(), [&](xcb_window_t w) { return X.Name(w) == title; });
   }
 
   // `window` at (x, y) in its parent, width × height, with the show drawn in it.
   void ExpectShowAt(xcb_window_t window, int x, int y, int width, int height) {
     const std::optional<TGeometry> g = X.Geometry(window);
     ASSERT_TRUE(g);
-    EXPECT_EQ(g->X, x);
-    EXPECT_EQ(g->Y, y);
-    EXPECT_EQ(g->Width, width);
-    EXPECT_EQ(g->Height, height);
+    EXPECT_EQ(*g, (TGeometry{x, y, width, height}));
     EXPECT_TRUE(WaitForShow(window));
-  }
-
-  // The show drawn and shown in `window` within a few seconds: some pixels
-  // are lit, but far fewer than before the window's first paint, when it
-  // shows what lay beneath it (the root's weave, a preview parent's white).
-  bool WaitForShow(xcb_window_t window) {
-    const std::optional<TGeometry> g = X.Geometry(window);
-    if (!g) return false;
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 8000) {
-      const int lit = X.LitPixels(window);
-      if (lit > 0 && lit < g->Width * g->Height / 4) return true;
-      QThread::msleep(100);
-    }
-    return false;
   }
 
   static void Xdotool(const QStringList& args) { QProcess::execute("xdotool", args); }
@@ -113,34 +48,6 @@ class SaverE2E : public ::testing::Test {
     }
     return false;
   }
-
-  // The preview's window inside `parent` once it is on screen.
-  std::optional<xcb_window_t> WaitForPreview(QProcess& process, xcb_window_t parent) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000 && process.state() == QProcess::Running) {
-      for (xcb_window_t w : X.Children(parent)) {
-        if (X.Viewable(w)) return w;
-      }
-      QThread::msleep(50);
-    }
-    return std::nullopt;
-  }
-
-  QString Settings() const {
-    QFile file(IniPath());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll());
-  }
-
-  void WriteSettings(const QByteArray& text) const {
-    QFile file(IniPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-  }
-
-  QTemporaryDir FDir;
-  TX11 X;
 };
 
 TEST_F(SaverE2E, DebugShowsTheShowMaximisedAndClosesOnAKey) {
@@ -203,7 +110,7 @@ TEST_F(SaverE2E, PreviewLivesInItsParentAndEndsWithIt) {
   const xcb_window_t parent = X.CreateWindow(40, 30, 152, 112);
   auto saver = Start({"/p", QString::number(parent)});
 
-  const std::optional<xcb_window_t> child = WaitForPreview(*saver, parent);
+  const std::optional<xcb_window_t> child = WaitForChild(*saver, parent);
   ASSERT_TRUE(child);
   ExpectShowAt(*child, 0, 0, 152, 112);
 
@@ -273,7 +180,7 @@ TEST_P(SaverEndsOnSignal, EndsInOrderAndSavesByMode) {
     ASSERT_TRUE(WaitForSaverWindow(*process, DialogTitle));
   } else {
     const std::optional<xcb_window_t> window =
-        parent ? WaitForPreview(*process, *parent) : WaitForSaverWindow(*process);
+        parent ? WaitForChild(*process, *parent) : WaitForSaverWindow(*process);
     ASSERT_TRUE(window);
     ASSERT_TRUE(WaitForShow(*window));
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/Version.h"
 #include "win32/MessageLoop.h"
 #include "win32/Text.h"
 #include "win32/WinPlatform.h"
@@ -45,30 +46,10 @@ struct TRecordingWindow {
   HWND Window;
 };
 
-MSG SysCommand(WPARAM command) {
-  MSG msg{};
-  msg.message = WM_SYSCOMMAND;
-  msg.wParam = command;
-  return msg;
-}
-
 std::string Environment(const char* name) {
   char value[256] = {};
   const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
   return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-}
-
-TEST(MessageFilter, DropsExactlyTheCloseAndScreenSaveCommands) {
-  EXPECT_TRUE(IsDroppedSystemCommand(SysCommand(0xF060)));  // SC_CLOSE
-  EXPECT_TRUE(IsDroppedSystemCommand(SysCommand(0xF140)));  // SC_SCREENSAVE
-  // The low four bits are the system's own; the filter does not mask them.
-  EXPECT_FALSE(IsDroppedSystemCommand(SysCommand(0xF061)));
-  EXPECT_FALSE(IsDroppedSystemCommand(SysCommand(0xF14F)));
-  EXPECT_FALSE(IsDroppedSystemCommand(SysCommand(0xF020)));  // SC_MINIMIZE
-  MSG command{};
-  command.message = WM_COMMAND;
-  command.wParam = 0xF060;
-  EXPECT_FALSE(IsDroppedSystemCommand(command));
 }
 
 TEST(MessageFilter, TheSaverLoopAppliesItToEveryQueuedMessage) {
@@ -98,7 +79,7 @@ TEST(InstanceLock, OneOwnerUntilTheProcessEnds) {
   TWinPlatform second;
   EXPECT_EQ(second.AcquireInstanceLock(), IPlatform::TLockResult::HeldElsewhere);
 
-  HANDLE byName = OpenMutexA(SYNCHRONIZE, FALSE, "Version 3.01");
+  HANDLE byName = OpenMutexA(SYNCHRONIZE, FALSE, VersionName);
   ASSERT_NE(byName, nullptr);
   // Owned by the thread that took it: another thread cannot get it...
   DWORD waited = 0;

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "app/SaverGroup.h"
+#include "settings/Version.h"
 #include "show/FireThread.h"
 #include "tests/win32/Screenshot.h"
 #include "win32/SaverWindow.h"
+#include "win32/Text.h"
 #include "win32/Toolkit.h"
 #include "win32/WinPlatform.h"
 
@@ -386,7 +388,7 @@ TEST(SaverFile, CarriesItsNameIconVersionAndManifest) {
   // The value follows its key after the key's terminator and padding.
   const std::size_t key = text.find(L"FileVersion");
   ASSERT_NE(key, std::wstring::npos);
-  EXPECT_LE(text.find(L"3.01", key), key + 16);
+  EXPECT_LE(text.find(moonglow::win32::Widen(moonglow::VersionText), key), key + 16);
   FreeLibrary(file);
 }
 
