@@ -71,8 +71,12 @@ struct TShmBuffer {
   std::int32_t Width = 0, Height = 0;
   bool Busy = false;  // the compositor reads it
   TPendingRows Pending;
-  TShmBuffer(std::int32_t width, std::int32_t height)
-      : Width(width), Height(height), Pending(width, height) {}
+  // A new buffer is black, as a new canvas is: it lacks only what the show
+  // has drawn since, `drawn`.
+  TShmBuffer(std::int32_t width, std::int32_t height, const TPendingRows& drawn)
+      : Width(width), Height(height), Pending(width, height, false) {
+    Pending.Add(drawn);
+  }
   ~TShmBuffer() {
     if (Buffer) wl_buffer_destroy(Buffer);
     if (Pixels) ::munmap(Pixels, Bytes);
@@ -258,6 +262,11 @@ class TLayerSurface final : public IMainFormHost, public IFrameSink {
   std::uint32_t FScale120 = 0;           // the fractional scale, 0 until told
   bool FDestinationSet = false;
   std::vector<std::unique_ptr<TShmBuffer>> FBuffers;
+  // Every row piece the show has drawn on its canvas, FCanvas, since that
+  // started: a buffer made later copies only these, as the rest is black in
+  // both. Untouched, its memory is never brought in at all.
+  const TCanvas* FCanvas = nullptr;
+  TPendingRows FDrawn{0, 0, false};
   bool FNewBuffers = true;  // the next commit sets the scale and damages all
   bool FPresenting = false;
   bool FWaitingFrame = false;
@@ -872,6 +881,9 @@ void TLayerSurface::FollowSize() {
   const TCanvas* canvas = form ? form->Canvas() : nullptr;
   if (!canvas || (canvas->Width() == CanvasWidth() && canvas->Height() == CanvasHeight())) return;
   form->Guard([form] { form->Resized(); });
+  // The new canvas may sit where the old one did: Present must not take it
+  // for the old one.
+  FCanvas = nullptr;
   FNewBuffers = true;
 }
 
@@ -924,7 +936,7 @@ std::unique_ptr<TShmBuffer> TLayerSurface::NewBuffer(std::int32_t width, std::in
     ::close(fd);
     throw std::runtime_error(std::string("cannot map a frame buffer: ") + std::strerror(error));
   }
-  auto buffer = std::make_unique<TShmBuffer>(width, height);
+  auto buffer = std::make_unique<TShmBuffer>(width, height, FDrawn);
   buffer->Pixels = static_cast<std::uint32_t*>(pixels);
   buffer->Bytes = bytes;
   wl_shm_pool* pool = wl_shm_create_pool(FState.Shm, fd, static_cast<std::int32_t>(bytes));
@@ -974,6 +986,13 @@ void TLayerSurface::SetScale(std::int32_t width, std::int32_t height) {
 
 void TLayerSurface::Present(TCanvas& canvas) {
   const std::int32_t width = canvas.Width(), height = canvas.Height();
+  if (&canvas != FCanvas) {
+    // A show started again: a new black canvas, and buffers to match it.
+    FCanvas = &canvas;
+    FDrawn = TPendingRows(width, height, false);
+    FBuffers.clear();
+    FNewBuffers = true;
+  }
   TShmBuffer* buffer = FreeBuffer(width, height);
   if (!buffer) return;
   FFrameReady.store(false);
@@ -983,6 +1002,7 @@ void TLayerSurface::Present(TCanvas& canvas) {
     // buffer is brought up to date with every frame it missed, too.
     std::lock_guard<std::mutex> lock(canvas.Mutex());
     rows = canvas.TakeDirtyRows();
+    FDrawn.Add(rows);
     for (const auto& b : FBuffers) b->Pending.Add(rows);
     const std::uint32_t* source = canvas.Pixels();
     std::uint32_t* dest = buffer->Pixels;
