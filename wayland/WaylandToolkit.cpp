@@ -124,9 +124,7 @@ struct TWaylandToolkit::TState {
   bool CursorHidden = false;
   std::uint32_t PointerSerial = 0;
   TLayerSurface* KeyboardSurface = nullptr;
-  // Keys already down when the saver took the keyboard as it started: the
-  // one that started it, say. Their release is no input.
-  std::vector<std::uint32_t> KeysHeldAtStart;
+  TKeyRule Keys;
   TClock::time_point FirstShown;
 
   int WakeFd = -1;
@@ -700,27 +698,12 @@ void TWaylandToolkit::TState::Input(TLayerSurface* surface, bool key) {
 constexpr auto StartKeysFor = std::chrono::seconds(1);
 
 void TWaylandToolkit::TState::KeyboardEntered(std::vector<std::uint32_t> held) {
-  if (held.empty()) return;
-  // A keyboard that appears while the saver runs (plugged in, or a virtual
-  // one) brings its first key with it: the press came before this client
-  // had the keyboard to hear it.
-  if (EverShown && TClock::now() - FirstShown >= StartKeysFor) {
-    Input(KeyboardSurface, true);
-    return;
-  }
-  KeysHeldAtStart = std::move(held);
+  const bool late = EverShown && TClock::now() - FirstShown >= StartKeysFor;
+  if (Keys.Entered(std::move(held), late)) Input(KeyboardSurface, true);
 }
 
 void TWaylandToolkit::TState::Key(std::uint32_t key, bool pressed) {
-  if (!pressed) {
-    const auto held = std::find(KeysHeldAtStart.begin(), KeysHeldAtStart.end(), key);
-    if (held != KeysHeldAtStart.end()) {
-      KeysHeldAtStart.erase(held);
-      return;
-    }
-  }
-  // A release of a key this client never heard go down is a key all the same.
-  Input(KeyboardSurface, true);
+  if (Keys.Key(key, pressed)) Input(KeyboardSurface, true);
 }
 
 int TWaylandToolkit::TState::PollTimeout(TClock::time_point now) const {
@@ -869,10 +852,8 @@ void TLayerSurface::Configure(std::uint32_t serial, std::uint32_t width, std::ui
 }
 
 std::int32_t TLayerSurface::DeviceSize(std::int32_t logical) const {
-  if (FScale120 && FViewport) {
-    return static_cast<std::int32_t>(std::lround(static_cast<double>(logical) * FScale120 / 120.0));
-  }
-  return logical * (FOutput ? FOutput->Scale : FLastScale);
+  return moonglow::DeviceSize(logical, FOutput ? FOutput->Scale : FLastScale, FScale120,
+                              FViewport != nullptr);
 }
 
 void TLayerSurface::FollowSize() {
@@ -963,25 +944,15 @@ TShmBuffer* TLayerSurface::FreeBuffer(std::int32_t width, std::int32_t height) {
 
 void TLayerSurface::SetScale(std::int32_t width, std::int32_t height) {
   if (wl_surface_get_version(FSurface) < WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) return;
-  // A whole multiple of the logical size is told by the buffer's scale; any
-  // other (a fractional scale) by the viewport, which maps the buffer onto
-  // the logical size.
-  std::int32_t scale = 0;
-  if (!(FScale120 && FViewport) && width % FWidth == 0 && height % FHeight == 0 &&
-      width / FWidth == height / FHeight) {
-    scale = width / FWidth;
+  const TBufferScale scale =
+      BufferScaleFor(width, height, FWidth, FHeight, FScale120 != 0, FViewport != nullptr);
+  wl_surface_set_buffer_scale(FSurface, scale.Scale);
+  if (scale.Viewport) {
+    wp_viewport_set_destination(FViewport, FWidth, FHeight);
+  } else if (FDestinationSet) {
+    wp_viewport_set_destination(FViewport, -1, -1);  // no destination: the buffer's own size
   }
-  if (scale >= 1) {
-    wl_surface_set_buffer_scale(FSurface, scale);
-    if (FDestinationSet) wp_viewport_set_destination(FViewport, -1, -1);
-    FDestinationSet = false;
-  } else {
-    wl_surface_set_buffer_scale(FSurface, 1);
-    if (FViewport) {
-      wp_viewport_set_destination(FViewport, FWidth, FHeight);
-      FDestinationSet = true;
-    }
-  }
+  FDestinationSet = scale.Viewport;
 }
 
 void TLayerSurface::Present(TCanvas& canvas) {
