@@ -58,6 +58,7 @@ struct TOutput {
   std::string OutputName, XdgName;
   std::int32_t X = 0, Y = 0;  // logical position, from xdg-output when it says
   bool XdgPosition = false;
+  bool XdgSeen = false;  // xdg-output has described it
   std::int32_t Scale = 1;
   bool Done = false;  // described at least once
   TLayerSurface* Surface = nullptr;
@@ -318,6 +319,7 @@ void XdgPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
   output->X = x;
   output->Y = y;
   output->XdgPosition = true;
+  output->XdgSeen = true;
 }
 void XdgSize(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
 void XdgDone(void* data, zxdg_output_v1*) {
@@ -326,7 +328,9 @@ void XdgDone(void* data, zxdg_output_v1*) {
   if (zxdg_output_v1_get_version(output->XdgOutput) < 3) output->State->OutputDescribed(*output);
 }
 void XdgName(void* data, zxdg_output_v1*, const char* name) {
-  static_cast<TOutput*>(data)->XdgName = name ? name : "";
+  auto* output = static_cast<TOutput*>(data);
+  output->XdgName = name ? name : "";
+  output->XdgSeen = true;
 }
 void XdgDescription(void*, zxdg_output_v1*, const char*) {}
 
@@ -457,6 +461,9 @@ void TWaylandToolkit::TState::Add(std::uint32_t name, const char* interface,
     output->Name = name;
     output->Output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
     wl_output_add_listener(output->Output, &OutputListener, output.get());
+    // Before version 2 an output has no done event: what it says at once is
+    // all it says.
+    if (version < WL_OUTPUT_DONE_SINCE_VERSION) output->Done = true;
     AddXdgOutput(*output);
     Outputs.push_back(std::move(output));
   }
@@ -496,6 +503,9 @@ void TWaylandToolkit::TState::Remove(std::uint32_t name) {
 }
 
 void TWaylandToolkit::TState::OutputDescribed(TOutput& output) {
+  // The first wl_output.done may come before xdg-output has said anything:
+  // the output's name and place are known only after it has.
+  if (output.XdgOutput && !output.XdgSeen) return;
   const bool first = !output.Done;
   output.Done = true;
   if (first) {
