@@ -60,6 +60,11 @@ struct TOutput {
   bool XdgPosition = false;
   bool XdgSeen = false;  // xdg-output has described it
   std::int32_t Scale = 1;
+  // The logical size: from xdg-output, else the current mode over the scale.
+  std::int32_t ModeWidth = 0, ModeHeight = 0;
+  std::int32_t XdgWidth = 0, XdgHeight = 0;
+  std::int32_t LogicalWidth() const { return XdgWidth > 0 ? XdgWidth : ModeWidth / Scale; }
+  std::int32_t LogicalHeight() const { return XdgHeight > 0 ? XdgHeight : ModeHeight / Scale; }
   bool Done = false;  // described at least once
   TLayerSurface* Surface = nullptr;
 };
@@ -298,7 +303,13 @@ void OutputGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std:
     output->Y = y;
   }
 }
-void OutputMode(void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {}
+void OutputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width,
+                std::int32_t height, std::int32_t) {
+  if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+  auto* output = static_cast<TOutput*>(data);
+  output->ModeWidth = width;
+  output->ModeHeight = height;
+}
 void OutputDone(void* data, wl_output*) {
   auto* output = static_cast<TOutput*>(data);
   output->State->OutputDescribed(*output);
@@ -321,7 +332,11 @@ void XdgPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
   output->XdgPosition = true;
   output->XdgSeen = true;
 }
-void XdgSize(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
+void XdgSize(void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
+  auto* output = static_cast<TOutput*>(data);
+  output->XdgWidth = width;
+  output->XdgHeight = height;
+}
 void XdgDone(void* data, zxdg_output_v1*) {
   // From version 3 on wl_output.done ends each description; before it, this.
   auto* output = static_cast<TOutput*>(data);
@@ -836,9 +851,15 @@ void TLayerSurface::Detach() {
 void TLayerSurface::Configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
   if (!FLayer) return;
   zwlr_layer_surface_v1_ack_configure(FLayer, serial);
+  // Anchored to every edge, the surface is as large as the output; a
+  // compositor that leaves that to the client says 0.
+  if (FOutput && width == 0)
+    width = static_cast<std::uint32_t>(std::max(FOutput->LogicalWidth(), 0));
+  if (FOutput && height == 0)
+    height = static_cast<std::uint32_t>(std::max(FOutput->LogicalHeight(), 0));
   const auto w = static_cast<std::int32_t>(std::min<std::uint32_t>(width, INT32_MAX / 4));
   const auto h = static_cast<std::int32_t>(std::min<std::uint32_t>(height, INT32_MAX / 4));
-  if (w <= 0 || h <= 0) return;  // anchored to every edge: the compositor gives a size
+  if (w <= 0 || h <= 0) return;
   if (FOutput) {
     FOriginX = FOutput->X;
     FOriginY = FOutput->Y;
