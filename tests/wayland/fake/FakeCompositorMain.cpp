@@ -3,9 +3,10 @@
 // frame callbacks are withheld). It serves $DIR/wayland-fake until SIGTERM or
 // SIGINT, then prints what the clients did on one line:
 //   layers=N commits=N commits-when-withheld=N lit=N
+// SIGUSR1 withholds frame callbacks from then on, SIGUSR2 gives them again.
 //
 // Usage: moonglow-fake-compositor --runtime-dir DIR [--outputs N]
-//          [--withhold-after SECONDS] [--no-seat] [--no-layer-shell]
+//          [--no-seat] [--no-layer-shell]
 
 #include <signal.h>
 
@@ -19,13 +20,21 @@
 namespace {
 
 volatile sig_atomic_t Stop = 0;
+volatile sig_atomic_t Withhold = 0;
 
-void OnSignal(int) { Stop = 1; }
+void OnSignal(int number) {
+  if (number == SIGUSR1)
+    Withhold = 1;
+  else if (number == SIGUSR2)
+    Withhold = 0;
+  else
+    Stop = 1;
+}
 
 int Usage() {
   std::fprintf(stderr,
                "usage: moonglow-fake-compositor --runtime-dir DIR [--outputs N] "
-               "[--withhold-after SECONDS] [--no-seat] [--no-layer-shell]\n");
+               "[--no-seat] [--no-layer-shell]\n");
   return 2;
 }
 
@@ -35,7 +44,6 @@ int main(int argc, char** argv) {
   using namespace moonglow::testing;
   TFakeOptions options;
   int outputs = 1;
-  double withholdAfter = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -43,8 +51,6 @@ int main(int argc, char** argv) {
       options.RuntimeDir = argv[++i];
     } else if (arg == "--outputs" && hasValue) {
       outputs = std::atoi(argv[++i]);
-    } else if (arg == "--withhold-after" && hasValue) {
-      withholdAfter = std::atof(argv[++i]);
     } else if (arg == "--no-seat") {
       options.Seat = false;
     } else if (arg == "--no-layer-shell") {
@@ -69,22 +75,17 @@ int main(int argc, char** argv) {
   }
   struct sigaction action {};
   action.sa_handler = OnSignal;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  for (int number : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaction(number, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
-  // Time runs from the first layer surface, so that a slow start of the
-  // client does not eat into the frames it is given.
   int64_t commitsWhenWithheld = -1;
-  int elapsed = -1;
+  bool withheld = false;
   while (!Stop) {
-    compositor.Dispatch(50);
-    if (elapsed < 0 && !compositor.Layers().empty()) elapsed = 0;
-    if (elapsed < 0) continue;
-    elapsed += 50;
-    if (withholdAfter >= 0 && commitsWhenWithheld < 0 && elapsed >= withholdAfter * 1000) {
-      compositor.WithholdFrameCallbacks(true);
-      commitsWhenWithheld = compositor.BufferCommits();
+    compositor.Dispatch(20);
+    if (withheld != static_cast<bool>(Withhold)) {
+      withheld = Withhold;
+      compositor.WithholdFrameCallbacks(withheld);
+      if (withheld) commitsWhenWithheld = compositor.BufferCommits();
     }
   }
   int lit = 0;
