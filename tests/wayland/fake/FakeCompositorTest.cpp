@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <initializer_list>
 #include <set>
@@ -219,6 +220,22 @@ TEST(FakeCompositor, FrameCallbacksWaitWhileWithheld) {
   compositor.WithholdFrameCallbacks(false);
   ASSERT_TRUE(client.Pump(compositor, 10));
   EXPECT_EQ(client.FramesDone, 2);
+}
+
+// The slow reader the damage test relies on: a frame of one request per row
+// overflows a small send buffer while the compositor reads nothing, and
+// libwayland gives up on the connection.
+TEST(FakeCompositor, ASlowReaderFillsASmallSendBuffer) {
+  TFakeCompositor compositor;
+  TClient client(compositor.ClientSocket(4096));
+  ASSERT_TRUE(client.Pump(compositor));
+  client.MakeLayer(client.Outputs.at(0));
+  ASSERT_TRUE(client.Pump(compositor));
+  compositor.Stall(1000);
+  wl_surface_attach(client.Surface, client.Buffer([](int, int) -> uint32_t { return 0; }), 0, 0);
+  for (int y = 0; y < 1080; ++y) wl_surface_damage_buffer(client.Surface, 0, y, 640, 1);
+  wl_surface_commit(client.Surface);
+  EXPECT_EQ(wl_display_get_error(client.Display), EAGAIN);
 }
 
 TEST(FakeCompositor, OutputsGoAndConnectionsDrop) {
