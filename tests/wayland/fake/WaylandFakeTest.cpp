@@ -304,6 +304,28 @@ TEST_F(WaylandFake, SaverCoversEveryOutputAndAnyInputEndsIt) {
   ExpectNoConnectionErrors();
 }
 
+// A fractional scale (which sway 1.7 does not offer) is drawn at the
+// output's device pixels too: a buffer of the mode's size, shown at the
+// configured size through the viewport.
+TEST_F(WaylandFake, FractionalScaleDrawsAtDevicePixels) {
+  TFakeCompositor& compositor = Serve({}, {TFakeOutputMode{"FAKE-1", 1920, 1080, 2, 180}});
+  TProgram& program = Start({"/s"});
+  ASSERT_TRUE(Draws(0)) << program.Errors();
+  compositor.Dispatch(500);
+  const TLayerRecord& layer = compositor.Layers()[0];
+  EXPECT_EQ(layer.ConfiguredWidth, 1280u);
+  EXPECT_EQ(layer.ConfiguredHeight, 720u);
+  EXPECT_EQ(layer.BufferWidth, 1920);
+  EXPECT_EQ(layer.BufferHeight, 1080);
+  EXPECT_EQ(layer.BufferScale, 1);
+  EXPECT_EQ(layer.ViewportWidth, 1280);
+  EXPECT_EQ(layer.ViewportHeight, 720);
+  program.Signal(SIGTERM);
+  EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
+  ExpectWellFormedCommits();
+  ExpectNoConnectionErrors();
+}
+
 TEST_F(WaylandFake, KeyEndsTheSaver) {
   TFakeCompositor& compositor = Serve();
   TProgram& program = Start({"/s"});
