@@ -30,6 +30,12 @@ std::uint32_t TSaverGroup::SeedCounter(std::size_t monitor) const {
   return FSeedCounter + k * SeedStep;  // unsigned: wraps by design
 }
 
+std::size_t TSaverGroup::AddMonitor(const TRect& monitor) {
+  FMonitors.push_back(monitor);
+  FForms.push_back(nullptr);
+  return FMonitors.size() - 1;
+}
+
 void TSaverGroup::Join(TMainForm& form, std::size_t monitor) {
   TMainForm*& slot = FForms.at(monitor);
   if (slot) throw std::logic_error("two saver windows on one monitor");

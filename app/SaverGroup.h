@@ -38,6 +38,12 @@ class TSaverGroup {
   const TRect& Monitor(std::size_t monitor) const { return FMonitors.at(monitor); }
   std::size_t Primary() const { return FPrimary; }
   std::uint32_t SeedCounter(std::size_t monitor) const;
+  // A monitor that appeared while the saver runs (a display plugged in):
+  // it goes after the others and returns its number, for a new window to
+  // join. Its seed counter is the next one after the last monitor's, so with
+  // the primary first no two monitors of the run share one; a number once
+  // given is never given again, even after its window has gone.
+  std::size_t AddMonitor(const TRect& monitor);
 
   // Input on any monitor, or a failure there, asks for the close: the
   // primary's window decides. A failure skips the password check.
@@ -54,7 +60,7 @@ class TSaverGroup {
   void HoldOthers(bool hold);
   void EndOthers();
 
-  const std::vector<TRect> FMonitors;
+  std::vector<TRect> FMonitors;
   const std::size_t FPrimary;
   const std::uint32_t FSeedCounter;
   std::vector<TMainForm*> FForms;  // by monitor; null until joined
