@@ -260,8 +260,11 @@ TEST_F(WaylandFake, FallbackWithoutLayerShellSaysSoInOneLine) {
 }
 
 TEST_F(WaylandFake, SaverCoversEveryOutputAndAnyInputEndsIt) {
-  TFakeCompositor& compositor =
-      Serve({}, {TFakeOutputMode{"FAKE-1", 640, 480, 1}, TFakeOutputMode{"FAKE-2", 1280, 960, 2}});
+  // No fractional scale, as in sway 1.7: the integer scale is the buffer's.
+  TFakeOptions options;
+  options.FractionalScale = false;
+  TFakeCompositor& compositor = Serve(
+      options, {TFakeOutputMode{"FAKE-1", 640, 480, 1}, TFakeOutputMode{"FAKE-2", 1280, 960, 2}});
   TProgram& program = Start({"/s"});
   ASSERT_TRUE(Within(10000, [&] { return compositor.Layers().size() >= 2; })) << program.Errors();
   EXPECT_TRUE(Draws(0));
