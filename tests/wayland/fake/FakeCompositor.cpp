@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <list>
 #include <map>
 #include <thread>
 
@@ -74,7 +75,8 @@ struct TSurface {
   wl_resource* Resource = nullptr;
   bool Attached = false;
   TBufferWatch Pending;
-  TBufferWatch Current;
+  std::list<TBufferWatch> Held;     // committed and not released yet, oldest first
+  std::vector<uint32_t> LastShown;  // the newest buffer's pixels when committed
   std::vector<TRect> BufferDamage;
   std::vector<TRect> SurfaceDamage;
   int PendingScale = 1;
@@ -196,12 +198,7 @@ struct TFakeCompositor::TState {
       if (callback.Surface == &surface) callback.Committed = true;
     }
     wl_resource* buffer = surface.Attached ? surface.Pending.Buffer : nullptr;
-    if (surface.Attached) {
-      if (surface.Current.Buffer && surface.Current.Buffer != buffer)
-        wl_buffer_send_release(surface.Current.Buffer);
-      surface.Current.Set(buffer);
-      surface.Pending.Set(nullptr);
-    }
+    surface.Pending.Set(nullptr);
     TLayer* layer = surface.Layer;
     if (layer) {
       TLayerRecord& record = Records[layer->Record];
@@ -217,15 +214,52 @@ struct TFakeCompositor::TState {
         if (!layer->Acked) record.CommitBeforeAck = true;
         ++record.BufferCommits;
         record.Buffers.insert(reinterpret_cast<uintptr_t>(buffer));
+        // The buffer shown last is still the compositor's: drawing into it
+        // before its release changes what is on screen.
+        if (Options.CheckPixels && !surface.Held.empty() && surface.Held.back().Buffer &&
+            surface.Held.back().Buffer != buffer)
+          record.BusyBufferWrites += Differences(surface.Held.back().Buffer, surface.LastShown);
         Read(surface, buffer, record);
       } else {
         ++record.EmptyCommits;
       }
       if (!layer->Configured) Configure(*layer);
     }
+    if (surface.Attached) Hold(surface, buffer);
     surface.Attached = false;
     surface.BufferDamage.clear();
     surface.SurfaceDamage.clear();
+  }
+
+  // Keeps the newest buffers, as many as the options say, and releases the
+  // others; a commit without a buffer releases them all.
+  void Hold(TSurface& surface, wl_resource* buffer) {
+    surface.Held.remove_if([buffer](const TBufferWatch& w) { return w.Buffer == buffer; });
+    if (buffer) surface.Held.emplace_back().Set(buffer);
+    const size_t keep = buffer ? static_cast<size_t>(Options.HeldBuffers) : 0;
+    while (surface.Held.size() > keep) {
+      if (surface.Held.front().Buffer) wl_buffer_send_release(surface.Held.front().Buffer);
+      surface.Held.pop_front();
+    }
+  }
+
+  // The pixels of `buffer` that are not as `pixels` has them.
+  static int64_t Differences(wl_resource* buffer, const std::vector<uint32_t>& pixels) {
+    wl_shm_buffer* shm = wl_shm_buffer_get(buffer);
+    if (!shm) return 0;
+    const int width = wl_shm_buffer_get_width(shm), height = wl_shm_buffer_get_height(shm);
+    if (pixels.size() != static_cast<size_t>(width) * height) return 0;
+    const int stride = wl_shm_buffer_get_stride(shm);
+    int64_t count = 0;
+    wl_shm_buffer_begin_access(shm);
+    const auto* bytes = static_cast<const uint8_t*>(wl_shm_buffer_get_data(shm));
+    for (int y = 0; y < height; ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(bytes + y * stride);
+      for (int x = 0; x < width; ++x)
+        count += ((row[x] ^ pixels[size_t(y) * width + x]) & 0xFFFFFF) != 0;
+    }
+    wl_shm_buffer_end_access(shm);
+    return count;
   }
 
   // Lets the damage of this commit through to the picture, and counts the
@@ -275,6 +309,9 @@ struct TFakeCompositor::TState {
         }
       }
     }
+    surface.LastShown.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+      std::copy_n(row(y), width, &surface.LastShown[size_t(y) * width]);
     wl_shm_buffer_end_access(shm);
   }
 

@@ -34,6 +34,10 @@ struct TFakeOptions {
   // Compare each committed buffer with what the damage let through, and keep
   // the picture; a program that only needs the requests can leave it out.
   bool CheckPixels = true;
+  // How many of a surface's newest committed buffers the compositor keeps
+  // before it releases one: 1 releases the shown one when the next comes; 0
+  // releases each at once, once read; 2 keeps the one before as well.
+  int HeldBuffers = 1;
   // The folder for the socket; empty means a private one made (0700) and
   // removed with the compositor.
   std::string RuntimeDir;
@@ -84,6 +88,8 @@ struct TLayerRecord {
   // Pixels of a committed buffer that differed from the picture outside the
   // damage: changes the client drew but did not report.
   int64_t UndamagedChanges = 0;
+  // Pixels that changed in a buffer the compositor had not released.
+  int64_t BusyBufferWrites = 0;
   // The picture as the damage built it, XRGB, BufferWidth × BufferHeight.
   std::vector<uint32_t> Picture;
 

@@ -44,6 +44,7 @@ struct TClient {
   uint32_t Width = 0, Height = 0;
   bool Closed = false;
   int FramesDone = 0;
+  uint32_t* LastPixels = nullptr;
 
   explicit TClient(int fd) : Display(wl_display_connect_to_fd(fd)) {
     if (!Display) return;
@@ -124,10 +125,11 @@ struct TClient {
     const int stride = static_cast<int>(Width) * 4, size = stride * static_cast<int>(Height);
     const int fd = ::memfd_create("probe", MFD_CLOEXEC);
     if (fd < 0 || ::ftruncate(fd, size) < 0) return nullptr;
+    // Left mapped, so that a test can draw into a buffer the compositor holds.
     auto* data = static_cast<uint32_t*>(::mmap(nullptr, size, PROT_WRITE, MAP_SHARED, fd, 0));
     for (uint32_t y = 0; y < Height; ++y)
       for (uint32_t x = 0; x < Width; ++x) data[y * Width + x] = pixel(int(x), int(y));
-    ::munmap(data, size);
+    LastPixels = data;
     wl_shm_pool* pool = wl_shm_create_pool(Shm, fd, size);
     wl_buffer* buffer =
         wl_shm_pool_create_buffer(pool, 0, int(Width), int(Height), stride, WL_SHM_FORMAT_XRGB8888);
@@ -200,6 +202,16 @@ TEST(FakeCompositor, ShowsOnlyWhatTheDamageLetsThrough) {
   EXPECT_EQ(layer.Buffers.size(), 2u);
   EXPECT_FALSE(layer.CommitBeforeAck);
   EXPECT_FALSE(layer.WrongFormat);
+
+  // The buffer on screen is the compositor's until released: a pixel drawn
+  // into it before then is counted when the next buffer comes.
+  EXPECT_EQ(layer.BusyBufferWrites, 0);
+  uint32_t* shown = client.LastPixels;
+  client.Present(
+      client.Buffer([](int x, int y) -> uint32_t { return x < 10 || y < 4 ? 0xFF0000 : 0; }), {});
+  shown[640 * 100 + 100] = 0x00FF00;
+  ASSERT_TRUE(client.Pump(compositor));
+  EXPECT_EQ(layer.BusyBufferWrites, 1);
 }
 
 TEST(FakeCompositor, FrameCallbacksWaitWhileWithheld) {

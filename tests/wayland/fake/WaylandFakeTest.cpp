@@ -219,15 +219,16 @@ class WaylandFake : public ::testing::Test {
     EXPECT_FALSE(std::regex_search(errors, std::regex("@[0-9]+: error [0-9]+:"))) << errors;
   }
 
-  // Every commit of every layer surface: acknowledged, XRGB8888 at the
-  // configured size in device pixels, damage that covers every change and
-  // fits the connection.
+  // Every commit of every layer surface: acknowledged, XRGB8888, damage
+  // that covers every change and fits the connection, and no drawing into a
+  // buffer the compositor still holds.
   void ExpectWellFormedCommits() {
     for (const TLayerRecord& layer : FCompositor->Layers()) {
       SCOPED_TRACE("layer surface on output " + std::to_string(layer.Output));
       EXPECT_FALSE(layer.CommitBeforeAck);
       EXPECT_FALSE(layer.WrongFormat);
       EXPECT_EQ(layer.UndamagedChanges, 0);
+      EXPECT_EQ(layer.BusyBufferWrites, 0);
       EXPECT_LE(layer.MaxDamagePerCommit, MostDamagePerCommit);
     }
   }
@@ -327,6 +328,29 @@ TEST_F(WaylandFake, FractionalScaleDrawsAtDevicePixels) {
   EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
   ExpectWellFormedCommits();
   ExpectNoConnectionErrors();
+}
+
+// Compositors differ in when they give a buffer back: at once, once read
+// (a copying compositor), or only after the next two are shown. The saver
+// draws only into buffers it has back, and catches each up with what changed
+// while it was away.
+TEST_F(WaylandFake, BuffersComeBackEarlyOrLateAndNothingIsStale) {
+  for (int held : {0, 2}) {
+    SCOPED_TRACE("buffers held: " + std::to_string(held));
+    TFakeOptions options;
+    options.HeldBuffers = held;
+    TFakeCompositor& compositor = Serve(options);
+    TProgram& program = Start({"/s"});
+    ASSERT_TRUE(Draws(0)) << program.Errors();
+    EXPECT_TRUE(Within(5000, [&] { return compositor.BufferCommits() > 60; }))
+        << compositor.BufferCommits() << " commits\n"
+        << program.Errors();
+    EXPECT_LE(compositor.Layers()[0].Buffers.size(), 3u);
+    ASSERT_TRUE(compositor.SendKey(0));
+    EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
+    ExpectWellFormedCommits();
+    ExpectNoConnectionErrors();
+  }
 }
 
 TEST_F(WaylandFake, KeyEndsTheSaver) {
