@@ -782,6 +782,7 @@ TFakeCompositor::TFakeCompositor(TFakeOptions options, std::vector<TFakeOutputMo
 
 TFakeCompositor::~TFakeCompositor() {
   TState& s = *FState;
+  if (s.FrameTimer) wl_event_source_remove(s.FrameTimer);
   if (s.Display) {
     wl_display_destroy_clients(s.Display);
     wl_display_destroy(s.Display);

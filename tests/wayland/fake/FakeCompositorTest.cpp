@@ -45,6 +45,7 @@ struct TClient {
   bool Closed = false;
   int FramesDone = 0;
   uint32_t* LastPixels = nullptr;
+  std::vector<wl_buffer*> Buffers;
 
   explicit TClient(int fd) : Display(wl_display_connect_to_fd(fd)) {
     if (!Display) return;
@@ -77,7 +78,16 @@ struct TClient {
   }
 
   ~TClient() {
-    if (Display) wl_display_disconnect(Display);
+    if (!Display) return;
+    for (wl_buffer* buffer : Buffers) wl_buffer_destroy(buffer);
+    if (Layer) zwlr_layer_surface_v1_destroy(Layer);
+    if (Surface) wl_surface_destroy(Surface);
+    for (wl_output* output : Outputs) wl_output_destroy(output);
+    if (LayerShell) zwlr_layer_shell_v1_destroy(LayerShell);
+    if (Shm) wl_shm_destroy(Shm);
+    if (Compositor) wl_compositor_destroy(Compositor);
+    wl_registry_destroy(Registry);
+    wl_display_disconnect(Display);
   }
 
   // Sends what is queued, lets the compositor answer, and reads the answer.
@@ -135,6 +145,7 @@ struct TClient {
         wl_shm_pool_create_buffer(pool, 0, int(Width), int(Height), stride, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
     ::close(fd);
+    Buffers.push_back(buffer);
     return buffer;
   }
 
@@ -268,6 +279,7 @@ TEST(FakeCompositor, OutputsGoAndConnectionsDrop) {
   EXPECT_TRUE(compositor.Layers()[0].Closed);
   EXPECT_EQ(client.RemovedGlobals.size(), 2u);
   zwlr_layer_surface_v1_destroy(client.Layer);
+  client.Layer = nullptr;
   ASSERT_TRUE(client.Pump(compositor));
   EXPECT_TRUE(compositor.Layers()[0].Destroyed);
   EXPECT_EQ(compositor.LiveLayers(), 0);
