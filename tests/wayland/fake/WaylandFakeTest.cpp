@@ -50,8 +50,9 @@ constexpr int MostDamagePerCommit = (4096 - 64) / 24;
 class TProgram {
  public:
   TProgram(const TFakeCompositor& compositor, const fs::path& dir,
-           const std::vector<std::string>& args, const TEnv& extra = {}, int socket = -1)
-      : FErrors(dir / "stderr.txt") {
+           const std::vector<std::string>& args, const TEnv& extra = {}, int socket = -1,
+           const std::string& errors = "stderr.txt")
+      : FErrors(dir / errors) {
     std::vector<std::string> env;
     const std::vector<std::string> dropped = {"DISPLAY",
                                               "WAYLAND_DISPLAY",
@@ -409,6 +410,37 @@ TEST_F(WaylandFake, HostModeTakesNoInputAndEndsWhenItsSurfacesClose) {
   EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
   ExpectSaved();
   ExpectNoConnectionErrors();
+}
+
+// A lock screen runs one host copy per output, side by side; the saver
+// itself runs once.
+TEST_F(WaylandFake, HostCopiesRunSideBySideAndTheSaverRunsOnce) {
+  TFakeOptions options;
+  options.Seat = false;
+  TFakeCompositor& compositor =
+      Serve(options, {TFakeOutputMode{"FAKE-1"}, TFakeOutputMode{"FAKE-2"}});
+  TProgram& first = Start({"--layer"}, {{"SWAYLOCK_PLUGIN_OUTPUT_NAME", "FAKE-1"}});
+  TProgram second(compositor, FDir, {"--layer"}, {{"SWAYLOCK_PLUGIN_OUTPUT_NAME", "FAKE-2"}}, -1,
+                  "stderr-2.txt");
+  ASSERT_TRUE(Draws(0) && Draws(1)) << first.Errors() << second.Errors();
+  std::set<int> outputs;
+  for (const TLayerRecord& layer : compositor.Layers()) outputs.insert(layer.Output);
+  EXPECT_EQ(outputs, (std::set<int>{0, 1}));
+  first.Signal(SIGTERM);
+  second.Signal(SIGTERM);
+  EXPECT_TRUE(EndsWithZero()) << first.Status() << "\n" << first.Errors();
+  EXPECT_TRUE(Within(5000, [&] { return !second.Running(); }) && second.ExitedWithZero())
+      << second.Status() << "\n"
+      << second.Errors();
+  ExpectSaved();
+
+  TProgram& saver = Start({"/s"});
+  ASSERT_TRUE(Within(10000, [&] { return compositor.Layers().size() >= 4; })) << saver.Errors();
+  TProgram again(compositor, FDir, {"/s"}, {}, -1, "stderr-2.txt");
+  EXPECT_TRUE(Within(5000, [&] { return !again.Running(); }));
+  EXPECT_EQ(again.Status(), "exit 255") << again.Errors();
+  EXPECT_EQ(compositor.Layers().size(), 4u);
+  EXPECT_TRUE(saver.Running());
 }
 
 TEST_F(WaylandFake, WithheldFrameCallbacksStopTheCommits) {
