@@ -40,9 +40,10 @@ class TSaverGroup {
   std::uint32_t SeedCounter(std::size_t monitor) const;
   // A monitor that appeared while the saver runs (a display plugged in):
   // it goes after the others and returns its number, for a new window to
-  // join. Its seed counter is the next one after the last monitor's, so with
-  // the primary first no two monitors of the run share one; a number once
-  // given is never given again, even after its window has gone.
+  // join. The monitors the run started with count 0 to n-1 from the primary
+  // on; one added later counts its own number, n or more, so no two monitors
+  // of the run share a seed counter, and a number once given is never given
+  // again, even after its window has gone.
   std::size_t AddMonitor(const TRect& monitor);
 
   // Input on any monitor, or a failure there, asks for the close: the
@@ -61,6 +62,7 @@ class TSaverGroup {
   void EndOthers();
 
   std::vector<TRect> FMonitors;
+  const std::size_t FFirstCount;  // the monitors the run started with
   const std::size_t FPrimary;
   const std::uint32_t FSeedCounter;
   std::vector<TMainForm*> FForms;  // by monitor; null until joined
