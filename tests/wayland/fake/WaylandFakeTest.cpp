@@ -364,35 +364,31 @@ TEST_F(WaylandFake, BuffersComeBackEarlyOrLateAndNothingIsStale) {
   }
 }
 
-TEST_F(WaylandFake, KeyEndsTheSaver) {
-  TFakeCompositor& compositor = Serve();
-  TProgram& program = Start({"/s"});
-  ASSERT_TRUE(Draws(0)) << program.Errors();
-  ASSERT_TRUE(compositor.SendKey(0));
-  EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
-  ExpectSaved();
-  ExpectNoConnectionErrors();
-}
-
+// What a lock screen's nested compositor offers: no seat, no fractional
+// scale, and the output to draw on named in the environment; at the least
+// not even xdg-output or a viewporter, and the name comes from wl_output.
 TEST_F(WaylandFake, HostModeDrawsWithoutASeatOnTheOutputItIsGiven) {
-  // What a lock screen's nested compositor offers: no seat, no fractional
-  // scale, and the output to draw on named in the environment.
-  TFakeOptions options;
-  options.Seat = false;
-  options.FractionalScale = false;
-  TFakeCompositor& compositor =
-      Serve(options, {TFakeOutputMode{"FAKE-1"}, TFakeOutputMode{"FAKE-2", 800, 600, 1}});
-  TProgram& program = Start({"--layer"}, {{"SWAYLOCK_PLUGIN_OUTPUT_NAME", "FAKE-2"}});
-  ASSERT_TRUE(Draws(0)) << program.Errors();
-  compositor.Dispatch(1000);
-  ASSERT_EQ(compositor.Layers().size(), 1u);
-  EXPECT_EQ(compositor.Layers()[0].Output, 1);
-  EXPECT_EQ(compositor.Layers()[0].BufferWidth, 800);
-  program.Signal(SIGTERM);
-  EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
-  ExpectSaved();
-  ExpectWellFormedCommits();
-  ExpectNoConnectionErrors();
+  for (bool least : {false, true}) {
+    SCOPED_TRACE(least ? "wl_compositor, wl_shm and layer-shell only" : "with xdg-output");
+    TFakeOptions options;
+    options.Seat = false;
+    options.FractionalScale = false;
+    options.XdgOutput = options.Viewporter = !least;
+    TFakeCompositor& compositor =
+        Serve(options, {TFakeOutputMode{"FAKE-1"}, TFakeOutputMode{"FAKE-2", 800, 600, 1}});
+    TProgram& program = Start({"--layer"}, {{"SWAYLOCK_PLUGIN_OUTPUT_NAME", "FAKE-2"}});
+    ASSERT_TRUE(Draws(0)) << program.Errors();
+    compositor.Dispatch(1000);
+    ASSERT_EQ(compositor.Layers().size(), 1u);
+    EXPECT_EQ(compositor.Layers()[0].Output, 1);
+    EXPECT_EQ(compositor.Layers()[0].BufferWidth, 800);
+    program.Signal(SIGTERM);
+    EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
+    ExpectSaved();
+    ExpectWellFormedCommits();
+    ExpectNoConnectionErrors();
+    fs::remove(FDir / "ZELMoonGlow3xx.ini");
+  }
 }
 
 TEST_F(WaylandFake, HostModeTakesNoInputAndEndsWhenItsSurfacesClose) {
