@@ -892,6 +892,21 @@ void TFakeCompositor::Reconfigure(int output, uint32_t width, uint32_t height) {
   }
 }
 
+void TFakeCompositor::SetOutputScale(int output, int scale) {
+  TState& s = *FState;
+  TFakeOutputMode& mode = s.Outputs.at(static_cast<size_t>(output)).Mode;
+  mode.Scale = scale;
+  mode.Scale120 = 0;
+  for (wl_resource* r : s.OutputGlobals[static_cast<size_t>(output)].Resources) {
+    if (wl_resource_get_version(r) < 2) continue;
+    wl_output_send_scale(r, scale);
+    wl_output_send_done(r);
+  }
+  for (TLayer* layer : s.Layers) {
+    if (s.Records[layer->Record].Output == output && layer->Configured) s.Configure(*layer);
+  }
+}
+
 const std::deque<TFakeOutput>& TFakeCompositor::Outputs() const { return FState->Outputs; }
 
 void TFakeCompositor::WithholdFrameCallbacks(bool withhold) { FState->Withhold = withhold; }

@@ -127,6 +127,9 @@ class TFakeCompositor {
   // Sends a configure of the given size to every live layer surface on the
   // output, as a mode change would.
   void Reconfigure(int output, uint32_t width, uint32_t height);
+  // A new integer scale for the output (and the fractional one it implies):
+  // the wl_output events, then a configure at the new logical size.
+  void SetOutputScale(int output, int scale);
   const std::deque<TFakeOutput>& Outputs() const;
 
   // With frame callbacks withheld, committed callbacks wait until they are

@@ -341,6 +341,39 @@ TEST_F(WaylandFake, FractionalScaleDrawsAtDevicePixels) {
   ExpectNoConnectionErrors();
 }
 
+// An output's scale that changes while the show runs: the next frames are
+// drawn at the new device pixels, by the integer scale or, where the
+// compositor offers it, the fractional one through the viewport.
+TEST_F(WaylandFake, ScaleChangedWhileRunningKeepsDevicePixels) {
+  for (bool fractional : {false, true}) {
+    SCOPED_TRACE(fractional ? "fractional scale" : "integer scale");
+    TFakeOptions options;
+    options.FractionalScale = fractional;
+    TFakeCompositor& compositor = Serve(options, {TFakeOutputMode{"FAKE-1", 1280, 960, 1}});
+    TProgram& program = Start({"/s"});
+    ASSERT_TRUE(Draws(0)) << program.Errors();
+    const TLayerRecord& layer = compositor.Layers()[0];
+    EXPECT_EQ(layer.BufferWidth, 1280);
+    compositor.SetOutputScale(0, 2);
+    EXPECT_TRUE(Within(5000,
+                       [&] {
+                         return layer.ConfiguredWidth == 640 && layer.BufferWidth == 1280 &&
+                                layer.BufferHeight == 960 &&
+                                (fractional
+                                     ? layer.ViewportWidth == 640 && layer.ViewportHeight == 480
+                                     : layer.BufferScale == 2);
+                       }))
+        << "buffer " << layer.BufferWidth << "x" << layer.BufferHeight << " scale "
+        << layer.BufferScale << " viewport " << layer.ViewportWidth << "x" << layer.ViewportHeight;
+    const int64_t before = layer.BufferCommits;
+    EXPECT_TRUE(Within(3000, [&] { return layer.BufferCommits > before + 10; }));
+    ASSERT_TRUE(compositor.SendKey(0));
+    EXPECT_TRUE(EndsWithZero()) << program.Status() << "\n" << program.Errors();
+    ExpectWellFormedCommits();
+    ExpectNoConnectionErrors();
+  }
+}
+
 // Compositors differ in when they give a buffer back: at once, once read
 // (a copying compositor), or only after the next two are shown. The saver
 // draws only into buffers it has back, and catches each up with what changed
