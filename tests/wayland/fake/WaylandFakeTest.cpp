@@ -548,6 +548,8 @@ TEST_F(WaylandFake, DamageFitsTheConnectionWhenTheCompositorIsSlowToRead) {
   compositor.StallOnNextConfigure(1500);
   TProgram& program = Start({"/s"}, {}, compositor.ClientSocket(4096));
   ASSERT_TRUE(Draws(0, 15000)) << program.Status() << "\n" << program.Errors();
+  // It draws over the socket it was given, not over one of its own.
+  EXPECT_EQ(compositor.Clients(), 1);
   compositor.Dispatch(2000);
   ASSERT_TRUE(program.Running()) << program.Status() << "\n" << program.Errors();
 
