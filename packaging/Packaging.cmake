@@ -31,10 +31,10 @@ install(FILES ${manpage_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 # entry must be the version being built, so a release never ships last
 # version's notes.
 file(STRINGS ${MOONGLOW_PACKAGING_DIR}/changelog changelog_top LIMIT_COUNT 1)
-string(REPLACE "." "[.]" version_pattern ${PROJECT_VERSION})
-if(NOT changelog_top MATCHES "^moonglow \\(${version_pattern}\\) ")
-  message(FATAL_ERROR "packaging/changelog: the newest entry is \"${changelog_top}\", "
-                      "not moonglow (${PROJECT_VERSION})")
+string(REGEX MATCH "^moonglow \\(([^)]*)\\) " changelog_entry "${changelog_top}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/changelog: the newest entry is for version \"${CMAKE_MATCH_1}\", "
+                      "not ${PROJECT_VERSION}: add an entry for this version on top")
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${MOONGLOW_PACKAGING_DIR}/changelog)
 set(changelog_gz ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
