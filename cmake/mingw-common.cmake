@@ -16,5 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The .scr and the test programs must run alone: no MinGW runtime DLLs beside
 # them. Threads get the 8 MB stacks they have on Linux, where the core and its
-# tests were made, instead of Windows' 1 MB.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--stack,8388608")
+# tests were made, instead of Windows' 1 MB. The program may be loaded at any
+# address and its data never runs (DYNAMIC_BASE, NX_COMPAT), and the link
+# writes no time stamp into the headers, so the same sources give the same
+# bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--stack,8388608 \
+-Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp")

@@ -16,7 +16,8 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/moonglow DESTINATION ${hackdir})
 install(FILES ${MOONGLOW_PACKAGING_DIR}/moonglow.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 
-# Debian wants its manual pages compressed, without a time stamp inside.
+# Debian wants its manual pages and changelogs compressed, without a time
+# stamp inside.
 set(manpage_gz ${CMAKE_BINARY_DIR}/packaging/moonglow.6.gz)
 add_custom_command(
   OUTPUT ${manpage_gz}
@@ -25,6 +26,24 @@ add_custom_command(
   VERBATIM)
 add_custom_target(moonglow-manpage ALL DEPENDS ${manpage_gz})
 install(FILES ${manpage_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+# packaging/changelog, in Debian's format, is the one changelog: its newest
+# entry must be the version being built, so a release never ships last
+# version's notes.
+file(STRINGS ${MOONGLOW_PACKAGING_DIR}/changelog changelog_top LIMIT_COUNT 1)
+string(REGEX MATCH "^moonglow \\(([^)]*)\\) " changelog_entry "${changelog_top}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/changelog: the newest entry is for version \"${CMAKE_MATCH_1}\", "
+                      "not ${PROJECT_VERSION}: add an entry for this version on top")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${MOONGLOW_PACKAGING_DIR}/changelog)
+set(changelog_gz ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(
+  OUTPUT ${changelog_gz}
+  COMMAND gzip -9 -n -c ${MOONGLOW_PACKAGING_DIR}/changelog > ${changelog_gz}
+  DEPENDS ${MOONGLOW_PACKAGING_DIR}/changelog
+  VERBATIM)
+add_custom_target(moonglow-changelog ALL DEPENDS ${changelog_gz})
 
 install(FILES ${MOONGLOW_PACKAGING_DIR}/moonglow.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -35,8 +54,18 @@ install(FILES ${MOONGLOW_PACKAGING_DIR}/moonglow-screensaver.desktop
 install(FILES ${PROJECT_SOURCE_DIR}/resources/moonglow.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
 # GNUInstallDirs would name the folder after the project, capital M and all.
-install(FILES ${MOONGLOW_PACKAGING_DIR}/copyright
+install(FILES ${MOONGLOW_PACKAGING_DIR}/copyright ${changelog_gz}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/moonglow)
+
+# A stripped install (cpack's, with CPACK_STRIP_FILES) also drops the sections
+# Debian's own packages leave out: the compiler's .comment and the .note
+# section, which nothing reads at run time.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/moonglow\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME moonglow)

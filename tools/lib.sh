@@ -91,6 +91,11 @@ ci_configure_and_build() {
   configure_and_build "$dir" -DMOONGLOW_WERROR=ON "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG" "$@"
 }
 
+# The settings the downloads are built with (tools/release), which CI's builds
+# of the programs they carry take too: the main build and both Windows builds
+# then test the very bytes that ship.
+release_cmake_args=(-DMOONGLOW_RELEASE=ON -DMOONGLOW_HARDEN=ON)
+
 # Whether this machine starts 32-bit x86 programs: some kernels of the same
 # distribution run 64-bit user code only, and there every i386 program fails
 # with "Exec format error", whatever packages are installed. So the answer

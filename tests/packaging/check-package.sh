@@ -86,6 +86,7 @@ usr/bin/moonglow
 usr/libexec/xscreensaver/moonglow -> ../../bin/moonglow
 usr/share/applications/moonglow.desktop
 usr/share/applications/screensavers/moonglow.desktop
+usr/share/doc/moonglow/changelog.gz
 usr/share/doc/moonglow/copyright
 usr/share/icons/hicolor/32x32/apps/moonglow.png
 usr/share/man/man6/moonglow.6.gz
@@ -110,6 +111,9 @@ done
 dpkg-deb -x "$deb" "$work/root"
 gzip -dc "$work/root/usr/share/man/man6/moonglow.6.gz" | cmp -s - "$pkg/moonglow.6" ||
   fail "the packaged manual page differs from packaging/moonglow.6"
+# So is the changelog: the one in the repository, not a copy.
+gzip -dc "$work/root/usr/share/doc/moonglow/changelog.gz" | cmp -s - "$pkg/changelog" ||
+  fail "the packaged changelog differs from packaging/changelog"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
