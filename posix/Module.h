@@ -21,7 +21,6 @@ void* OpenModule(const std::string& name, const std::filesystem::path& installed
                  std::string& problem);
 
 // The module's symbol `symbol`; null with `problem` set when it has none.
-void* ModuleSymbol(void* module, const std::string& name, const char* symbol,
-                   std::string& problem);
+void* ModuleSymbol(void* module, const std::string& name, const char* symbol, std::string& problem);
 
 }  // namespace moonglow

@@ -28,13 +28,13 @@ bool UseX11Instead(const moonglow::TEnvironment& env) {
 
 // Every run but a Wayland one on layer surfaces: the Qt front end, whose
 // module (and Qt with it) is loaded only now.
-int RunOnQt(int argc, char* argv[], moonglow::IPlatform& platform,
-            const moonglow::TProcessIo& io, const moonglow::TEndSignals& endSignals) {
+int RunOnQt(int argc, char* argv[], moonglow::IPlatform& platform, const moonglow::TProcessIo& io,
+            const moonglow::TEndSignals& endSignals) {
   std::string problem;
   void* module = moonglow::OpenModule(moonglow::QtModuleName, MOONGLOW_QT_MODULE_DIR, problem);
-  void* entry =
-      module ? moonglow::ModuleSymbol(module, moonglow::QtModuleName, moonglow::QtMainSymbol, problem)
-             : nullptr;
+  void* entry = module ? moonglow::ModuleSymbol(module, moonglow::QtModuleName,
+                                                moonglow::QtMainSymbol, problem)
+                       : nullptr;
   if (!entry) {
     std::cerr << "moonglow: " << problem << '\n';
     return EXIT_FAILURE;
