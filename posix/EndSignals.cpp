@@ -54,15 +54,17 @@ void Install() {
 
 TEndSignals::TEndSignals() {
   if (ReadEnd < 0) Install();
+  FSignalled = &Signalled;
+  FReadEnd = ReadEnd;
 }
 
-bool TEndSignals::Requested() const { return Signalled.load(std::memory_order_relaxed); }
+bool TEndSignals::Requested() const { return FSignalled->load(std::memory_order_relaxed); }
 
-int TEndSignals::Descriptor() const { return ReadEnd; }
+int TEndSignals::Descriptor() const { return FReadEnd; }
 
 void TEndSignals::Drain() const {
   char bytes[64];
-  while (ReadEnd >= 0 && ::read(ReadEnd, bytes, sizeof bytes) > 0) {
+  while (FReadEnd >= 0 && ::read(FReadEnd, bytes, sizeof bytes) > 0) {
   }
 }
 

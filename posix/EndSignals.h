@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 namespace moonglow {
 
 // SIGTERM, SIGINT and SIGHUP as a request to end the run in order. Saver hosts
@@ -29,6 +31,13 @@ class TEndSignals {
   int Descriptor() const;
   // Reads what the signals have written, so the descriptor is quiet again.
   void Drain() const;
+
+ private:
+  // The process's flag and pipe, taken when made. The Qt front end's module
+  // has a copy of this code with process-wide variables of its own that no
+  // handler ever sets; through these it reads the ones the handler writes.
+  const std::atomic<bool>* FSignalled;
+  int FReadEnd;
 };
 
 }  // namespace moonglow

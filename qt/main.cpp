@@ -6,8 +6,9 @@
 
 #include "app/Entry.h"
 #include "posix/EndSignals.h"
-#include "qt/LinuxPlatform.h"
-#include "qt/QtToolkit.h"
+#include "posix/LinuxPlatform.h"
+#include "posix/Module.h"
+#include "qt/QtEntry.h"
 #if MOONGLOW_HAS_WAYLAND
 #include "wayland/FrontEnd.h"
 #include "wayland/WaylandToolkit.h"
@@ -24,6 +25,23 @@ bool UseX11Instead(const moonglow::TEnvironment& env) {
   return true;
 }
 #endif
+
+// Every run but a Wayland one on layer surfaces: the Qt front end, whose
+// module (and Qt with it) is loaded only now.
+int RunOnQt(int argc, char* argv[], moonglow::IPlatform& platform, const moonglow::TProcessIo& io,
+            const moonglow::TEndSignals& endSignals) {
+  std::string problem;
+  void* module = moonglow::OpenModule(moonglow::QtModuleName, MOONGLOW_QT_MODULE_DIR, problem);
+  void* entry = module ? moonglow::ModuleSymbol(module, moonglow::QtModuleName,
+                                                moonglow::QtMainSymbol, problem)
+                       : nullptr;
+  if (!entry) {
+    std::cerr << "moonglow: " << problem << '\n';
+    return EXIT_FAILURE;
+  }
+  const moonglow::TQtRun run{argc, argv, &platform, &io, &endSignals};
+  return reinterpret_cast<moonglow::TQtMain>(entry)(&run);
+}
 
 }  // namespace
 
@@ -67,6 +85,5 @@ int main(int argc, char* argv[]) {
   }
 #endif
 
-  moonglow::TQtToolkit toolkit(argc > 0 ? argv[0] : nullptr, platform, io.Environment, &endSignals);
-  return moonglow::RunEntry(args, platform, toolkit, io);
+  return RunOnQt(argc, argv, platform, io, endSignals);
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "qt/LinuxPlatform.h"
+#include "posix/LinuxPlatform.h"
 #include "settings/IniFile.h"
 
 namespace {

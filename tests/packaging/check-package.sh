@@ -2,13 +2,15 @@
 # Checks what the Debian package installs: the files it lists, the
 # xscreensaver settings page, both desktop entries and the manual page, then
 # builds the package with cpack and reads it back.
-# Usage: check-package.sh SOURCE_DIR BUILD_DIR VERSION
+# Usage: check-package.sh SOURCE_DIR BUILD_DIR VERSION LIBDIR
+# (LIBDIR: where libraries go below the prefix, as GNUInstallDirs says)
 # Exit 77 (skipped) when a tool it needs is missing.
 set -eu
 
 src=$1
 build=$2
 version=$3
+libdir=$4
 pkg=$src/packaging
 
 missing=
@@ -83,6 +85,7 @@ awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 ($7 == "->" ? " -> " $8 : "") }
   sort >"$work/files"
 sort >"$work/expected" <<LIST
 usr/bin/moonglow
+usr/$libdir/moonglow/moonglow-qt.so
 usr/libexec/xscreensaver/moonglow -> ../../bin/moonglow
 usr/share/applications/moonglow.desktop
 usr/share/applications/screensavers/moonglow.desktop
@@ -102,7 +105,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 [ "$(field Section)" = x11 ] || fail "Section: $(field Section)"
 [ "$(field Suggests)" = "xscreensaver | xsecurelock" ] || fail "Suggests: $(field Suggests)"
-# Computed from the program's libraries, not written by hand.
+# Computed from the program's libraries and its Qt module's, not written by
+# hand.
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libstdc++6 libc6; do
   field Depends | grep -q "$lib" || fail "Depends lacks $lib: $(field Depends)"
 done
@@ -114,6 +118,13 @@ gzip -dc "$work/root/usr/share/man/man6/moonglow.6.gz" | cmp -s - "$pkg/moonglow
 # So is the changelog: the one in the repository, not a copy.
 gzip -dc "$work/root/usr/share/doc/moonglow/changelog.gz" | cmp -s - "$pkg/changelog" ||
   fail "the packaged changelog differs from packaging/changelog"
+
+# The unpacked program finds its Qt module where the package put it: with no
+# display, the Qt front end answers.
+env -i PATH=/usr/bin:/bin HOME="$work" MOONGLOW_CONFIG_DIR="$work/config" \
+  "$work/root/usr/bin/moonglow" /s >"$work/run" 2>&1 || :
+grep -q '^moonglow: no display:' "$work/run" ||
+  fail "the packaged program does not reach its Qt module: $(cat "$work/run")"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "qt/LinuxPlatform.h"
+#include "posix/LinuxPlatform.h"
 
 namespace moonglow {
 namespace {

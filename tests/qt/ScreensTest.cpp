@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "app/SaverGroup.h"
-#include "qt/LinuxPlatform.h"
+#include "posix/LinuxPlatform.h"
 #include "qt/QtToolkit.h"
 #include "qt/SaverWindow.h"
 #include "settings/IniFile.h"

@@ -1,4 +1,4 @@
-#include "qt/LinuxPlatform.h"
+#include "posix/LinuxPlatform.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
