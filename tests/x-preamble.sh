@@ -2,8 +2,8 @@
 # Sourced by the tests that run the saver on a private X server (tests/qt/*.sh
 # and tests/win32/gui-run): the check for the tools a test needs, its work
 # folder and the clean-up at exit, and a settings and runtime folder of its
-# own; what the tests measure of the saver's pictures and CPU. POSIX sh, as
-# the tests that source it.
+# own; what the tests measure of the saver's pictures and CPU, and the waits
+# until those show what a test expects. POSIX sh, as the tests that source it.
 
 # skip_without TOOL...: ends the test as skipped (77) when a tool is missing
 # without which it cannot run on this machine at all.
