@@ -2,8 +2,8 @@
 # Sourced by the tests that run the saver on a private X server (tests/qt/*.sh
 # and tests/win32/gui-run): the check for the tools a test needs, its work
 # folder and the clean-up at exit, and a settings and runtime folder of its
-# own; what the tests measure of the saver's pictures and CPU. POSIX sh, as
-# the tests that source it.
+# own; what the tests measure of the saver's pictures and CPU, and the waits
+# until those show what a test expects. POSIX sh, as the tests that source it.
 
 # skip_without TOOL...: ends the test as skipped (77) when a tool is missing
 # without which it cannot run on this machine at all.
@@ -67,6 +67,52 @@ private_runtime() {
 # lit PNG: how many pixels of the picture are not black.
 lit() { convert "$1" -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:; }
 
+# The waits below look again and again until what they wait for is on the
+# screen, up to a deadline far beyond what an idle machine needs: on a loaded
+# one the saver and the X server may take many times as long, and a single
+# look after a fixed pause would fail there. They return as soon as it holds.
+
+# x_now: the time in whole seconds.
+x_now() { date +%s; }
+
+# wait_lit PNG DISPLAY MIN SECONDS: screenshots of the root window of DISPLAY
+# (a display or one of its screens, as $DISPLAY.1) into PNG every half second
+# until more than MIN pixels are lit; fails when none has that many within
+# SECONDS. PNG keeps the last.
+wait_lit() {
+  x_end=$(($(x_now) + $4))
+  while :; do
+    if import -display "$2" -window root "$1" 2>/dev/null; then
+      x_lit=$(lit "$1" 2>/dev/null)
+      [ "${x_lit:-0}" -gt "$3" ] && return 0
+    fi
+    [ "$(x_now)" -lt "$x_end" ] || return 1
+    sleep 0.5
+  done
+}
+
+# wait_drawn DISPLAY SECONDS: whether the picture on the root window of
+# DISPLAY changes twice within SECONDS, screenshots half a second apart: the
+# show draws. One change alone may be a window's single repaint on being
+# mapped or uncovered.
+wait_drawn() {
+  x_end=$(($(x_now) + $2))
+  x_changes=0
+  rm -f "$work/x-last.png"
+  while :; do
+    if import -display "$1" -window root "$work/x-next.png" 2>/dev/null; then
+      if [ -e "$work/x-last.png" ] &&
+        [ "$(compare -metric AE "$work/x-last.png" "$work/x-next.png" null: 2>&1)" != 0 ]; then
+        x_changes=$((x_changes + 1))
+        [ $x_changes -ge 2 ] && return 0
+      fi
+      mv "$work/x-next.png" "$work/x-last.png"
+    fi
+    [ "$(x_now)" -lt "$x_end" ] || return 1
+    sleep 0.5
+  done
+}
+
 # cpu_used PID SECONDS: the clock ticks of CPU (user and system) the process
 # uses over that many seconds.
 cpu_used() {
@@ -82,6 +128,28 @@ expect_idle() {
   x_hz=$(getconf CLK_TCK)
   echo "$3: $x_used ticks of CPU in $2 s (CLK_TCK $x_hz)"
   [ $((x_used * 100)) -lt $(($2 * x_hz)) ] || fail "$3, the saver used $x_used ticks of CPU in $2 s"
+}
+
+# wait_idle PID SECONDS WHEN: expect_idle once the saver has had its chance
+# to park: first, for up to 30 s, until a second passes in which it uses no
+# CPU at all.
+wait_idle() {
+  x_end=$(($(x_now) + 30))
+  while [ "$(cpu_used "$1" 1)" -gt 0 ] && [ "$(x_now)" -lt "$x_end" ]; do :; done
+  expect_idle "$@"
+}
+
+# wait_busy PID SECONDS: whether the process uses CPU in some second within
+# SECONDS (the show runs); echoes the ticks of the last second measured.
+wait_busy() {
+  x_end=$(($(x_now) + $2))
+  while :; do
+    x_used=$(cpu_used "$1" 1)
+    [ "$x_used" -gt 0 ] && break
+    [ "$(x_now)" -lt "$x_end" ] || break
+  done
+  echo "$x_used"
+  [ "$x_used" -gt 0 ]
 }
 
 # fail MESSAGE: records a failed check and goes on with the next.

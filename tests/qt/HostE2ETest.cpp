@@ -16,6 +16,7 @@
 
 namespace {
 
+using moonglow::testing::Patience;
 using moonglow::testing::TGeometry;
 using moonglow::testing::Within;
 
@@ -88,7 +89,7 @@ TEST_F(HostE2E, FollowsItsWindowsSizeTakesNoInputAndEndsWhenTheWindowGoes) {
 
   // A monitor's new size: the show goes on at that size.
   X.Resize(host, 800, 560);
-  EXPECT_TRUE(Within(2000, [&] {
+  EXPECT_TRUE(Within(Patience, [&] {
     const std::optional<TGeometry> g = X.Geometry(*window);
     return g && g->Width == 800 && g->Height == 560;
   }));
@@ -114,7 +115,7 @@ TEST_F(HostE2E, SettingsPagePreviewByDecimalIdRunsSmallAndSavesAsTheSaver) {
 TEST_F(HostE2E, RootWindowIsCoveredWhenNoWindowIsGiven) {
   auto saver = Start({"--root"});
   std::optional<xcb_window_t> cover;
-  ASSERT_TRUE(Within(10000, [&] {
+  ASSERT_TRUE(Within(Patience, [&] {
     for (xcb_window_t w : X.Children(X.Root())) {
       const std::optional<TGeometry> g = X.Geometry(w);
       if (X.Viewable(w) && g && *g == TGeometry{0, 0, 1024, 768}) cover = w;
@@ -133,7 +134,7 @@ TEST_F(HostE2E, WindowThatIsNoneOrNoWindowEndsWithOneLineAndOne) {
        {QStringList{"--window-id", Hex(gone)}, QStringList{"--window-id", "12abc"},
         QStringList{"-window-id"}, QStringList{"--root", "/s"}}) {
     auto saver = Start(args);
-    ASSERT_TRUE(Exited(*saver, 5000)) << args.join(' ').toStdString();
+    ASSERT_TRUE(Exited(*saver, Patience)) << args.join(' ').toStdString();
     EXPECT_EQ(saver->exitCode(), 1) << args.join(' ').toStdString();
     const QStringList lines =
         QString::fromUtf8(saver->readAllStandardError()).split('\n', Qt::SkipEmptyParts);
@@ -143,7 +144,7 @@ TEST_F(HostE2E, WindowThatIsNoneOrNoWindowEndsWithOneLineAndOne) {
         << args.join(' ').toStdString() << ": " << lines.join('|').toStdString();
   }
   auto bad = Start({"-root"}, "0xnothing");
-  ASSERT_TRUE(Exited(*bad, 5000));
+  ASSERT_TRUE(Exited(*bad, Patience));
   EXPECT_EQ(bad->exitCode(), 1);
   EXPECT_FALSE(QFile::exists(IniPath()));
 }

@@ -34,7 +34,7 @@ open_dialog() {
   pid=$!
   wid=""
   i=0
-  while [ $i -lt 100 ]; do
+  while [ $i -lt 300 ]; do
     wid=$(xdotool search --onlyvisible --name '^Moonglow Setup$' 2>/dev/null | head -n 1)
     [ -n "$wid" ] && break
     sleep 0.1
@@ -56,10 +56,10 @@ open_dialog() {
   return 0
 }
 
-# Waits up to 10 s for the program to end and checks its exit code.
+# Waits up to 30 s for the program to end and checks its exit code.
 expect_exit_zero() {
   i=0
-  while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do
+  while kill -0 "$pid" 2>/dev/null && [ $i -lt 300 ]; do
     sleep 0.1
     i=$((i + 1))
   done

@@ -18,7 +18,9 @@
 
 namespace {
 
+using moonglow::testing::Patience;
 using moonglow::testing::TGeometry;
+using moonglow::testing::Within;
 
 const char* const Title = "The Real Moonglow Screen Saver";
 const char* const DialogTitle = "Moonglow Setup";
@@ -42,11 +44,10 @@ class SaverE2E : public moonglow::testing::TSaverRun {
 
   // Input is ignored until the show has started, so keep trying a while.
   static bool CloseBy(QProcess& process, const std::vector<QStringList>& inputs) {
-    for (int round = 0; round < 40; ++round) {
+    return Within(Patience, [&] {
       for (const QStringList& input : inputs) Xdotool(input);
-      if (Exited(process, 250)) return true;
-    }
-    return false;
+      return Exited(process, 250);
+    });
   }
 };
 
@@ -94,12 +95,12 @@ TEST_F(SaverE2E, SecondCopyIsRefusedWhileOneRunsAndAKilledOneBlocksNothing) {
   ASSERT_TRUE(WaitForSaverWindow(*first));
   for (const QStringList& args : {QStringList{"/s"}, QStringList{"/c"}, QStringList{"/p", "1"}}) {
     auto second = Start(args);
-    ASSERT_TRUE(Exited(*second, 3000)) << args.join(' ').toStdString();
+    ASSERT_TRUE(Exited(*second, Patience)) << args.join(' ').toStdString();
     EXPECT_EQ(second->exitCode(), 255) << args.join(' ').toStdString();
   }
 
   first->kill();
-  ASSERT_TRUE(Exited(*first, 3000));
+  ASSERT_TRUE(Exited(*first, Patience));
   auto next = Start({"/d"});
   ASSERT_TRUE(WaitForSaverWindow(*next));
   ASSERT_TRUE(CloseBy(*next, {{"key", "Escape"}}));
@@ -121,7 +122,7 @@ TEST_F(SaverE2E, PreviewLivesInItsParentAndEndsWithIt) {
   EXPECT_FALSE(Exited(*saver, 500));
 
   X.DestroyWindow(parent);
-  ASSERT_TRUE(Exited(*saver, 5000));
+  ASSERT_TRUE(Exited(*saver, Patience));
   EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(saver->exitCode(), 0);
   EXPECT_FALSE(Settings().contains("FirstRun"));
@@ -129,7 +130,7 @@ TEST_F(SaverE2E, PreviewLivesInItsParentAndEndsWithIt) {
 
 TEST_F(SaverE2E, PreviewOfAMissingWindowEndsAtOnce) {
   auto saver = Start({"/p", "12345"});
-  ASSERT_TRUE(Exited(*saver, 5000));
+  ASSERT_TRUE(Exited(*saver, Patience));
   EXPECT_EQ(saver->exitCode(), 0);
   EXPECT_FALSE(QFile::exists(IniPath()));
 }
@@ -245,7 +246,7 @@ TEST_F(SaverE2E, AnEndSignalGetsPastTheWriteFailureBox) {
   std::optional<xcb_window_t> box;
   QElapsedTimer timer;
   timer.start();
-  while (!box && timer.elapsed() < 10000 && saver->state() == QProcess::Running) {
+  while (!box && timer.elapsed() < Patience && saver->state() == QProcess::Running) {
     Xdotool({"key", "x"});
     QThread::msleep(200);
     for (xcb_window_t w : X.Children(X.Root())) {
@@ -256,7 +257,7 @@ TEST_F(SaverE2E, AnEndSignalGetsPastTheWriteFailureBox) {
   ASSERT_TRUE(box) << "no error box";
   EXPECT_FALSE(Exited(*saver, 500));
   ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
-  ASSERT_TRUE(Exited(*saver, 5000)) << "SIGTERM did not end the program while its box was open";
+  ASSERT_TRUE(Exited(*saver, Patience)) << "SIGTERM did not end the program while its box was open";
   EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(saver->exitCode(), 0);
 
@@ -266,7 +267,7 @@ TEST_F(SaverE2E, AnEndSignalGetsPastTheWriteFailureBox) {
   ASSERT_TRUE(next);
   ASSERT_TRUE(WaitForShow(*next));
   ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
-  ASSERT_TRUE(Exited(*saver, 5000)) << "a box held the run ended by SIGTERM";
+  ASSERT_TRUE(Exited(*saver, Patience)) << "a box held the run ended by SIGTERM";
   EXPECT_EQ(saver->exitCode(), 0);
   EXPECT_EQ(Settings().toUtf8(), before);
 }
@@ -280,7 +281,7 @@ TEST_F(SaverE2E, ADisplayThatCannotBeReachedIsNamedOnOneLine) {
   env.remove("QT_QPA_PLATFORM");
   process.setProcessEnvironment(env);
   process.start(MOONGLOW_EXE, {"/s"});
-  ASSERT_TRUE(process.waitForFinished(10000));
+  ASSERT_TRUE(process.waitForFinished(Patience));
   EXPECT_EQ(process.exitCode(), 1);
   const QString err = QString::fromUtf8(process.readAllStandardError());
   EXPECT_TRUE(
@@ -296,12 +297,12 @@ TEST_F(SaverE2E, SignalDuringStartUpEndsTheRunBeforeAnyWindow) {
   // The moment the handler is in place, long before the display is opened.
   QElapsedTimer timer;
   timer.start();
-  while (!Catches(pid, SIGTERM) && timer.elapsed() < 10000) {
+  while (!Catches(pid, SIGTERM) && timer.elapsed() < Patience) {
   }
   ASSERT_TRUE(Catches(pid, SIGTERM));
   ::kill(static_cast<pid_t>(pid), SIGTERM);
 
-  ASSERT_TRUE(Exited(*saver, 5000));
+  ASSERT_TRUE(Exited(*saver, Patience));
   EXPECT_EQ(saver->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(saver->exitCode(), 0);
   EXPECT_FALSE(QFile::exists(IniPath()));
@@ -313,7 +314,7 @@ TEST_F(SaverE2E, SignalIgnoredAtStartStaysIgnored) {
   ::kill(static_cast<pid_t>(saver->processId()), SIGHUP);
   EXPECT_FALSE(Exited(*saver, 500));
   ::kill(static_cast<pid_t>(saver->processId()), SIGTERM);
-  ASSERT_TRUE(Exited(*saver, 5000));
+  ASSERT_TRUE(Exited(*saver, Patience));
   EXPECT_EQ(saver->exitCode(), 0);
 }
 

@@ -43,7 +43,7 @@ chmod -R a+rX "$work/dest"
 Xvfb -displayfd 3 -ac -noreset -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
 xvfb=$!
 i=0
-while [ ! -s "$work/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+while [ ! -s "$work/display" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
 [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
@@ -54,16 +54,15 @@ lit_pixels() {
   convert "$1" -colorspace Gray -threshold 10% -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
 
-# Waits up to 10 s for fireworks on the screen; the last screenshot is $1.
+# Waits up to 30 s for fireworks on the screen; the last screenshot is $1.
 wait_for_show() {
-  i=0
-  while [ $i -lt 20 ]; do
+  end=$(($(x_now) + 30))
+  while :; do
     lit=$(lit_pixels "$1")
     [ "${lit:-0}" -gt 500 ] && return 0
+    [ "$(x_now)" -lt "$end" ] || return 1
     sleep 0.5
-    i=$((i + 1))
   done
-  return 1
 }
 
 # Waits up to $2 tenths of a second for process $1 to end.
@@ -113,7 +112,7 @@ as_nobody xscreensaver -no-splash -verbose >"$log" 2>&1 &
 daemon=$!
 i=0
 until as_nobody xscreensaver-command -version >/dev/null 2>&1; do
-  [ $i -ge 100 ] && break
+  [ $i -ge 300 ] && break
   sleep 0.1
   i=$((i + 1))
 done
@@ -122,7 +121,7 @@ done
 # start after $1 of them.
 saver_pid() {
   i=0
-  while [ $i -lt 100 ]; do
+  while [ $i -lt 300 ]; do
     n=$(grep -c "forked \"$link --root\"" "$log")
     if [ "$n" -gt "$1" ]; then
       grep "forked \"$link --root\"" "$log" | tail -n 1 | sed 's/.* in pid \([0-9]*\).*/\1/'
@@ -148,7 +147,7 @@ else
   wait_gone "$first" 20 || fail "the cycled saver did not end within 2 s"
   i=0
   until grep -q "child pid $first .* status 0" "$log"; do
-    [ $i -ge 30 ] && break
+    [ $i -ge 300 ] && break
     sleep 0.1
     i=$((i + 1))
   done

@@ -25,7 +25,7 @@ shots=$2
 skip_without Xvfb
 require xdotool xwininfo xmessage import convert compare strace
 mkdir -p "$shots"
-start_work pid server
+start_work pid server cover host
 private_runtime
 
 # Starts Xvfb with the given screens on a free display; sets DISPLAY.
@@ -36,7 +36,7 @@ start_server() {
   server=$!
   export DISPLAY=":$n"
   i=0
-  while [ $i -lt 50 ] && ! xwininfo -root >/dev/null 2>&1; do sleep 0.1; i=$((i + 1)); done
+  while [ $i -lt 300 ] && ! xwininfo -root >/dev/null 2>&1; do sleep 0.1; i=$((i + 1)); done
 }
 
 stop_server() {
@@ -51,12 +51,19 @@ saver_on() {
     awk '/"The Real Moonglow Screen Saver": \("moonglow"/ { print $1; exit }'
 }
 
-# Whether the picture on screen 0 changes within a second: the show draws.
-draws_on() {
-  import -display "$DISPLAY.0" -window root "$work/before.png"
-  sleep 1
-  import -display "$DISPLAY.0" -window root "$work/after.png"
-  [ "$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1)" != 0 ]
+# Whether the show draws on screen 0.
+draws_on() { wait_drawn "$DISPLAY.0" 30; }
+
+# The id of the xmessage window once it is on screen (up to 30 s).
+xmessage_window() {
+  i=0
+  while [ $i -lt 300 ]; do
+    w=$(xdotool search --onlyvisible --name '^xmessage$' 2>/dev/null | head -n 1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+    i=$((i + 1))
+  done
+  return 1
 }
 
 # ---- Two screens
@@ -65,7 +72,7 @@ strace -f -qq -e trace=rename,renameat,renameat2 -o "$work/renames" "$exe" /s &
 pid=$!
 w0="" w1=""
 i=0
-while [ $i -lt 100 ]; do
+while [ $i -lt 300 ]; do
   w0=$(saver_on 0)
   w1=$(saver_on 1)
   [ -n "$w0" ] && [ -n "$w1" ] && break
@@ -74,33 +81,24 @@ while [ $i -lt 100 ]; do
 done
 [ -n "$w0" ] || fail "no saver window on screen 0"
 [ -n "$w1" ] || fail "no saver window on screen 1"
-sleep 2
-import -display "$DISPLAY.0" -window root "$shots/screen0.png"
-import -display "$DISPLAY.1" -window root "$shots/screen1.png"
-[ "$(lit "$shots/screen0.png")" -gt 500 ] || fail "screen 0 shows no fireworks"
-[ "$(lit "$shots/screen1.png")" -gt 500 ] || fail "screen 1 shows no fireworks"
+wait_lit "$shots/screen0.png" "$DISPLAY.0" 500 30 || fail "screen 0 shows no fireworks"
+wait_lit "$shots/screen1.png" "$DISPLAY.1" 500 30 || fail "screen 1 shows no fireworks"
 [ "$(identify -format %wx%h "$shots/screen1.png")" = 640x480 ] || fail "screen 1 has the wrong size"
 
 # Unseen: both windows unmapped, the show parks.
 if [ -n "$w0" ] && [ -n "$w1" ]; then
   xdotool windowunmap --sync "$w0"
   xdotool windowunmap --sync "$w1"
-  sleep 1
-  expect_idle "$pid" 5 unmapped
+  wait_idle "$pid" 5 unmapped
   xdotool windowmap --sync "$w0"
   xdotool windowmap --sync "$w1"
-  sleep 1
-  import -display "$DISPLAY.1" -window root "$work/a.png"
-  sleep 1
-  import -display "$DISPLAY.1" -window root "$work/b.png"
-  [ "$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1)" != 0 ] ||
-    fail "mapped again, screen 1 does not change"
+  wait_drawn "$DISPLAY.1" 30 || fail "mapped again, screen 1 does not change"
 fi
 
 # A click on the second screen ends both.
 xdotool mousemove --screen 1 320 240 click 1
 i=0
-while [ $i -lt 50 ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+while [ $i -lt 300 ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
 if kill -0 "$pid" 2>/dev/null; then
   fail "a click on screen 1 did not end the saver"
 else
@@ -120,14 +118,7 @@ stop_server
 start_server -screen 0 640x480x24 -extension MIT-SHM
 "$exe" /s &
 pid=$!
-i=0
-while [ $i -lt 30 ]; do
-  sleep 0.5
-  import -window root "$shots/no-shared-memory.png"
-  [ "$(lit "$shots/no-shared-memory.png")" -gt 500 ] && break
-  i=$((i + 1))
-done
-[ "$(lit "$shots/no-shared-memory.png")" -gt 500 ] || fail "without MIT-SHM the show is not seen"
+wait_lit "$shots/no-shared-memory.png" "$DISPLAY" 500 30 || fail "without MIT-SHM the show is not seen"
 draws_on || fail "without MIT-SHM the show does not move"
 kill "$pid"
 wait "$pid"
@@ -140,22 +131,16 @@ start_server -screen 0 800x600x24
 QT_SCALE_FACTOR=2 "$exe" /s &
 pid=$!
 # A shot with enough of the show in it to judge: between two themes there may
-# be only a few rockets in the sky.
-i=0
-while [ $i -lt 30 ]; do
-  sleep 0.5
-  import -window root "$shots/scale2.png"
-  [ "$(lit "$shots/scale2.png")" -gt 1500 ] && break
-  i=$((i + 1))
-done
+# be only a few rockets in the sky. The checks below judge the shot.
+wait_lit "$shots/scale2.png" "$DISPLAY" 1500 30
 # Wholly covered by another window, the show parks too; uncovered, it runs.
 xmessage -geometry 1000x800+-100+-100 covering 2>/dev/null &
 cover=$!
-sleep 1.5
-expect_idle "$pid" 3 "wholly covered"
+xmessage_window >/dev/null || fail "the covering window did not appear"
+wait_idle "$pid" 3 "wholly covered"
 kill "$cover"
 wait "$cover" 2>/dev/null
-sleep 1
+cover=""
 draws_on || fail "uncovered, the saver does not draw again"
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
@@ -173,22 +158,23 @@ convert "$shots/scale2.png" -crop 400x300+0+0 "$work/quarter.png"
 # Host mode: the host's window unmapped parks the show; mapped again, it runs.
 xmessage -geometry 640x480+0+0 host 2>/dev/null &
 host=$!
-sleep 1
-hw=$(xdotool search --name '^xmessage$' | head -n 1)
-XSCREENSAVER_WINDOW=$hw "$exe" --root &
-pid=$!
-sleep 2
-xdotool windowunmap --sync "$hw"
-sleep 1
-expect_idle "$pid" 3 "with the host's window unmapped"
-xdotool windowmap --sync "$hw"
-sleep 1
-draws_on || fail "with the host's window mapped again, the saver stays idle"
-kill "$pid"
-wait "$pid" 2>/dev/null
-pid=""
+if hw=$(xmessage_window); then
+  XSCREENSAVER_WINDOW=$hw "$exe" --root &
+  pid=$!
+  draws_on || fail "in the host's window the saver does not draw"
+  xdotool windowunmap --sync "$hw"
+  wait_idle "$pid" 3 "with the host's window unmapped"
+  xdotool windowmap --sync "$hw"
+  draws_on || fail "with the host's window mapped again, the saver stays idle"
+  kill "$pid"
+  wait "$pid" 2>/dev/null
+  pid=""
+else
+  fail "the host's window did not appear"
+fi
 kill "$host"
 wait "$host" 2>/dev/null
+host=""
 stop_server
 
 [ $failures -eq 0 ] && echo "ScreensXvfb: all checks passed"
