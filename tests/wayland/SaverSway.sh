@@ -1,0 +1,130 @@
+#!/bin/sh
+# `moonglow /s` as a Wayland user meets it, on one headless sway (no
+# XWayland, so nothing but the native front end can draw), every run starting
+# without a settings file:
+#  - the saver covers the output with fireworks of two hues or more; an
+#    output added while it runs gets fireworks too; that output set to
+#    800x600 at scale 2 shows stars of single device pixels (screenshots
+#    kept);
+#  - a pointer move of 50 pixels leaves it running, one of more than 200
+#    pixels ends it: exit status 0, the settings written once, all 46 keys,
+#    FirstRun=0;
+#  - a key typed with wtype ends it so, and so does SIGTERM;
+#  - swayidle with a 2 s timeout starts it, and a pointer button ends it.
+#
+#   SaverSway.sh <moonglow executable> <screenshot folder>
+# Exit code 77 (skipped) without sway.
+set -u
+. "$(dirname "$0")/sway-preamble.sh"
+
+exe=$1
+shots=$2
+start_sway_work pid idle
+require grim wtype swayidle strace convert
+mkdir -p "$shots"
+as_user test -x "$exe" || { echo "FAIL: $exe cannot be run by user ${s_user:-$(id -u)}"; exit 1; }
+
+# Two small outputs keep the screenshots and the compositor's work small.
+start_sway "output HEADLESS-1 resolution 800x600 position 0 0" \
+  "output HEADLESS-2 resolution 640x480 position 800 0"
+
+# ended PID WHAT: the saver ended within 5 s with exit status 0 and saved.
+ended() {
+  if ! wait_gone "$1" 50; then
+    fail "$2 did not end the saver"
+    return 1
+  fi
+  wait "$1"
+  e_status=$?
+  pid=""
+  [ $e_status -eq 0 ] || fail "$2: the saver exited with $e_status"
+  check_settings "$2"
+}
+
+# ---- Every output, device pixels, and a pointer move
+(user_exec strace -f -qq -e trace=rename,renameat,renameat2 -o "$shot/renames" "$exe" /s \
+  2>"$work/saver.err") &
+pid=$!
+watch=$pid
+wait_for_fireworks HEADLESS-1 "$shots/first-output.png"
+sway_msg create_output &&
+  wait_for_fireworks HEADLESS-2 "$shots/added-output.png"
+if sway_msg output HEADLESS-2 resolution 800x600 scale 2; then
+  # Taken until one holds fireworks of many single-pixel stars, for up to 10 s.
+  single=0
+  i=0
+  while [ $i -lt 20 ]; do
+    if shows_fireworks HEADLESS-2 "$shots/scale2.png"; then
+      single=$(single_pixels "$shots/scale2.png")
+      [ "$single" -ge 100 ] && break
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.5
+    i=$((i + 1))
+  done
+  size=$(identify -format %wx%h "$shots/scale2.png" 2>/dev/null)
+  if [ "$size" != 800x600 ]; then
+    fail "at scale 2 the output's screenshot is '$size', not 800x600"
+  elif [ "$(uncovered "$shots/scale2.png")" != 0 ] || [ "$(hues "$shots/scale2.png")" -lt 2 ]; then
+    fail "at scale 2 no fireworks cover the output"
+  elif [ "$single" -lt 100 ]; then
+    fail "at scale 2 only $single stars are single device pixels"
+  else
+    echo "scale 2: $single single-pixel stars"
+  fi
+fi
+sway_msg seat seat0 cursor move 50 0
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "a pointer move of 50 pixels ended the saver"
+sway_msg seat seat0 cursor move 0 250
+if ended "$pid" "a pointer move of 250 pixels"; then
+  writes=$(grep -c 'ZELMoonGlow3xx.ini"' "$shot/renames")
+  [ "$writes" -eq 1 ] || fail "the settings file was written $writes times"
+fi
+[ -s "$work/saver.err" ] && sed 's/^/  saver: /' "$work/saver.err"
+
+# ---- A key
+(user_exec "$exe" /s) &
+pid=$!
+watch=$pid
+wait_for_fireworks HEADLESS-1 "$work/key.png" && as_user wtype x
+ended "$pid" "a key typed with wtype"
+
+# ---- SIGTERM
+(user_exec "$exe" /s) &
+pid=$!
+watch=$pid
+wait_for_fireworks HEADLESS-1 "$work/term.png" && kill -TERM "$pid"
+ended "$pid" "SIGTERM"
+
+# ---- swayidle: the command it runs records the saver's id and exit status.
+(user_exec swayidle -w timeout 2 \
+  "\"$exe\" /s & echo \$! >\"$shot/idle.pid\"; wait \$!; echo \$? >\"$shot/idle.status\"" \
+  2>"$work/swayidle.log") &
+idle=$!
+i=0
+while [ ! -s "$shot/idle.pid" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+watch=$(cat "$shot/idle.pid" 2>/dev/null)
+if [ -z "$watch" ]; then
+  fail "swayidle did not start the saver within 10 s"
+elif wait_for_fireworks HEADLESS-1 "$shots/swayidle.png"; then
+  sway_msg seat seat0 cursor press button1
+  sway_msg seat seat0 cursor release button1
+  i=0
+  while [ ! -s "$shot/idle.status" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+  if [ ! -s "$shot/idle.status" ]; then
+    fail "a pointer button did not end the saver swayidle started"
+  else
+    [ "$(cat "$shot/idle.status")" = 0 ] ||
+      fail "started by swayidle, the saver exited with $(cat "$shot/idle.status")"
+    check_settings "swayidle and a pointer button"
+  fi
+fi
+kill "$idle" 2>/dev/null
+wait "$idle" 2>/dev/null
+idle=""
+# swayidle would start another once idle again; one it may have started is ended.
+[ -s "$shot/idle.pid" ] && [ ! -s "$shot/idle.status" ] && kill "$(cat "$shot/idle.pid")" 2>/dev/null
+
+[ $failures -eq 0 ] && echo "SaverSway: all checks passed"
+[ $failures -eq 0 ]
