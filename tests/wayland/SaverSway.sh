@@ -12,6 +12,10 @@
 #  - a key typed with wtype ends it so, and so does SIGTERM;
 #  - swayidle with a 2 s timeout starts it, and a pointer button ends it.
 #
+# The headless seat has no input devices of its own: keys come from wtype's
+# virtual keyboard, the pointer is virtual-pointer.py's, moved and clicked
+# with swaymsg.
+#
 #   SaverSway.sh <moonglow executable> <screenshot folder>
 # Exit code 77 (skipped) without sway.
 set -u
@@ -20,18 +24,22 @@ set -u
 exe=$1
 shots=$2
 start_sway_work pid idle
-require grim wtype swayidle strace convert
+require grim wtype swayidle strace convert identify python3
 mkdir -p "$shots"
 as_user test -x "$exe" || { echo "FAIL: $exe cannot be run by user ${s_user:-$(id -u)}"; exit 1; }
 
 # Two small outputs keep the screenshots and the compositor's work small.
 start_sway "output HEADLESS-1 resolution 800x600 position 0 0" \
   "output HEADLESS-2 resolution 640x480 position 800 0"
+start_pointer
 
 # ended PID WHAT: the saver ended within 5 s with exit status 0 and saved.
 ended() {
   if ! wait_gone "$1" 50; then
     fail "$2 did not end the saver"
+    kill "$1" 2>/dev/null
+    wait "$1"
+    pid=""
     return 1
   fi
   wait "$1"
@@ -41,7 +49,9 @@ ended() {
   check_settings "$2"
 }
 
-# ---- Every output, device pixels, and a pointer move
+# ---- Every output, device pixels, and a pointer move, from the middle of
+# the first output.
+sway_msg seat seat0 cursor set 400 300
 (user_exec strace -f -qq -e trace=rename,renameat,renameat2 -o "$shot/renames" "$exe" /s \
   2>"$work/saver.err") &
 pid=$!
@@ -87,7 +97,9 @@ fi
 (user_exec "$exe" /s) &
 pid=$!
 watch=$pid
-wait_for_fireworks HEADLESS-1 "$work/key.png" && as_user wtype x
+# wtype's keyboard joins the seat as it starts, and a client binds it only
+# when told: the key comes after a pause, so that it does not come first.
+wait_for_fireworks HEADLESS-1 "$work/key.png" && as_user wtype -s 500 x
 ended "$pid" "a key typed with wtype"
 
 # ---- SIGTERM

@@ -12,12 +12,13 @@
 . "$(dirname "$0")/../x-preamble.sh"
 
 # start_sway_work [VAR...]: start_work with the process variables given (sway
-# itself is one more, $sway), then the folders the user writes to. $home,
+# itself and its pointer are two more, $sway and $pointer), then the folders
+# the user writes to. $home,
 # $config and $run are those folders, $ini the saver's settings file, $shot a
 # folder for screenshots the user may write.
 start_sway_work() {
   skip_without sway swaymsg setpriv
-  start_work sway "$@"
+  start_work sway pointer "$@"
   if [ "$(id -u)" = 0 ]; then
     s_user=65534
   else
@@ -83,6 +84,25 @@ start_sway() {
   sed 's/^/  sway: /' "$work/sway.log"
   echo "FAIL: sway did not start"
   exit 1
+}
+
+# start_pointer: a pointer for sway's seat, which on the headless back end has
+# none (so no client would see the pointer that `swaymsg seat seat0 cursor`
+# moves and clicks), held by virtual-pointer.py until the test ends. Start it
+# before the clients that are to see it.
+start_pointer() {
+  (user_exec python3 "$(dirname "$0")/virtual-pointer.py" >"$work/pointer.out" 2>&1) &
+  pointer=$!
+  s_i=0
+  until grep -q '^ready$' "$work/pointer.out" 2>/dev/null; do
+    if [ $s_i -ge 50 ] || ! kill -0 "$pointer" 2>/dev/null; then
+      sed 's/^/  /' "$work/pointer.out"
+      echo "FAIL: no virtual pointer"
+      exit 1
+    fi
+    sleep 0.1
+    s_i=$((s_i + 1))
+  done
 }
 
 # sway_msg ARG...: swaymsg as the user, quietly; fails the check on an error.
