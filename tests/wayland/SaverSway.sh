@@ -26,7 +26,7 @@ shots=$2
 start_sway_work pid idle
 require grim wtype swayidle strace convert identify python3
 mkdir -p "$shots"
-as_user test -x "$exe" || { echo "FAIL: $exe cannot be run by user ${s_user:-$(id -u)}"; exit 1; }
+exe=$(user_program "$exe")
 
 # Two small outputs keep the screenshots and the compositor's work small.
 start_sway "output HEADLESS-1 resolution 800x600 position 0 0" \

@@ -53,6 +53,16 @@ user_exec() {
 # as_user [VAR=VALUE...] COMMAND [ARG...]: runs it so and waits for it.
 as_user() { (user_exec "$@"); }
 
+# user_program PATH: the program at PATH, or a copy of it in $work where the
+# test's user cannot reach the build tree (a checkout in root's home).
+user_program() {
+  if as_user test -x "$1"; then
+    echo "$1"
+  else
+    cp "$1" "$work/${1##*/}" && chmod 755 "$work/${1##*/}" && echo "$work/${1##*/}"
+  fi
+}
+
 # start_sway [CONFIG_LINE...]: sway on the headless back end with one output
 # and the given lines in its configuration; "xwayland disable" unless a line
 # says otherwise. Waits for its Wayland and IPC sockets and sets
