@@ -124,19 +124,19 @@ elif wait_for_fireworks HEADLESS-1 "$shots/swayidle.png"; then
   sway_msg seat seat0 cursor release button1
   i=0
   while [ ! -s "$shot/idle.status" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-  if [ ! -s "$shot/idle.status" ]; then
-    fail "a pointer button did not end the saver swayidle started"
-  else
-    [ "$(cat "$shot/idle.status")" = 0 ] ||
-      fail "started by swayidle, the saver exited with $(cat "$shot/idle.status")"
-    check_settings "swayidle and a pointer button"
-  fi
 fi
+# Ended before it is idle again, or it would start another saver.
 kill "$idle" 2>/dev/null
 wait "$idle" 2>/dev/null
 idle=""
-# swayidle would start another once idle again; one it may have started is ended.
-[ -s "$shot/idle.pid" ] && [ ! -s "$shot/idle.status" ] && kill "$(cat "$shot/idle.pid")" 2>/dev/null
+if [ -n "$watch" ] && [ ! -s "$shot/idle.status" ]; then
+  fail "a pointer button did not end the saver swayidle started"
+  kill "$watch" 2>/dev/null
+elif [ -n "$watch" ]; then
+  [ "$(cat "$shot/idle.status")" = 0 ] ||
+    fail "started by swayidle, the saver exited with $(cat "$shot/idle.status")"
+  check_settings "swayidle and a pointer button"
+fi
 
 [ $failures -eq 0 ] && echo "SaverSway: all checks passed"
 [ $failures -eq 0 ]
