@@ -79,6 +79,7 @@ std::optional<TWindowHandle> ParseWindowId(std::string_view text) {
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvironment& env) {
   bool root = false;
+  bool layer = false;
   std::optional<TWindowHandle> windowId;
   std::optional<std::uint64_t> pixelRate;
   bool addToXscreensaver = false;
@@ -91,6 +92,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
     const bool hasValue = i + 1 < args.size();
     if (arg == "--root" || arg == "-root") {
       root = true;
+    } else if (arg == "--layer") {
+      layer = true;
     } else if (arg == "--window-id" || arg == "-window-id") {
       if (!hasValue) return Invalid(arg + " needs a window id");
       windowId = ParseWindowId(args[++i]);
@@ -122,7 +125,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
     return result;
   }
 
-  if (!root && !windowId) {
+  if (!root && !windowId && !layer) {
     TCommandLine result = ParseSwitches(rest);
     result.PixelRate = pixelRate;
     return result;
@@ -138,6 +141,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const TEnvir
   result.Kind = TCommandKind::Host;
   result.RunMode = Saver;
   result.PixelRate = pixelRate;
+  if (layer) {
+    // A window and the outputs are two different places to draw.
+    if (root || windowId) return Invalid("--layer goes with neither --root nor --window-id");
+    result.HostWindow.RootWindow = true;
+    result.HostWindow.Layer = true;
+    if (env) result.HostWindow.OutputName = env("SWAYLOCK_PLUGIN_OUTPUT_NAME").value_or("");
+    return result;
+  }
   if (windowId) {
     result.HostWindow.Window = *windowId;
     return result;

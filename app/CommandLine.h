@@ -29,6 +29,13 @@ enum class TCommandKind {
 struct THostWindow {
   bool RootWindow = false;
   TWindowHandle Window = 0;  // meaningful only when RootWindow is false
+  // --layer: the host is a Wayland compositor, and the show goes on layer
+  // surfaces of its outputs rather than in a window. RootWindow is set too,
+  // for a front end without layer surfaces: the nearest thing it has.
+  bool Layer = false;
+  // With Layer, the one output to draw on ($SWAYLOCK_PLUGIN_OUTPUT_NAME, by
+  // its name); none or empty: every output.
+  std::string OutputName;
 };
 
 // Exit code of an option the program cannot use (a malformed window id, a
@@ -71,6 +78,7 @@ struct TCommandLine {
 // First the options a Linux host or the user may add anywhere on the line are
 // taken out: --root or -root (draw into $XSCREENSAVER_WINDOW, else the root
 // window), --window-id ID or -window-id ID (draw into ID; wins over --root),
+// --layer (draw on the compositor's outputs; goes with neither of those),
 // --pixel-rate N and --add-to-xscreensaver. Any host option makes the run a
 // host run. Otherwise the remaining arguments go through the saver's own
 // switch rules unchanged: only the character after a leading "-" or "/"

@@ -366,9 +366,13 @@ void TMainForm::CheckParent() {
   const std::int32_t height = Extent(parent->Top, parent->Bottom);
   if (width == FHost.ClientWidth() && height == FHost.ClientHeight()) return;
   FHost.SetSize(width, height);
+  Resized();
+}
+
+void TMainForm::Resized() {
   // Before the first paint there is no show yet, and the first paint starts
   // it at the new size; once the window is closing, none starts again.
-  if (!FShowThread || FTerminateRequested || FCloseAllowed || FFailed) return;
+  if (!FShowThread || FTerminateRequested || FCloseAllowed || FFailed || FDestroyed) return;
   // The shells keep the positions and speeds of the size they were launched
   // in, so the show starts again at the new size rather than carrying them
   // over; the settings stay as read, and the seeds go on where they were.

@@ -156,6 +156,11 @@ class TMainForm {
   // starts again at that size (the settings as read, the seeds going on).
   // The toolkit calls this every ParentCheckInterval().
   void CheckParent();
+  // The window has a new size or the screen new device pixels (the output's
+  // scale changed): the show starts again at the canvas size the host now
+  // gives, as CheckParent restarts a host's window. Nothing before the first
+  // paint or once the window is closing.
+  void Resized();
   // Whether the window can be seen, as the toolkit learns it: mapped, not
   // minimised and not wholly covered. An unseen window's show parks where it
   // is and nothing is presented; seen again, it goes on from there.
@@ -170,7 +175,9 @@ class TMainForm {
   // Before FormCreate: this window is the saver on `monitor` of `group`. It
   // covers that monitor, its show takes the monitor's seed counter, close-
   // worthy input closes the whole group, and only the primary writes the
-  // settings. Debug, Preview and host mode never join one.
+  // settings. Debug and Preview never join one, nor does a host's window;
+  // a host run that covers several outputs itself (Wayland's --layer) joins
+  // one for the seeds and the single write, and is ended by the host alone.
   void JoinGroup(TSaverGroup& group, std::size_t monitor);
   // The window whose rules decide the close and write the settings: true
   // outside a group.

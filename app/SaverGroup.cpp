@@ -17,6 +17,7 @@ std::size_t PrimaryMonitor(const std::vector<TRect>& monitors) {
 TSaverGroup::TSaverGroup(std::vector<TRect> monitors, std::size_t primary,
                          std::uint32_t seedCounter)
     : FMonitors(std::move(monitors)),
+      FFirstCount(FMonitors.size()),
       FPrimary(primary),
       FSeedCounter(seedCounter),
       FForms(FMonitors.size(), nullptr) {
@@ -24,10 +25,18 @@ TSaverGroup::TSaverGroup(std::vector<TRect> monitors, std::size_t primary,
 }
 
 std::uint32_t TSaverGroup::SeedCounter(std::size_t monitor) const {
-  // The primary counts 0; the others 1, 2, ... after it, wrapping round.
-  const std::size_t n = FMonitors.size();
-  const auto k = static_cast<std::uint32_t>((monitor % n + n - FPrimary) % n);
+  // The primary counts 0; the others 1, 2, ... after it, wrapping round
+  // among the first monitors; a later one counts its own number.
+  const std::size_t n = FFirstCount;
+  const auto k =
+      static_cast<std::uint32_t>(monitor >= n ? monitor : (monitor % n + n - FPrimary) % n);
   return FSeedCounter + k * SeedStep;  // unsigned: wraps by design
+}
+
+std::size_t TSaverGroup::AddMonitor(const TRect& monitor) {
+  FMonitors.push_back(monitor);
+  FForms.push_back(nullptr);
+  return FMonitors.size() - 1;
 }
 
 void TSaverGroup::Join(TMainForm& form, std::size_t monitor) {

@@ -38,6 +38,13 @@ class TSaverGroup {
   const TRect& Monitor(std::size_t monitor) const { return FMonitors.at(monitor); }
   std::size_t Primary() const { return FPrimary; }
   std::uint32_t SeedCounter(std::size_t monitor) const;
+  // A monitor that appeared while the saver runs (a display plugged in):
+  // it goes after the others and returns its number, for a new window to
+  // join. The monitors the run started with count 0 to n-1 from the primary
+  // on; one added later counts its own number, n or more, so no two monitors
+  // of the run share a seed counter, and a number once given is never given
+  // again, even after its window has gone.
+  std::size_t AddMonitor(const TRect& monitor);
 
   // Input on any monitor, or a failure there, asks for the close: the
   // primary's window decides. A failure skips the password check.
@@ -54,7 +61,8 @@ class TSaverGroup {
   void HoldOthers(bool hold);
   void EndOthers();
 
-  const std::vector<TRect> FMonitors;
+  std::vector<TRect> FMonitors;
+  const std::size_t FFirstCount;  // the monitors the run started with
   const std::size_t FPrimary;
   const std::uint32_t FSeedCounter;
   std::vector<TMainForm*> FForms;  // by monitor; null until joined

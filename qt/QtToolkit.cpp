@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "app/SaverGroup.h"
-#include "qt/EndSignals.h"
+#include "posix/EndSignals.h"
 #include "qt/OptDlg.h"
 #include "qt/SaverWindow.h"
 #include "qt/X11.h"

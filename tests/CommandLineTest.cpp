@@ -166,6 +166,30 @@ TEST(CommandLineHost, WindowIdWinsOverRoot) {
   EXPECT_EQ(HostTarget(Parse({"--root", "/s"})), "invalid: unexpected argument '/s' in host mode");
 }
 
+// swaylock-plugin's background: the outputs of the compositor it nests the
+// saver in, all of them or the one it names.
+TEST(CommandLineHost, LayerDrawsOnTheOutputs) {
+  TCommandLine c = Parse({"--layer"}, {{"XSCREENSAVER_WINDOW", "0x400001"}});
+  EXPECT_EQ(c.Kind, TCommandKind::Host);
+  EXPECT_EQ(c.RunMode, Saver);
+  EXPECT_TRUE(c.HostWindow.Layer);
+  EXPECT_EQ(HostTarget(c), "root");  // what a front end without layers does
+  EXPECT_EQ(c.HostWindow.OutputName, "");
+  c = Parse({"--pixel-rate", "5000", "--layer"}, {{"SWAYLOCK_PLUGIN_OUTPUT_NAME", "HEADLESS-2"}});
+  EXPECT_EQ(c.HostWindow.OutputName, "HEADLESS-2");
+  EXPECT_EQ(c.PixelRate, 5000u);
+  // Only with --layer is the output's name read.
+  EXPECT_EQ(Parse({"--root"}, {{"SWAYLOCK_PLUGIN_OUTPUT_NAME", "X"}}).HostWindow.OutputName, "");
+  EXPECT_FALSE(Parse({"--root"}).HostWindow.Layer);
+  for (const auto& args : {std::vector<std::string>{"--layer", "--root"},
+                           std::vector<std::string>{"--window-id", "0x10", "--layer"}}) {
+    EXPECT_EQ(HostTarget(Parse(args)), "invalid: --layer goes with neither --root nor --window-id");
+  }
+  EXPECT_EQ(HostTarget(Parse({"--layer", "/s"})), "invalid: unexpected argument '/s' in host mode");
+  // The saver's own rule: one dash and a letter; "-layer" is /l, refused.
+  EXPECT_TRUE(Parse({"-layer"}).Refused);
+}
+
 TEST(CommandLineHost, MalformedWindowIdsAreErrors) {
   for (const char* bad : {"", "0x", "0", "0x0", "-5", "+5", " 5", "5 ", "0x1g", "12abc", "x10",
                           "4294967296", "0x100000000", "--root"}) {

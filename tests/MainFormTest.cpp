@@ -830,6 +830,73 @@ TEST_F(SaverGroup, MoveRuleMeasuresInScreenCoordinatesOnEveryMonitor) {
   EXPECT_TRUE(Screens[1]->Host.Closed);
 }
 
+// A display plugged in while the saver runs (Wayland's outputs come and go):
+// its window joins the group with a seed no other monitor has, even one whose
+// window has gone, and closes with the rest.
+TEST_F(SaverGroup, MonitorAddedWhileRunningGetsItsOwnSeedAndClosesWithTheRest) {
+  MakeAll(7);
+  std::vector<std::uint32_t> seeds;
+  for (auto& m : Screens) seeds.push_back(m->Env->SeedCounter);
+  for (int added = 0; added < 2; ++added) {
+    const std::size_t index = Group->AddMonitor({2560, 0, 3360, 600});
+    EXPECT_EQ(index, Monitors.size() + static_cast<std::size_t>(added));
+    auto& m = *Screens.emplace_back(std::make_unique<TMonitor>(Log));
+    m.Form = std::make_unique<TMainForm>(Saver, 0, Platform, m.Host, IniPath().string(),
+                                         [&m](TShowEnv& env) -> std::unique_ptr<IShowThread> {
+                                           m.Env = &env;
+                                           return std::make_unique<TFakeShowThread>(m.Host.Log);
+                                         });
+    m.Host.Form = m.Form.get();
+    m.Form->JoinGroup(*Group, index);
+    ASSERT_TRUE(m.Form->FormCreate());
+    m.Form->FormPaint();
+    EXPECT_EQ(m.Host.Width, 800);
+    EXPECT_FALSE(m.Form->Primary());
+    ASSERT_NE(m.Env, nullptr);
+    EXPECT_EQ(std::count(seeds.begin(), seeds.end(), m.Env->SeedCounter), 0);
+    seeds.push_back(m.Env->SeedCounter);
+    // The first added one goes again before the second comes.
+    if (added == 0) {
+      m.Form->FormDestroy();
+      Screens.pop_back();
+    }
+  }
+  Log.clear();
+  Screens.back()->Form->FormKeyDown();
+  EXPECT_TRUE(Screens[1]->Host.Closed);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "terminate"), 4);
+  for (std::size_t i = 0; i < Screens.size(); ++i) {
+    if (i != 1) Screens[i]->Form->FormDestroy();
+  }
+  EXPECT_FALSE(fs::exists(IniPath()));
+  Screens[1]->Form->FormDestroy();
+  EXPECT_TRUE(fs::exists(IniPath()));
+}
+
+// The screen's device pixels change under a running saver (an output's
+// scale): the show starts again at the new canvas size, seeds going on.
+TEST_F(MainForm, ResizedStartsTheShowAgainAtTheNewCanvasSize) {
+  Host.Width = 640, Host.Height = 480;
+  TMainForm& form = Make(Saver);
+  form.Resized();  // before the first paint: nothing to restart
+  EXPECT_EQ(form.Canvas(), nullptr);
+  form.FormPaint();
+  Env->SeedCounter = 99;
+  Log.clear();
+  Host.Scale = 2;
+  form.Resized();
+  EXPECT_EQ(Log, (TLog{"suspend", "terminate", "join", "thread", "resume"}));
+  ASSERT_NE(form.Canvas(), nullptr);
+  EXPECT_EQ(form.Canvas()->Width(), 1280);
+  EXPECT_EQ(form.Canvas()->Height(), 960);
+  EXPECT_EQ(Env->SeedCounter, 99u);
+  // Closing: none starts again.
+  form.FormKeyDown();
+  Log.clear();
+  form.Resized();
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "thread"), 0);
+}
+
 TEST_F(SaverGroup, PasswordPromptHoldsEveryShowAndARefusalLetsThemGo) {
   Platform.AskForPassword({false});
   MakeAll(7);

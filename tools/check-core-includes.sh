@@ -11,8 +11,8 @@
 #      3 shells            shells/*
 #      4 show loop/thread  show/Show.*, show/FireThread.*, show/Headless.*
 #      5 app               app/*
-#    The front ends (qt/, win32/) sit above them all and may include any of
-#    them. A new file in show/ must be given its layer here.
+#    The front ends (qt/, wayland/, win32/, and posix/ which the Linux ones
+#    share) sit above them all and may include any of them. A new file in show/ must be given its layer here.
 #
 # Usage: check-core-includes.sh [ROOT]   (ROOT: the source tree, default this one)
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}

@@ -1,4 +1,4 @@
-#include "qt/EndSignals.h"
+#include "posix/EndSignals.h"
 
 #include <fcntl.h>
 #include <signal.h>
