@@ -102,7 +102,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = x11 ] || fail "Section: $(field Section)"
 [ "$(field Suggests)" = "xscreensaver | xsecurelock, swayidle" ] || fail "Suggests: $(field Suggests)"
 # Computed from the program's libraries, not written by hand.
-for lib in libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libstdc++6 libc6; do
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libwayland-client0 libstdc++6 libc6; do
   field Depends | grep -q "$lib" || fail "Depends lacks $lib: $(field Depends)"
 done
 
