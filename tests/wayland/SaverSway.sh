@@ -10,6 +10,9 @@
 #    pixels ends it: exit status 0, the settings written once, all 46 keys,
 #    FirstRun=0;
 #  - a key typed with wtype ends it so, and so does SIGTERM;
+#  - `--layer` with SWAYLOCK_PLUGIN_OUTPUT_NAME draws on that output only,
+#    a copy for each output runs at once, no input ends them, and SIGTERM
+#    does, with exit status 0 and the settings saved;
 #  - swayidle with a 2 s timeout starts it, and a pointer button ends it.
 #
 # The headless seat has no input devices of its own: keys come from wtype's
@@ -23,7 +26,7 @@ set -u
 
 exe=$1
 shots=$2
-start_sway_work pid idle
+start_sway_work pid other idle
 require grim wtype swayidle strace convert identify python3
 mkdir -p "$shots"
 exe=$(user_program "$exe")
@@ -108,6 +111,36 @@ pid=$!
 watch=$pid
 wait_for_fireworks HEADLESS-1 "$work/term.png" && kill -TERM "$pid"
 ended "$pid" "SIGTERM"
+
+# ---- --layer, as swaylock-plugin's --command-each runs it: one copy per
+# output, each naming its own.
+(user_exec SWAYLOCK_PLUGIN_OUTPUT_NAME=HEADLESS-2 "$exe" --layer) &
+pid=$!
+watch=$pid
+if wait_for_fireworks HEADLESS-2 "$work/layer2.png"; then
+  grab HEADLESS-1 "$work/layer1.png"
+  [ "$(uncovered "$work/layer1.png")" -gt 0 ] || fail "--layer for HEADLESS-2 drew on HEADLESS-1 too"
+fi
+# No single-instance lock: the second copy runs beside the first.
+(user_exec SWAYLOCK_PLUGIN_OUTPUT_NAME=HEADLESS-1 "$exe" --layer) &
+other=$!
+watch=$other
+wait_for_fireworks HEADLESS-1 "$shots/layer.png"
+# No input ends it.
+as_user wtype -s 500 x
+sway_msg -- seat seat0 cursor move 0 -250
+sway_msg seat seat0 cursor press button1
+sway_msg seat seat0 cursor release button1
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "--layer ended on input"
+kill -0 "$other" 2>/dev/null || fail "a second --layer copy did not run beside the first"
+kill -TERM "$other" 2>/dev/null
+wait "$other"
+status=$?
+other=""
+[ $status -eq 0 ] || fail "SIGTERM ended the second --layer copy with status $status"
+kill -TERM "$pid"
+ended "$pid" "SIGTERM to --layer"
 
 # ---- swayidle: the command it runs records the saver's id and exit status.
 (user_exec swayidle -w timeout 2 \

@@ -66,8 +66,9 @@ user_program() {
 # start_sway [CONFIG_LINE...]: sway on the headless back end with one output
 # and the given lines in its configuration; "xwayland disable" unless a line
 # says otherwise. Waits for its Wayland and IPC sockets and sets
-# WAYLAND_DISPLAY and SWAYSOCK (not exported: as_user passes them on). Its log
-# is $work/sway.log.
+# WAYLAND_DISPLAY and SWAYSOCK (not exported: as_user passes them on), and
+# takes a screenshot of the empty output for uncovered. Its log is
+# $work/sway.log.
 start_sway() {
   : >"$work/sway.config"
   case "$*" in *xwayland*) ;; *) echo "xwayland disable" >"$work/sway.config" ;; esac
@@ -85,8 +86,13 @@ start_sway() {
     for s_socket in "$run"/sway-ipc.*.sock; do
       [ -S "$s_socket" ] && SWAYSOCK=$s_socket
     done
-    [ -n "$WAYLAND_DISPLAY" ] && [ -n "$SWAYSOCK" ] && as_user swaymsg -t get_version >/dev/null 2>&1 &&
+    if [ -n "$WAYLAND_DISPLAY" ] && [ -n "$SWAYSOCK" ] && as_user swaymsg -t get_version >/dev/null 2>&1; then
+      # What sway shows where no client draws, for uncovered.
+      grab HEADLESS-1 "$work/background.png" &&
+        s_background="#$(convert "$work/background.png" -format '%[hex:p{0,0}]' info: | cut -c1-6)"
+      [ ${#s_background} -eq 7 ] || { echo "FAIL: no screenshot of sway's empty output"; exit 1; }
       return 0
+    fi
     kill -0 "$sway" 2>/dev/null || break
     sleep 0.1
     s_i=$((s_i + 1))
@@ -149,15 +155,13 @@ hues() {
     END { for (s in sector) if (sector[s] >= 50) count++; print count + 0 }'
 }
 
-# uncovered FILE: how many pixels show sway's own background (it draws
-# #404040 where no client does) instead of a client.
+# uncovered FILE: how many pixels show sway's own background (the grey
+# start_sway saw, drawn where no client draws) instead of a client: those amid
+# a 5x5 block of it, as a grey star of the show is not.
 uncovered() {
-  convert "$1" -fill white -opaque '#404040' -fill black +opaque white \
-    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+  convert "$1" -fill white -opaque "$s_background" -fill black +opaque white -colorspace Gray \
+    -morphology Erode Square:2 -precision 12 -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
-
-# lit FILE: how many pixels are not black.
-lit() { convert "$1" -fill white +opaque black -format '%[fx:round(mean*w*h)]' info: 2>/dev/null; }
 
 # shows_fireworks OUTPUT FILE: whether a screenshot of the output, kept as
 # FILE, is wholly covered by a client and shows fireworks of two hues or more.
@@ -196,7 +200,7 @@ wait_for_fireworks() {
 # the size and doubled none.
 single_pixels() {
   convert "$1" -fill white +opaque black -colorspace Gray \
-    -morphology HMT '3x3: -,0,- 0,1,0 -,0,-' -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+    -morphology HMT '3x3: -,0,- 0,1,0 -,0,-' -precision 12 -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
 
 # wait_gone PID TENTHS: waits up to TENTHS tenths of a second for the process
