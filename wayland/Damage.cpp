@@ -68,12 +68,25 @@ std::vector<TRect> MergeDamage(const std::vector<TRect>& rows, std::size_t maxRe
   return bands;
 }
 
-TPendingRows::TPendingRows(std::int32_t width, std::int32_t height)
+TPendingRows::TPendingRows(std::int32_t width, std::int32_t height, bool allMissing)
     : FWidth(std::max(width, 0)),
       FHeight(std::max(height, 0)),
       FSpans(static_cast<std::size_t>(FHeight), TSpan{FWidth, 0}),
       FFirst(FHeight) {
-  AddAll();
+  if (allMissing) AddAll();
+}
+
+void TPendingRows::Add(const TPendingRows& other) {
+  const std::int32_t last = std::min(other.FLast, FHeight);
+  for (std::int32_t y = other.FFirst; y < last; ++y) {
+    const TSpan& from = other.FSpans[static_cast<std::size_t>(y)];
+    if (from.Left >= from.Right) continue;
+    TSpan& span = FSpans[static_cast<std::size_t>(y)];
+    span.Left = std::min(span.Left, from.Left);
+    span.Right = std::max(span.Right, std::min(from.Right, FWidth));
+    FFirst = std::min(FFirst, y);
+    FLast = std::max(FLast, y + 1);
+  }
 }
 
 void TPendingRows::AddAll() { Add({TRect{0, 0, FWidth, FHeight}}); }

@@ -29,11 +29,13 @@ std::vector<TRect> MergeDamage(const std::vector<TRect>& rows,
 // a few pixels too many and never misses one.
 class TPendingRows {
  public:
-  // Starts with every row of a `width` × `height` canvas missing.
-  TPendingRows(std::int32_t width, std::int32_t height);
+  // Starts with every row of a `width` × `height` canvas missing, or none.
+  TPendingRows(std::int32_t width, std::int32_t height, bool allMissing = true);
 
   // Marks the rectangles, clipped to the canvas, as missing.
   void Add(const std::vector<TRect>& rects);
+  // Marks what `other` (of the same size) lacks as missing here too.
+  void Add(const TPendingRows& other);
   void AddAll();
   // Calls `copy(y, left, right)` for each missing row span, top down, then
   // forgets them.

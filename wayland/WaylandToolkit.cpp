@@ -58,7 +58,13 @@ struct TOutput {
   std::string OutputName, XdgName;
   std::int32_t X = 0, Y = 0;  // logical position, from xdg-output when it says
   bool XdgPosition = false;
+  bool XdgSeen = false;  // xdg-output has described it
   std::int32_t Scale = 1;
+  // The logical size: from xdg-output, else the current mode over the scale.
+  std::int32_t ModeWidth = 0, ModeHeight = 0;
+  std::int32_t XdgWidth = 0, XdgHeight = 0;
+  std::int32_t LogicalWidth() const { return XdgWidth > 0 ? XdgWidth : ModeWidth / Scale; }
+  std::int32_t LogicalHeight() const { return XdgHeight > 0 ? XdgHeight : ModeHeight / Scale; }
   bool Done = false;  // described at least once
   TLayerSurface* Surface = nullptr;
 };
@@ -71,8 +77,12 @@ struct TShmBuffer {
   std::int32_t Width = 0, Height = 0;
   bool Busy = false;  // the compositor reads it
   TPendingRows Pending;
-  TShmBuffer(std::int32_t width, std::int32_t height)
-      : Width(width), Height(height), Pending(width, height) {}
+  // A new buffer is black, as a new canvas is: it lacks only what the show
+  // has drawn since, `drawn`.
+  TShmBuffer(std::int32_t width, std::int32_t height, const TPendingRows& drawn)
+      : Width(width), Height(height), Pending(width, height, false) {
+    Pending.Add(drawn);
+  }
   ~TShmBuffer() {
     if (Buffer) wl_buffer_destroy(Buffer);
     if (Pixels) ::munmap(Pixels, Bytes);
@@ -120,9 +130,7 @@ struct TWaylandToolkit::TState {
   bool CursorHidden = false;
   std::uint32_t PointerSerial = 0;
   TLayerSurface* KeyboardSurface = nullptr;
-  // Keys already down when the saver took the keyboard as it started: the
-  // one that started it, say. Their release is no input.
-  std::vector<std::uint32_t> KeysHeldAtStart;
+  TKeyRule Keys;
   TClock::time_point FirstShown;
 
   int WakeFd = -1;
@@ -258,6 +266,11 @@ class TLayerSurface final : public IMainFormHost, public IFrameSink {
   std::uint32_t FScale120 = 0;           // the fractional scale, 0 until told
   bool FDestinationSet = false;
   std::vector<std::unique_ptr<TShmBuffer>> FBuffers;
+  // Every row piece the show has drawn on its canvas, FCanvas, since that
+  // started: a buffer made later copies only these, as the rest is black in
+  // both. Untouched, its memory is never brought in at all.
+  const TCanvas* FCanvas = nullptr;
+  TPendingRows FDrawn{0, 0, false};
   bool FNewBuffers = true;  // the next commit sets the scale and damages all
   bool FPresenting = false;
   bool FWaitingFrame = false;
@@ -290,7 +303,13 @@ void OutputGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std:
     output->Y = y;
   }
 }
-void OutputMode(void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {}
+void OutputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width,
+                std::int32_t height, std::int32_t) {
+  if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+  auto* output = static_cast<TOutput*>(data);
+  output->ModeWidth = width;
+  output->ModeHeight = height;
+}
 void OutputDone(void* data, wl_output*) {
   auto* output = static_cast<TOutput*>(data);
   output->State->OutputDescribed(*output);
@@ -311,15 +330,22 @@ void XdgPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
   output->X = x;
   output->Y = y;
   output->XdgPosition = true;
+  output->XdgSeen = true;
 }
-void XdgSize(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
+void XdgSize(void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
+  auto* output = static_cast<TOutput*>(data);
+  output->XdgWidth = width;
+  output->XdgHeight = height;
+}
 void XdgDone(void* data, zxdg_output_v1*) {
   // From version 3 on wl_output.done ends each description; before it, this.
   auto* output = static_cast<TOutput*>(data);
   if (zxdg_output_v1_get_version(output->XdgOutput) < 3) output->State->OutputDescribed(*output);
 }
 void XdgName(void* data, zxdg_output_v1*, const char* name) {
-  static_cast<TOutput*>(data)->XdgName = name ? name : "";
+  auto* output = static_cast<TOutput*>(data);
+  output->XdgName = name ? name : "";
+  output->XdgSeen = true;
 }
 void XdgDescription(void*, zxdg_output_v1*, const char*) {}
 
@@ -450,6 +476,9 @@ void TWaylandToolkit::TState::Add(std::uint32_t name, const char* interface,
     output->Name = name;
     output->Output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
     wl_output_add_listener(output->Output, &OutputListener, output.get());
+    // Before version 2 an output has no done event: what it says at once is
+    // all it says.
+    if (version < WL_OUTPUT_DONE_SINCE_VERSION) output->Done = true;
     AddXdgOutput(*output);
     Outputs.push_back(std::move(output));
   }
@@ -489,6 +518,9 @@ void TWaylandToolkit::TState::Remove(std::uint32_t name) {
 }
 
 void TWaylandToolkit::TState::OutputDescribed(TOutput& output) {
+  // The first wl_output.done may come before xdg-output has said anything:
+  // the output's name and place are known only after it has.
+  if (output.XdgOutput && !output.XdgSeen) return;
   const bool first = !output.Done;
   output.Done = true;
   if (first) {
@@ -691,27 +723,12 @@ void TWaylandToolkit::TState::Input(TLayerSurface* surface, bool key) {
 constexpr auto StartKeysFor = std::chrono::seconds(1);
 
 void TWaylandToolkit::TState::KeyboardEntered(std::vector<std::uint32_t> held) {
-  if (held.empty()) return;
-  // A keyboard that appears while the saver runs (plugged in, or a virtual
-  // one) brings its first key with it: the press came before this client
-  // had the keyboard to hear it.
-  if (EverShown && TClock::now() - FirstShown >= StartKeysFor) {
-    Input(KeyboardSurface, true);
-    return;
-  }
-  KeysHeldAtStart = std::move(held);
+  const bool late = EverShown && TClock::now() - FirstShown >= StartKeysFor;
+  if (Keys.Entered(std::move(held), late)) Input(KeyboardSurface, true);
 }
 
 void TWaylandToolkit::TState::Key(std::uint32_t key, bool pressed) {
-  if (!pressed) {
-    const auto held = std::find(KeysHeldAtStart.begin(), KeysHeldAtStart.end(), key);
-    if (held != KeysHeldAtStart.end()) {
-      KeysHeldAtStart.erase(held);
-      return;
-    }
-  }
-  // A release of a key this client never heard go down is a key all the same.
-  Input(KeyboardSurface, true);
+  if (Keys.Key(key, pressed)) Input(KeyboardSurface, true);
 }
 
 int TWaylandToolkit::TState::PollTimeout(TClock::time_point now) const {
@@ -834,9 +851,15 @@ void TLayerSurface::Detach() {
 void TLayerSurface::Configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
   if (!FLayer) return;
   zwlr_layer_surface_v1_ack_configure(FLayer, serial);
+  // Anchored to every edge, the surface is as large as the output; a
+  // compositor that leaves that to the client says 0.
+  if (FOutput && width == 0)
+    width = static_cast<std::uint32_t>(std::max(FOutput->LogicalWidth(), 0));
+  if (FOutput && height == 0)
+    height = static_cast<std::uint32_t>(std::max(FOutput->LogicalHeight(), 0));
   const auto w = static_cast<std::int32_t>(std::min<std::uint32_t>(width, INT32_MAX / 4));
   const auto h = static_cast<std::int32_t>(std::min<std::uint32_t>(height, INT32_MAX / 4));
-  if (w <= 0 || h <= 0) return;  // anchored to every edge: the compositor gives a size
+  if (w <= 0 || h <= 0) return;
   if (FOutput) {
     FOriginX = FOutput->X;
     FOriginY = FOutput->Y;
@@ -860,10 +883,8 @@ void TLayerSurface::Configure(std::uint32_t serial, std::uint32_t width, std::ui
 }
 
 std::int32_t TLayerSurface::DeviceSize(std::int32_t logical) const {
-  if (FScale120 && FViewport) {
-    return static_cast<std::int32_t>(std::lround(static_cast<double>(logical) * FScale120 / 120.0));
-  }
-  return logical * (FOutput ? FOutput->Scale : FLastScale);
+  return moonglow::DeviceSize(logical, FOutput ? FOutput->Scale : FLastScale, FScale120,
+                              FViewport != nullptr);
 }
 
 void TLayerSurface::FollowSize() {
@@ -872,6 +893,9 @@ void TLayerSurface::FollowSize() {
   const TCanvas* canvas = form ? form->Canvas() : nullptr;
   if (!canvas || (canvas->Width() == CanvasWidth() && canvas->Height() == CanvasHeight())) return;
   form->Guard([form] { form->Resized(); });
+  // The new canvas may sit where the old one did: Present must not take it
+  // for the old one.
+  FCanvas = nullptr;
   FNewBuffers = true;
 }
 
@@ -924,7 +948,7 @@ std::unique_ptr<TShmBuffer> TLayerSurface::NewBuffer(std::int32_t width, std::in
     ::close(fd);
     throw std::runtime_error(std::string("cannot map a frame buffer: ") + std::strerror(error));
   }
-  auto buffer = std::make_unique<TShmBuffer>(width, height);
+  auto buffer = std::make_unique<TShmBuffer>(width, height, FDrawn);
   buffer->Pixels = static_cast<std::uint32_t*>(pixels);
   buffer->Bytes = bytes;
   wl_shm_pool* pool = wl_shm_create_pool(FState.Shm, fd, static_cast<std::int32_t>(bytes));
@@ -951,29 +975,26 @@ TShmBuffer* TLayerSurface::FreeBuffer(std::int32_t width, std::int32_t height) {
 
 void TLayerSurface::SetScale(std::int32_t width, std::int32_t height) {
   if (wl_surface_get_version(FSurface) < WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) return;
-  // A whole multiple of the logical size is told by the buffer's scale; any
-  // other (a fractional scale) by the viewport, which maps the buffer onto
-  // the logical size.
-  std::int32_t scale = 0;
-  if (!(FScale120 && FViewport) && width % FWidth == 0 && height % FHeight == 0 &&
-      width / FWidth == height / FHeight) {
-    scale = width / FWidth;
+  const TBufferScale scale =
+      BufferScaleFor(width, height, FWidth, FHeight, FScale120 != 0, FViewport != nullptr);
+  wl_surface_set_buffer_scale(FSurface, scale.Scale);
+  if (scale.Viewport) {
+    wp_viewport_set_destination(FViewport, FWidth, FHeight);
+  } else if (FDestinationSet) {
+    wp_viewport_set_destination(FViewport, -1, -1);  // no destination: the buffer's own size
   }
-  if (scale >= 1) {
-    wl_surface_set_buffer_scale(FSurface, scale);
-    if (FDestinationSet) wp_viewport_set_destination(FViewport, -1, -1);
-    FDestinationSet = false;
-  } else {
-    wl_surface_set_buffer_scale(FSurface, 1);
-    if (FViewport) {
-      wp_viewport_set_destination(FViewport, FWidth, FHeight);
-      FDestinationSet = true;
-    }
-  }
+  FDestinationSet = scale.Viewport;
 }
 
 void TLayerSurface::Present(TCanvas& canvas) {
   const std::int32_t width = canvas.Width(), height = canvas.Height();
+  if (&canvas != FCanvas) {
+    // A show started again: a new black canvas, and buffers to match it.
+    FCanvas = &canvas;
+    FDrawn = TPendingRows(width, height, false);
+    FBuffers.clear();
+    FNewBuffers = true;
+  }
   TShmBuffer* buffer = FreeBuffer(width, height);
   if (!buffer) return;
   FFrameReady.store(false);
@@ -983,6 +1004,7 @@ void TLayerSurface::Present(TCanvas& canvas) {
     // buffer is brought up to date with every frame it missed, too.
     std::lock_guard<std::mutex> lock(canvas.Mutex());
     rows = canvas.TakeDirtyRows();
+    FDrawn.Add(rows);
     for (const auto& b : FBuffers) b->Pending.Add(rows);
     const std::uint32_t* source = canvas.Pixels();
     std::uint32_t* dest = buffer->Pixels;

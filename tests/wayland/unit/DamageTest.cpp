@@ -135,6 +135,21 @@ TEST(PendingRows, ANewBufferLacksEverythingThenOnlyWhatItMissed) {
   pending.AddAll();
   take();
   EXPECT_EQ(taken.size(), 4u);
+
+  // A buffer made late lacks only what was ever drawn: the rest is black in
+  // the canvas and in fresh memory alike.
+  TPendingRows drawn(64, 4, false);
+  EXPECT_TRUE(drawn.Empty());
+  drawn.Add({{16, 1, 32, 2}, {0, 3, 16, 4}, {48, 3, 64, 4}});
+  TPendingRows late(64, 4, false);
+  late.Add({{0, 0, 8, 1}, {40, 1, 48, 2}});
+  late.Add(drawn);
+  late.Take([&](std::int32_t y, std::int32_t l, std::int32_t r) {
+    taken.push_back({l, y, r, y + 1});
+  });
+  taken.erase(taken.begin(), taken.begin() + 4);
+  EXPECT_EQ(taken, (std::vector<TRect>{{0, 0, 8, 1}, {16, 1, 48, 2}, {0, 3, 64, 4}}));
+  EXPECT_FALSE(drawn.Empty());  // only the one taken forgets
 }
 
 }  // namespace

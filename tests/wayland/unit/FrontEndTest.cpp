@@ -60,5 +60,59 @@ TEST(FrontEnd, OutputsAreChosenByEitherNameOrAllWhenNoneIsWanted) {
   EXPECT_FALSE(OutputWanted("dp-2", "DP-2", "DP-2"));  // names are exact
 }
 
+// Stars are to be single device pixels at any scale.
+TEST(FrontEnd, CanvasHasTheOutputsDevicePixelsAndTheBufferSaysHowToShowThem) {
+  // Whole scales by the output's scale and the buffer's.
+  EXPECT_EQ(DeviceSize(400, 2, 0, true), 800);
+  EXPECT_EQ(DeviceSize(1920, 1, 0, false), 1920);
+  EXPECT_EQ(DeviceSize(1920, 0, 0, false), 1920);  // a scale of 0 is none
+  EXPECT_EQ(BufferScaleFor(800, 600, 400, 300, false, true), (TBufferScale{2, false}));
+  EXPECT_EQ(BufferScaleFor(1920, 1080, 1920, 1080, false, false), (TBufferScale{1, false}));
+  // A fractional scale, told with a viewport: 1.25 and 1.5 of odd sizes,
+  // rounded to the nearest pixel; the viewport maps it onto the logical size.
+  EXPECT_EQ(DeviceSize(1536, 1, 150, true), 1920);
+  EXPECT_EQ(DeviceSize(1023, 1, 150, true), 1279);  // 1278.75
+  EXPECT_EQ(DeviceSize(1023, 1, 180, true), 1535);  // 1534.5 rounds up
+  EXPECT_EQ(DeviceSize(801, 2, 180, true), 1202);   // 1201.5
+  EXPECT_EQ(BufferScaleFor(1920, 1080, 1536, 864, true, true), (TBufferScale{1, true}));
+  // Told a fraction of 2: still the viewport, as the scale was told that way.
+  EXPECT_EQ(BufferScaleFor(800, 600, 400, 300, true, true), (TBufferScale{1, true}));
+  // Without a viewport the fractional scale cannot be shown: whole scales.
+  EXPECT_EQ(DeviceSize(1536, 2, 150, false), 3072);
+  // A canvas made before the scale changed (it starts again soon): shown
+  // through the viewport where there is one, else unscaled, never with a
+  // buffer scale that does not divide it (a protocol error).
+  EXPECT_EQ(BufferScaleFor(800, 600, 400, 400, false, true), (TBufferScale{1, true}));
+  EXPECT_EQ(BufferScaleFor(801, 600, 400, 300, false, false), (TBufferScale{1, false}));
+  EXPECT_EQ(BufferScaleFor(200, 150, 400, 300, false, true), (TBufferScale{1, true}));
+  EXPECT_EQ(BufferScaleFor(200, 150, 0, 0, false, false), (TBufferScale{1, false}));
+}
+
+TEST(FrontEnd, EveryKeyEndsTheSaverButTheOneStillDownFromItsStart) {
+  TKeyRule start;
+  // Enter, pressed in the terminal that started the saver, comes up.
+  EXPECT_FALSE(start.Entered({28}, false));
+  EXPECT_FALSE(start.Key(28, false));
+  // Once up, that key counts like any other, pressed or released.
+  EXPECT_TRUE(start.Key(28, true));
+  EXPECT_TRUE(start.Key(28, false));
+  EXPECT_TRUE(start.Key(30, true));
+
+  // A keyboard that appears while the saver runs, with its key down.
+  TKeyRule late;
+  EXPECT_TRUE(late.Entered({30}, true));
+  EXPECT_FALSE(late.Entered({}, true));
+  // A release whose press never came here.
+  TKeyRule missed;
+  EXPECT_FALSE(missed.Entered({}, false));
+  EXPECT_TRUE(missed.Key(30, false));
+  // Two keys held at the start: each is let up once.
+  TKeyRule two;
+  EXPECT_FALSE(two.Entered({29, 28}, false));
+  EXPECT_FALSE(two.Key(28, false));
+  EXPECT_FALSE(two.Key(29, false));
+  EXPECT_TRUE(two.Key(29, false));
+}
+
 }  // namespace
 }  // namespace moonglow
