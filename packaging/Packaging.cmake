@@ -77,7 +77,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 fall, slow down in the air, leave crumbling trails and vanish. Five shell\n\
 kinds are launched in themes chosen at random. The saver runs under\n\
 xscreensaver (run `moonglow --add-to-xscreensaver` once) or xsecurelock,\n\
-and has a settings dialog of its own.")
+on Wayland compositors with the layer shell (sway, Hyprland, KDE Plasma)\n\
+under swayidle, and has a settings dialog of its own.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -86,6 +87,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Moonglow maintainers <maintainers@moonglow.
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
+# swayidle starts the saver on Wayland, as xscreensaver does on X11.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock, swayidle")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

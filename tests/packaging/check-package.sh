@@ -104,10 +104,10 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = moonglow ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 [ "$(field Section)" = x11 ] || fail "Section: $(field Section)"
-[ "$(field Suggests)" = "xscreensaver | xsecurelock" ] || fail "Suggests: $(field Suggests)"
+[ "$(field Suggests)" = "xscreensaver | xsecurelock, swayidle" ] || fail "Suggests: $(field Suggests)"
 # Computed from the program's libraries and its Qt module's, not written by
 # hand.
-for lib in libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libstdc++6 libc6; do
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libwayland-client0 libstdc++6 libc6; do
   field Depends | grep -q "$lib" || fail "Depends lacks $lib: $(field Depends)"
 done
 

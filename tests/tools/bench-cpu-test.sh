@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the parts of tools/bench-cpu whose faults would give wrong figures
 # without failing: reading /proc stat lines, spotting the first drawn pixel in
-# the server's framebuffer, and the exit status when a program does not start.
-# Exits 77 (skipped) without Xvfb.
+# the server's framebuffer, the exit status when a program does not start, and
+# the Wayland comparison's compositor. Exits 77 (skipped) without Xvfb.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # shellcheck source=tools/bench-cpu
@@ -76,6 +76,41 @@ if [ -x "$Pyro" ]; then
   out=$("$root/tools/bench-cpu" --moonglow /bin/false --warmup 0.5 --seconds 1 2>&1)
   check "program ending at once: exit 1" test $? -eq 1
   check "program ending at once: says so" grep -q "moonglow exited early" <<<"$out"
+fi
+
+# The Wayland comparison's parts: its tools named with their packages, "-"
+# (no such server) adding nothing to a total, and on a real headless sway the
+# output at full HD, XWayland found by its display once an X client comes,
+# and that client's window full screen, as pyro's must be to draw as much as
+# moonglow does.
+out=$(PATH=/nonexistent check_tools wayland 2>&1)
+check "wayland: a missing sway names its package" grep -q "sway (package sway)" <<<"$out"
+check "wayland: a missing Xwayland names its package" grep -q "Xwayland (package xwayland)" <<<"$out"
+check "wayland: no X server adds nothing" test "$(sum 0.125 - 0.250)" = 0.375
+if command -v sway >/dev/null 2>&1 && command -v Xwayland >/dev/null 2>&1 &&
+  command -v xmessage >/dev/null 2>&1; then
+  start_sway
+  check "wayland: sway's output is full HD" \
+    grep -q '"current_mode": {[^}]*"width": 1920, "height": 1080' \
+    <<<"$( (as_user swaymsg -t get_outputs -r) | tr -d '\n' | tr -s ' ')"
+  check "wayland: sway names an X display" grep -q '^:[0-9]' <<<"$XDisplay"
+  # sway's tree holds a full-screen node of its own, the scratch workspace.
+  not_full_screen() { ! pyro_full_screen; }
+  check "wayland: no X window yet, none full screen" not_full_screen
+  (as_user DISPLAY="$XDisplay" xmessage -geometry 200x100 bench-cpu-test >/dev/null 2>&1) &
+  Children+=($!)
+  for i in $(seq 50); do
+    [ -n "$(xwayland_pid)" ] && pyro_full_screen && break
+    sleep 0.1
+  done
+  xw=$(xwayland_pid)
+  check "wayland: XWayland is found by its display" grep -q "Xwayland $XDisplay " \
+    <<<"$(tr '\0' ' ' <"/proc/${xw:-none}/cmdline" 2>/dev/null)"
+  check "wayland: an X window is full screen" pyro_full_screen
+  stop "${Children[-1]}"
+  stop "$Sway"
+  check "wayland: sway ends with the run" test ! -e "/proc/$Sway"
+  Sway=""
 fi
 
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
