@@ -154,6 +154,30 @@ wait_busy() {
 
 # fail MESSAGE: records a failed check and goes on with the next.
 failures=0
+# wait_gone PID TENTHS: waits up to TENTHS tenths of a second for the process
+# to end; fails (status 1) when it is still there.
+wait_gone() {
+  x_i=0
+  while kill -0 "$1" 2>/dev/null; do
+    [ $x_i -ge "$2" ] && return 1
+    sleep 0.1
+    x_i=$((x_i + 1))
+  done
+  return 0
+}
+
+# check_settings FILE WHAT: the settings file after a saver run: there, all
+# 46 keys, the first run over.
+check_settings() {
+  if [ ! -f "$1" ]; then
+    fail "$2: no settings file"
+  elif ! grep -q '^FirstRun=0' "$1"; then
+    fail "$2: FirstRun=0 not saved"
+  elif [ "$(grep -c '=' "$1")" != 46 ]; then
+    fail "$2: the settings file holds $(grep -c '=' "$1") keys, not 46"
+  fi
+}
+
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))

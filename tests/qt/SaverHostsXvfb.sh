@@ -65,28 +65,6 @@ wait_for_show() {
   done
 }
 
-# Waits up to $2 tenths of a second for process $1 to end.
-wait_gone() {
-  i=0
-  while kill -0 "$1" 2>/dev/null; do
-    [ $i -ge "$2" ] && return 1
-    sleep 0.1
-    i=$((i + 1))
-  done
-  return 0
-}
-
-# The settings file $1 after a saver run: whole, the first run over.
-check_settings() {
-  if [ ! -f "$1" ]; then
-    fail "$2: no settings file"
-  elif ! grep -q '^FirstRun=0' "$1"; then
-    fail "$2: FirstRun=0 not saved"
-  elif [ "$(grep -c '=' "$1")" != 46 ]; then
-    fail "$2: the settings file does not hold 46 keys"
-  fi
-}
-
 # ---- xscreensaver
 
 home="$work/home"

@@ -49,7 +49,7 @@ ended() {
   e_status=$?
   pid=""
   [ $e_status -eq 0 ] || fail "$2: the saver exited with $e_status"
-  check_settings "$2"
+  settings_saved "$2"
 }
 
 # ---- Every output, device pixels, and a pointer move, from the middle of
@@ -168,7 +168,7 @@ if [ -n "$watch" ] && [ ! -s "$shot/idle.status" ]; then
 elif [ -n "$watch" ]; then
   [ "$(cat "$shot/idle.status")" = 0 ] ||
     fail "started by swayidle, the saver exited with $(cat "$shot/idle.status")"
-  check_settings "swayidle and a pointer button"
+  settings_saved "swayidle and a pointer button"
 fi
 
 [ $failures -eq 0 ] && echo "SaverSway: all checks passed"

@@ -203,26 +203,9 @@ single_pixels() {
     -morphology HMT '3x3: -,0,- 0,1,0 -,0,-' -precision 12 -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
 
-# wait_gone PID TENTHS: waits up to TENTHS tenths of a second for the process
-# to end; fails (status 1) when it is still there.
-wait_gone() {
-  s_i=0
-  while kill -0 "$1" 2>/dev/null; do
-    [ $s_i -ge "$2" ] && return 1
-    sleep 0.1
-    s_i=$((s_i + 1))
-  done
-  return 0
-}
-
-# check_settings WHAT: the settings file after a saver run: there, all 46
-# keys, the first run over. Removes it for the next run.
-check_settings() {
-  if [ ! -f "$ini" ]; then
-    fail "$1: no settings file"
-  else
-    grep -q '^FirstRun=0' "$ini" || fail "$1: FirstRun=0 not saved"
-    [ "$(grep -c '=' "$ini")" = 46 ] || fail "$1: the settings file holds $(grep -c '=' "$ini") keys, not 46"
-  fi
+# settings_saved WHAT: the settings file after a saver run, checked; removed
+# for the next run.
+settings_saved() {
+  check_settings "$ini" "$1"
   rm -f "$ini"
 }
