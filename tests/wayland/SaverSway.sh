@@ -29,7 +29,7 @@ shots=$2
 start_sway_work pid other idle
 require grim wtype swayidle strace convert identify python3
 mkdir -p "$shots"
-exe=$(user_program "$exe")
+exe=$(user_file "$exe")
 
 # Two small outputs keep the screenshots and the compositor's work small.
 start_sway "output HEADLESS-1 resolution 800x600 position 0 0" \

@@ -53,14 +53,22 @@ user_exec() {
 # as_user [VAR=VALUE...] COMMAND [ARG...]: runs it so and waits for it.
 as_user() { (user_exec "$@"); }
 
-# user_program PATH: the program at PATH, or a copy of it in $work where the
-# test's user cannot reach the build tree (a checkout in root's home).
-user_program() {
-  if as_user test -x "$1"; then
+# user_file PATH: the file at PATH, or a copy of it in $work where the test's
+# user cannot reach the source or build tree (a checkout in root's home, or in
+# a private temporary folder). A program's Qt module, which it loads from
+# beside itself, is copied with it.
+user_file() {
+  if as_user test -r "$1"; then
     echo "$1"
-  else
-    cp "$1" "$work/${1##*/}" && chmod 755 "$work/${1##*/}" && echo "$work/${1##*/}"
+    return
   fi
+  local module
+  module="$(dirname "$1")/moonglow-qt.so"
+  cp "$1" "$work/${1##*/}" && chmod a+rX "$work/${1##*/}" || return 1
+  if [ -x "$1" ] && [ -f "$module" ]; then
+    cp "$module" "$work/" && chmod a+r "$work/moonglow-qt.so" || return 1
+  fi
+  echo "$work/${1##*/}"
 }
 
 # start_sway [CONFIG_LINE...]: sway on the headless back end with one output
@@ -107,7 +115,9 @@ start_sway() {
 # moves and clicks), held by virtual-pointer.py until the test ends. Start it
 # before the clients that are to see it.
 start_pointer() {
-  (user_exec python3 "$(dirname "$0")/virtual-pointer.py" >"$work/pointer.out" 2>&1) &
+  local script
+  script=$(user_file "$(dirname "$0")/virtual-pointer.py") || fail "cannot copy virtual-pointer.py"
+  (user_exec python3 "$script" >"$work/pointer.out" 2>&1) &
   pointer=$!
   s_i=0
   until grep -q '^ready$' "$work/pointer.out" 2>/dev/null; do
