@@ -64,6 +64,7 @@ install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
                             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/moonglow\"
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${MOONGLOW_MODULE_DIR}/moonglow-qt.so\"
                     COMMAND_ERROR_IS_FATAL ANY)
   endif()")
 

@@ -2,15 +2,15 @@
 # Checks what the Debian package installs: the files it lists, the
 # xscreensaver settings page, both desktop entries and the manual page, then
 # builds the package with cpack and reads it back.
-# Usage: check-package.sh SOURCE_DIR BUILD_DIR VERSION LIBDIR
-# (LIBDIR: where libraries go below the prefix, as GNUInstallDirs says)
+# Usage: check-package.sh SOURCE_DIR BUILD_DIR VERSION MODULE_DIR
+# (MODULE_DIR: where the Qt module goes below the prefix)
 # Exit 77 (skipped) when a tool it needs is missing.
 set -eu
 
 src=$1
 build=$2
 version=$3
-libdir=$4
+moduledir=$4
 pkg=$src/packaging
 
 missing=
@@ -85,7 +85,7 @@ awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 ($7 == "->" ? " -> " $8 : "") }
   sort >"$work/files"
 sort >"$work/expected" <<LIST
 usr/bin/moonglow
-usr/$libdir/moonglow/moonglow-qt.so
+usr/$moduledir/moonglow-qt.so
 usr/libexec/xscreensaver/moonglow -> ../../bin/moonglow
 usr/share/applications/moonglow.desktop
 usr/share/applications/screensavers/moonglow.desktop
